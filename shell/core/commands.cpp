@@ -1,0 +1,35 @@
+#include "commands.h"
+
+bool CommandTarget::OnCmdMsg(unsigned id) {
+    auto it = m_commands.find(id);
+    if (it == m_commands.end())
+        return false;
+    // Copy first: a handler may close the window that owns this table.
+    auto handler = it->second;
+    handler();
+    return true;
+}
+
+void CommandTarget::MapCommand(unsigned id, std::function<void()> handler) {
+    m_commands[id] = std::move(handler);
+}
+
+CommandRoute::CommandRoute(std::initializer_list<CommandTarget *> targets) {
+    for (CommandTarget *t : targets) {
+        if (t && m_count < 5)
+            m_targets[m_count++] = t;
+    }
+}
+
+CommandTarget *CommandRoute::Handler(unsigned id) const {
+    for (int i = 0; i < m_count; ++i) {
+        if (m_targets[i]->HandlesCommand(id))
+            return m_targets[i];
+    }
+    return nullptr;
+}
+
+bool CommandRoute::Dispatch(unsigned id) const {
+    CommandTarget *target = Handler(id);
+    return target && target->OnCmdMsg(id);
+}
