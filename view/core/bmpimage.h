@@ -1,0 +1,39 @@
+#pragma once
+// A bounds-checked reader for uncompressed bottom-up BMP files, and the
+// program-wide Earth map record the scene views build their texture from.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Laid out like the window system's bitmap description; the pixel rows are
+// owned here. Rows bottom-up as stored in the file, BGR, each row padded to
+// widthBytes (a multiple of 4).
+struct BmpImage {
+    int32_t type = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t widthBytes = 0;
+    uint16_t planes = 0;
+    uint16_t bitsPixel = 0;
+    std::vector<uint8_t> pixels;
+
+    const uint8_t *Bits() const { return pixels.empty() ? nullptr : pixels.data(); }
+};
+
+// Largest accepted width or height, and pixel array, in bytes: anything
+// larger is a broken header rather than a map.
+inline constexpr int32_t kBmpMaxDimension = 32768;
+inline constexpr uint64_t kBmpMaxPixelBytes = 512ull << 20;
+
+// Reads an uncompressed (BI_RGB or BI_BITFIELDS) bottom-up BMP of 1, 4, 8, 16,
+// 24 or 32 bits per pixel. On failure returns false, leaves image untouched
+// and, if asked, says why.
+bool ReadBmp(const uint8_t *data, size_t size, BmpImage &image, std::string *reason = nullptr);
+bool ReadBmpFile(const std::string &path, BmpImage &image, std::string *reason = nullptr);
+
+extern BmpImage g_earthBitmap;
+
+// Loads the Earth map into g_earthBitmap: 1 for a 24-bit image, otherwise 0
+// after telling the user. A file that cannot be read leaves the record as it was.
+int LoadEarthMap(const char *fileName);
