@@ -1,0 +1,439 @@
+// The .3ds reader: merges every triangle mesh of a file into the document's
+// vertex and face tables, colours faces with their material's diffuse colour
+// and keeps the texture-map file names.
+#include "../shell/core/messages.h"
+#include "chunkfile.h"
+#include "quordoc.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace {
+constexpr uint16_t kMain = 0x4D4D;
+constexpr uint16_t kEditor = 0x3D3D;
+constexpr uint16_t kMaterial = 0xAFFF;
+constexpr uint16_t kMatName = 0xA000;
+constexpr uint16_t kMatAmbient = 0xA010;
+constexpr uint16_t kMatDiffuse = 0xA020;
+constexpr uint16_t kMatSpecular = 0xA030;
+constexpr uint16_t kColor24 = 0x0011;
+constexpr uint16_t kTexMap = 0xA200;
+constexpr uint16_t kOpacMap = 0xA210;
+constexpr uint16_t kReflMap = 0xA220;
+constexpr uint16_t kBumpMap = 0xA230;
+constexpr uint16_t kPercentInt = 0x0030;
+constexpr uint16_t kMapFileName = 0xA300;
+constexpr uint16_t kObject = 0x4000;
+constexpr uint16_t kTriMesh = 0x4100;
+constexpr uint16_t kVertexList = 0x4110;
+constexpr uint16_t kFaceList = 0x4120;
+constexpr uint16_t kFaceMaterial = 0x4130;
+constexpr uint16_t kMappingList = 0x4140;
+constexpr uint16_t kSmoothList = 0x4150;
+
+constexpr uint32_t kHeaderSize = 6;
+constexpr size_t kVertexBytes = 12;
+constexpr size_t kMappingBytes = 8;
+constexpr size_t kFaceBytes = 8;
+// A file full of bad face-material entries would otherwise bury the user in boxes.
+constexpr int kMaxBadFaceMessages = 10;
+
+const char *const kOutOfMemory = "Out of Memory";
+
+// Grows a table to exactly count + extra records. On failure the table and its
+// count are as they were. `limit` caps the count where an index field is narrow.
+template <class T>
+bool GrowTable(T *&table, int32_t count, uint64_t extra,
+               int64_t limit = std::numeric_limits<int32_t>::max()) {
+    if (extra == 0)
+        return true;
+    const uint64_t newCount = static_cast<uint64_t>(count) + extra;
+    if (newCount > static_cast<uint64_t>(limit))
+        return false;
+    void *grown = TableRealloc(table, newCount * sizeof(T));
+    if (!grown)
+        return false;
+    table = static_cast<T *>(grown);
+    return true;
+}
+
+// Gives back the tail of a table after records were dropped; keeping the larger
+// block is harmless if that fails.
+template <class T> void ShrinkTable(T *&table, int32_t count) {
+    if (count == 0) {
+        std::free(table);
+        table = nullptr;
+        return;
+    }
+    if (void *shrunk = TableRealloc(table, static_cast<size_t>(count) * sizeof(T)))
+        table = static_cast<T *>(shrunk);
+}
+
+uint16_t LoadU16(const uint8_t *p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+
+float LoadF32(const uint8_t *p) {
+    const uint32_t bits = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                          static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+    float v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+}
+
+// Inner walks remember the last chunk they handled, so that a damaged file whose
+// chunks overlap cannot make them read the same chunks again and again.
+bool FirstVisit(int64_t &mark, uint64_t start) {
+    if (static_cast<int64_t>(start) <= mark)
+        return false;
+    mark = static_cast<int64_t>(start);
+    return true;
+}
+
+void ReadMainChunk(CQUORDoc &doc, ChunkFile &file) {
+    if (doc.ReadWord(file) != kMain || file.AtEnd())
+        return;
+    const uint64_t total = doc.ReadDword(file);
+    uint64_t pos = kHeaderSize;
+
+    // Top walk, up to the editor chunk.
+    bool inEditor = false;
+    while (!inEditor) {
+        const uint16_t id = doc.ReadWord(file);
+        if (file.AtEnd() || pos >= total)
+            return;
+        const uint32_t length = doc.ReadDword(file);
+        if (file.AtEnd() || length < kHeaderSize)
+            return;
+        if (id == kEditor) {
+            pos += kHeaderSize;
+            inEditor = true;
+        } else {
+            pos += length;
+            file.Seek(pos);
+        }
+    }
+
+    // Editor walk. It runs on past the end of the editor chunk to the end of the
+    // main chunk, stepping over the key-frame data and whatever else follows.
+    for (;;) {
+        const uint16_t id = doc.ReadWord(file);
+        if (file.AtEnd() || pos >= total)
+            return;
+        const uint32_t length = doc.ReadDword(file);
+        if (file.AtEnd() || length < kHeaderSize)
+            return;
+        if (id == kObject)
+            doc.ReadNamedObject(file);
+        else if (id == kMaterial)
+            doc.ReadMaterialBlock(file);
+        pos += length;
+        file.Seek(pos);
+    }
+}
+
+void ReadModel(CQUORDoc &doc, ChunkFile &file) {
+    ReadMainChunk(doc, file);
+    std::free(doc.m_materials);
+    doc.m_materials = nullptr;
+    doc.m_materialCount = 0;
+}
+} // namespace
+
+void CQUORDoc::Read3dsFile(const std::string &path) {
+    m_vertexBase = 0;
+    m_faceBase = 0;
+    m_materialCount = 0;
+    ChunkFile file;
+    if (!file.Open(path))
+        return;
+    ReadModel(*this, file);
+}
+
+void Read3dsBytes(CQUORDoc &doc, const void *data, size_t size) {
+    doc.m_vertexBase = 0;
+    doc.m_faceBase = 0;
+    doc.m_materialCount = 0;
+    ChunkFile file;
+    file.OpenMemory(data, size);
+    ReadModel(doc, file);
+}
+
+uint32_t CQUORDoc::ReadDword(ChunkFile &file) {
+    return file.U32();
+}
+
+uint16_t CQUORDoc::ReadWord(ChunkFile &file) {
+    return file.U16();
+}
+
+uint8_t CQUORDoc::ReadByte(ChunkFile &file) {
+    return file.U8();
+}
+
+void CQUORDoc::ReadMaterialBlock(ChunkFile &file) {
+    bool newMaterial = false; // a name chunk of this block has not yet got its map record
+    for (;;) {
+        const uint64_t start = file.Tell();
+        const uint16_t id = ReadWord(file);
+        const uint32_t length = ReadDword(file);
+        if (file.AtEnd() || id < 0xA000 || id > 0xAFFE || length < kHeaderSize ||
+            !FirstVisit(file.materialWalkMark, start))
+            return;
+
+        switch (id) {
+        case kMatName: {
+            char name[sizeof(ModelMaterial::name)];
+            file.String(name, sizeof name);
+            if (file.AtEnd() || !GrowTable(m_materials, m_materialCount, 1))
+                return;
+            ModelMaterial &material = m_materials[m_materialCount++];
+            std::memcpy(material.name, name, sizeof name);
+            material.textureMap = -1;
+            // Without a 24-bit diffuse colour the faces look like unmaterialed ones.
+            material.diffuse[0] = material.diffuse[1] = material.diffuse[2] = 255;
+            newMaterial = true;
+            break;
+        }
+        case kMatAmbient:
+        case kMatDiffuse:
+        case kMatSpecular: {
+            if (m_materialCount == 0)
+                break; // no material of this read to colour
+            if (ReadWord(file) != kColor24)
+                return;
+            ReadDword(file);
+            uint8_t rgb[3];
+            for (uint8_t &c : rgb)
+                c = ReadByte(file);
+            if (file.AtEnd())
+                return;
+            if (id == kMatDiffuse)
+                std::memcpy(m_materials[m_materialCount - 1].diffuse, rgb, sizeof rgb);
+            break;
+        }
+        case kTexMap:
+        case kOpacMap:
+        case kReflMap:
+        case kBumpMap: {
+            if (m_materialCount == 0)
+                break;
+            if (newMaterial) {
+                // The index lives in an int16 field, which caps the table.
+                if (!GrowTable(m_textureMaps, m_textureMapCount, 1, std::numeric_limits<int16_t>::max())) {
+                    ShowMessage(kOutOfMemory);
+                    return;
+                }
+                std::memset(&m_textureMaps[m_textureMapCount], 0, sizeof(ModelTextureMap));
+                m_materials[m_materialCount - 1].textureMap = static_cast<int16_t>(m_textureMapCount);
+                ++m_textureMapCount;
+                newMaterial = false;
+            }
+            if (ReadWord(file) != kPercentInt)
+                return;
+            ReadDword(file);
+            ReadWord(file);
+            if (ReadWord(file) != kMapFileName)
+                return;
+            ReadDword(file);
+            char fileName[sizeof(ModelTextureMap::fileName)];
+            file.String(fileName, sizeof fileName);
+            if (file.AtEnd())
+                return;
+            if (id == kTexMap && m_textureMapCount > 0) {
+                ModelTextureMap &map = m_textureMaps[m_textureMapCount - 1];
+                map.hasFile = 1;
+                std::memcpy(map.fileName, fileName, sizeof fileName);
+            }
+            break;
+        }
+        default:
+            break;
+        }
+        file.Seek(start + length);
+    }
+}
+
+void CQUORDoc::ReadNamedObject(ChunkFile &file) {
+    file.String(nullptr, 0); // the object's name is not kept
+    if (ReadWord(file) != kTriMesh)
+        return; // lights, cameras and the like
+    ReadDword(file);
+
+    // Not bounded by the object's length: the walk ends at the first chunk outside
+    // the mesh range, normally the next object or material.
+    for (;;) {
+        const uint64_t start = file.Tell();
+        const uint16_t id = ReadWord(file);
+        const uint32_t length = ReadDword(file);
+        if (file.AtEnd() || id < 0x4001 || id > 0x5000 || length < kHeaderSize ||
+            !FirstVisit(file.objectWalkMark, start))
+            return;
+        if (id == kVertexList)
+            ReadVertexList(file);
+        else if (id == kMappingList)
+            ReadMappingList(file);
+        else if (id == kFaceList)
+            ReadFaceList(file);
+        file.Seek(start + length);
+    }
+}
+
+void CQUORDoc::ReadVertexList(ChunkFile &file) {
+    m_vertexBase = m_vertexCount;
+    // A list cut short by the end of the file keeps only the vertices it holds.
+    const size_t n = std::min<uint64_t>(ReadWord(file), file.Remaining() / kVertexBytes);
+    if (!GrowTable(m_vertices, m_vertexCount, n)) {
+        ShowMessage(kOutOfMemory);
+        return;
+    }
+    m_vertexCount += static_cast<int32_t>(n);
+    if (n == 0)
+        return;
+
+    ModelVertex *out = m_vertices + m_vertexBase;
+    ModelVertex *const end = out + n;
+    while (out < end) {
+        const uint8_t *p;
+        const size_t batch = file.Peek(static_cast<size_t>(end - out) * kVertexBytes, &p) / kVertexBytes;
+        if (batch == 0) { // the file shrank under us
+            std::memset(static_cast<void *>(out), 0, static_cast<size_t>(end - out) * sizeof *out);
+            break;
+        }
+        for (size_t i = 0; i < batch; ++i, p += kVertexBytes, ++out)
+            *out = ModelVertex{LoadF32(p), LoadF32(p + 4), LoadF32(p + 8), 0.0f, 0.0f};
+        file.Advance(batch * kVertexBytes);
+    }
+}
+
+void CQUORDoc::ReadMappingList(ChunkFile &file) {
+    const uint16_t n = ReadWord(file);
+    // Entries beyond the vertex table have no vertex to go to and are dropped.
+    size_t left = std::min<size_t>(n, static_cast<size_t>(m_vertexCount - m_vertexBase));
+    if (left == 0)
+        return;
+    ModelVertex *out = m_vertices + m_vertexBase;
+    for (;;) {
+        const uint8_t *p;
+        const size_t batch = std::min(file.Peek(left * kMappingBytes, &p) / kMappingBytes, left);
+        if (batch == 0)
+            return;
+        for (size_t i = 0; i < batch; ++i, p += kMappingBytes, ++out) {
+            out->u = LoadF32(p);
+            out->v = LoadF32(p + 4);
+        }
+        file.Advance(batch * kMappingBytes);
+        left -= batch;
+        if (left == 0)
+            return;
+    }
+}
+
+void CQUORDoc::ReadFaceList(ChunkFile &file) {
+    const uint16_t n = ReadWord(file);
+    const size_t stored = std::min<uint64_t>(n, file.Remaining() / kFaceBytes);
+    if (!GrowTable(m_faces, m_faceCount, stored)) {
+        ShowMessage(kOutOfMemory);
+        return;
+    }
+    m_faceBase = m_faceCount;
+
+    // A face naming a vertex outside the table is dropped; once one is, the
+    // face-material lists need to know where each file face went (-1: dropped).
+    const int64_t vertexLimit = static_cast<int64_t>(m_vertexCount) - m_vertexBase;
+    std::vector<int32_t> tableIndex;
+    ModelFace *const first = stored ? m_faces + m_faceBase : nullptr;
+    size_t kept = 0;
+    size_t done = 0;
+    while (done < stored) {
+        const uint8_t *p;
+        const size_t batch =
+            std::min(file.Peek((stored - done) * kFaceBytes, &p) / kFaceBytes, stored - done);
+        if (batch == 0)
+            break; // the file shrank under us
+        for (size_t i = 0; i < batch; ++i, p += kFaceBytes) {
+            const uint16_t a = LoadU16(p), b = LoadU16(p + 2), c = LoadU16(p + 4);
+            if (a >= vertexLimit || b >= vertexLimit || c >= vertexLimit) {
+                if (tableIndex.empty()) {
+                    tableIndex.resize(stored);
+                    for (size_t j = 0; j < done + i; ++j)
+                        tableIndex[j] = static_cast<int32_t>(m_faceBase + j);
+                }
+                tableIndex[done + i] = -1;
+                continue;
+            }
+            if (!tableIndex.empty())
+                tableIndex[done + i] = static_cast<int32_t>(m_faceBase + kept);
+            first[kept++] =
+                ModelFace{{a + m_vertexBase, b + m_vertexBase, c + m_vertexBase}, 255, 255, 255, 0, 0, 0};
+        }
+        file.Advance(batch * kFaceBytes);
+        done += batch;
+    }
+    m_faceCount += static_cast<int32_t>(kept);
+    if (kept < stored)
+        ShrinkTable(m_faces, m_faceCount);
+    if (done < stored)
+        return;
+
+    // Sub-chunks, read back to back.
+    for (;;) {
+        const uint16_t id = ReadWord(file);
+        const uint32_t length = ReadDword(file);
+        if (file.AtEnd() || length < kHeaderSize)
+            return;
+        if (id == kFaceMaterial) {
+            char name[sizeof(ModelMaterial::name)];
+            file.String(name, sizeof name);
+            const int32_t m = FindMaterial(name);
+            const uint16_t k = ReadWord(file);
+            for (uint32_t j = 0; j < k; ++j) {
+                const uint16_t f = ReadWord(file);
+                if (file.AtEnd())
+                    return;
+                if (f >= n) {
+                    if (file.badFaceMessages < kMaxBadFaceMessages) {
+                        ++file.badFaceMessages;
+                        ShowMessage("Bad f ");
+                    }
+                    continue;
+                }
+                if (m < 0 || f >= stored)
+                    continue;
+                const int32_t index = tableIndex.empty() ? m_faceBase + f : tableIndex[f];
+                if (index < 0)
+                    continue;
+                const ModelMaterial &material = m_materials[m];
+                ModelFace &face = m_faces[index];
+                face.red = material.diffuse[0];
+                face.green = material.diffuse[1];
+                face.blue = material.diffuse[2];
+                if (material.textureMap >= 0) {
+                    face.textured = 1;
+                    face.textureMap = static_cast<uint8_t>(material.textureMap);
+                }
+            }
+        } else if (id == kSmoothList) {
+            if ((static_cast<int64_t>(length) - kHeaderSize) / 4 != n)
+                return;
+            file.Skip(static_cast<uint64_t>(n) * 4); // the group bits are not used
+            if (file.AtEnd())
+                return;
+            for (size_t i = 0; i < kept; ++i)
+                m_faces[m_faceBase + i].smooth = 1;
+        } else {
+            return;
+        }
+    }
+}
+
+int32_t CQUORDoc::FindMaterial(const char *name) const {
+    for (int32_t i = 0; i < m_materialCount; ++i)
+        if (std::strcmp(m_materials[i].name, name) == 0)
+            return i;
+    return -1;
+}
