@@ -137,10 +137,11 @@ float ComputePositions(CQUORDoc *doc) {
     const ScenePoint &p = g_issPos;
 
     // At the centre (radius 0) there is no direction; report the equator.
-    double sinLatitude = 0.0;
-    if (g_issRadius > 0.0f)
-        sinLatitude = std::clamp(p.y / static_cast<double>(g_issRadius), -1.0, 1.0);
-    const float latitude = static_cast<float>(90.0 - std::acos(sinLatitude) * 180.0 / g_pi);
+    float latitude = 0.0f;
+    if (g_issRadius > 0.0f) {
+        const double sinLatitude = std::clamp(p.y / static_cast<double>(g_issRadius), -1.0, 1.0);
+        latitude = static_cast<float>(90.0 - std::acos(sinLatitude) * 180.0 / g_pi);
+    }
 
     float longitude = 0.0f;
     if (!(p.x * p.x + p.z * p.z < 1e-6))
