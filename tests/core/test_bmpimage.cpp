@@ -1,0 +1,261 @@
+#include "shell/core/messages.h"
+#include "view/core/bmpimage.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kUnable = "Error: unable to load bitmap file";
+const std::string kNot24 = "Error: bitmap must be 24 bit";
+
+struct BmpSpec {
+    int32_t width = 5;
+    int32_t height = 3;
+    uint16_t bits = 24;
+    uint32_t compression = 0;
+    uint32_t infoSize = 40;
+    uint16_t planes = 1;
+    uint32_t gap = 0;            // extra bytes between the header and the pixels
+    int64_t pixelBytes = -1;     // -1: exactly what the header implies
+    int64_t offsetOverride = -1; // stated pixel offset; -1: where the pixels really are
+};
+
+void Put16(std::vector<uint8_t> &out, size_t at, uint16_t v) {
+    out[at] = static_cast<uint8_t>(v);
+    out[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+
+void Put32(std::vector<uint8_t> &out, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        out[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+uint8_t PixelByte(size_t i) {
+    return static_cast<uint8_t>(i * 7 + 1);
+}
+
+// A BMP file as a writer would make it; pixel bytes follow PixelByte.
+std::vector<uint8_t> MakeBmp(const BmpSpec &s) {
+    const size_t palette =
+        s.bits <= 8 ? (size_t{4} << s.bits) : (s.compression == 3 && s.infoSize == 40 ? 12 : 0);
+    const size_t offset = 14 + s.infoSize + palette + s.gap;
+    const uint64_t stride = (static_cast<uint64_t>(std::abs(int64_t{s.width})) * s.bits + 31) / 32 * 4;
+    const uint64_t rows = static_cast<uint64_t>(std::abs(int64_t{s.height}));
+    const size_t pixels =
+        s.pixelBytes >= 0 ? static_cast<size_t>(s.pixelBytes) : static_cast<size_t>(stride * rows);
+
+    std::vector<uint8_t> out(offset + pixels, 0);
+    out[0] = 'B';
+    out[1] = 'M';
+    Put32(out, 2, static_cast<uint32_t>(out.size()));
+    Put32(out, 10, static_cast<uint32_t>(s.offsetOverride >= 0 ? s.offsetOverride : offset));
+    Put32(out, 14, s.infoSize);
+    if (s.infoSize == 12) {
+        Put16(out, 18, static_cast<uint16_t>(s.width));
+        Put16(out, 20, static_cast<uint16_t>(s.height));
+        Put16(out, 22, s.planes);
+        Put16(out, 24, s.bits);
+    } else {
+        Put32(out, 18, static_cast<uint32_t>(s.width));
+        Put32(out, 22, static_cast<uint32_t>(s.height));
+        Put16(out, 26, s.planes);
+        Put16(out, 28, s.bits);
+        Put32(out, 30, s.compression);
+    }
+    for (size_t i = 0; i < pixels; ++i)
+        out[offset + i] = PixelByte(i);
+    return out;
+}
+
+class BmpFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() / ("quor_bmp_" + std::to_string(::getpid()) + "_" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(m_dir);
+        g_earthBitmap = BmpImage{};
+    }
+    void TearDown() override {
+        g_earthBitmap = BmpImage{};
+        std::error_code ec;
+        fs::remove_all(m_dir, ec);
+    }
+
+    std::string Write(const std::string &name, const std::vector<uint8_t> &bytes) {
+        const std::string path = (m_dir / name).string();
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+
+    // Loads `path` and returns the messages shown.
+    std::vector<std::string> Load(const std::string &path, int expectedResult) {
+        RecordingMessageService recorder;
+        ScopedMessageService scope(&recorder);
+        EXPECT_EQ(LoadEarthMap(path.c_str()), expectedResult) << path;
+        for (const ShownMessage &m : recorder.shown)
+            EXPECT_EQ(m.caption, "QUOR");
+        return recorder.Texts();
+    }
+
+    fs::path m_dir;
+};
+
+void ExpectSameRecord(const BmpImage &a, const BmpImage &b) {
+    EXPECT_EQ(a.type, b.type);
+    EXPECT_EQ(a.width, b.width);
+    EXPECT_EQ(a.height, b.height);
+    EXPECT_EQ(a.widthBytes, b.widthBytes);
+    EXPECT_EQ(a.planes, b.planes);
+    EXPECT_EQ(a.bitsPixel, b.bitsPixel);
+    EXPECT_EQ(a.pixels, b.pixels);
+}
+
+} // namespace
+
+TEST_F(BmpFiles, TwentyFourBitRowsArePaddedAndBytesUnchanged) {
+    BmpSpec spec; // 5 x 3: 15 pixel bytes and 1 padding byte per row
+    spec.gap = 10;
+    const auto bytes = MakeBmp(spec);
+    EXPECT_TRUE(Load(Write("map.bmp", bytes), 1).empty());
+
+    EXPECT_EQ(g_earthBitmap.type, 0);
+    EXPECT_EQ(g_earthBitmap.width, 5);
+    EXPECT_EQ(g_earthBitmap.height, 3);
+    EXPECT_EQ(g_earthBitmap.widthBytes, 16);
+    EXPECT_EQ(g_earthBitmap.planes, 1);
+    EXPECT_EQ(g_earthBitmap.bitsPixel, 24);
+    ASSERT_EQ(g_earthBitmap.pixels.size(), 48u);
+    ASSERT_NE(g_earthBitmap.Bits(), nullptr);
+    // Read from the stated offset, past the gap, in file order: bottom row first, BGR.
+    const std::vector<uint8_t> expected(bytes.begin() + 64, bytes.end());
+    EXPECT_EQ(g_earthBitmap.pixels, expected);
+    EXPECT_EQ(g_earthBitmap.Bits()[0], PixelByte(0));
+}
+
+TEST_F(BmpFiles, OldCoreHeaderIsRead) {
+    BmpSpec spec;
+    spec.infoSize = 12;
+    spec.width = 4;
+    spec.height = 2;
+    EXPECT_TRUE(Load(Write("core.bmp", MakeBmp(spec)), 1).empty());
+    EXPECT_EQ(g_earthBitmap.widthBytes, 12);
+    EXPECT_EQ(g_earthBitmap.pixels.size(), 24u);
+}
+
+TEST_F(BmpFiles, OtherDepthsLoadButAreRejected) {
+    struct Depth {
+        uint16_t bits;
+        uint32_t compression;
+        int32_t stride; // for width 5
+    };
+    const Depth depths[] = {{1, 0, 4},   {4, 0, 4},   {8, 0, 8},  {16, 0, 12},
+                            {16, 3, 12}, {32, 0, 20}, {32, 3, 20}};
+    for (const Depth &d : depths) {
+        BmpSpec spec;
+        spec.bits = d.bits;
+        spec.compression = d.compression;
+        const std::string path = Write("depth" + std::to_string(d.bits) + ".bmp", MakeBmp(spec));
+        EXPECT_EQ(Load(path, 0), std::vector<std::string>{kNot24}) << d.bits;
+        // The record describes the rejected image.
+        EXPECT_EQ(g_earthBitmap.bitsPixel, d.bits);
+        EXPECT_EQ(g_earthBitmap.width, 5);
+        EXPECT_EQ(g_earthBitmap.widthBytes, d.stride);
+        EXPECT_EQ(g_earthBitmap.pixels.size(), static_cast<size_t>(d.stride) * 3);
+    }
+}
+
+TEST_F(BmpFiles, BrokenFilesAreUnreadableAndKeepTheRecord) {
+    ASSERT_EQ(Load(Write("good.bmp", MakeBmp(BmpSpec{})), 1).size(), 0u);
+    const BmpImage good = g_earthBitmap;
+
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> broken;
+    auto add = [&](const std::string &name, auto change) {
+        BmpSpec spec;
+        change(spec);
+        broken.emplace_back(name, MakeBmp(spec));
+    };
+    add("rle8", [](BmpSpec &s) { s.bits = 8, s.compression = 1; });
+    add("rle4", [](BmpSpec &s) { s.bits = 4, s.compression = 2; });
+    add("jpeg", [](BmpSpec &s) { s.bits = 0, s.compression = 4; });
+    add("png", [](BmpSpec &s) { s.bits = 0, s.compression = 5; });
+    add("bitfields24", [](BmpSpec &s) { s.compression = 3; });
+    add("bits7", [](BmpSpec &s) { s.bits = 7; });
+    add("planes2", [](BmpSpec &s) { s.planes = 2; });
+    add("header20", [](BmpSpec &s) { s.infoSize = 20; });
+    add("topdown", [](BmpSpec &s) { s.height = -3; });
+    add("negwidth", [](BmpSpec &s) { s.width = -5; });
+    add("zerowidth", [](BmpSpec &s) { s.width = 0; });
+    add("zeroheight", [](BmpSpec &s) { s.height = 0; });
+    add("minheight", [](BmpSpec &s) { s.height = INT32_MIN, s.pixelBytes = 0; });
+    add("widewidth", [](BmpSpec &s) { s.width = 40000, s.height = 1, s.pixelBytes = 0; });
+    add("tall", [](BmpSpec &s) { s.width = 1, s.height = 40000, s.pixelBytes = 0; });
+    add("huge", [](BmpSpec &s) { s.width = 32768, s.height = 32768, s.pixelBytes = 0; });
+    add("short", [](BmpSpec &s) { s.pixelBytes = 47; });
+    add("offsetpastend", [](BmpSpec &s) { s.offsetOverride = 4000; });
+    add("offsetinheader", [](BmpSpec &s) { s.offsetOverride = 20; });
+    auto notBmp = MakeBmp(BmpSpec{});
+    notBmp[0] = 'P';
+    broken.emplace_back("notbmp", notBmp);
+
+    for (const auto &[name, bytes] : broken) {
+        EXPECT_EQ(Load(Write(name + ".bmp", bytes), 0), std::vector<std::string>{kUnable}) << name;
+        ExpectSameRecord(g_earthBitmap, good);
+    }
+    EXPECT_EQ(Load((m_dir / "missing.bmp").string(), 0), std::vector<std::string>{kUnable});
+    EXPECT_EQ(Load(m_dir.string(), 0), std::vector<std::string>{kUnable}); // a directory
+    ExpectSameRecord(g_earthBitmap, good);
+}
+
+TEST_F(BmpFiles, TruncatedAtEveryLengthIsUnreadable) {
+    const auto bytes = MakeBmp(BmpSpec{});
+    for (size_t length = 0; length < bytes.size(); ++length) {
+        const std::vector<uint8_t> part(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length));
+        BmpImage image;
+        image.width = 77;
+        EXPECT_FALSE(ReadBmp(part.data(), part.size(), image)) << length;
+        EXPECT_EQ(image.width, 77);
+        EXPECT_EQ(Load(Write("cut.bmp", part), 0), std::vector<std::string>{kUnable}) << length;
+    }
+    EXPECT_EQ(g_earthBitmap.planes, 0); // never filled
+    BmpImage image;
+    EXPECT_TRUE(ReadBmp(bytes.data(), bytes.size(), image));
+}
+
+TEST_F(BmpFiles, CorruptHeadersNeverReadOutOfBounds) {
+    const auto original = MakeBmp(BmpSpec{});
+    std::mt19937 random(1234);
+    int accepted = 0;
+    for (int round = 0; round < 20000; ++round) {
+        auto bytes = original;
+        const int changes = 1 + static_cast<int>(random() % 4);
+        for (int c = 0; c < changes; ++c)
+            bytes[random() % 54] = static_cast<uint8_t>(random());
+        bytes.resize(random() % 2 ? bytes.size() : random() % bytes.size());
+        // Copied so that a read past the end lands outside this allocation.
+        const std::vector<uint8_t> exact(bytes);
+        BmpImage image;
+        std::string reason;
+        if (ReadBmp(exact.data(), exact.size(), image, &reason)) {
+            ++accepted;
+            ASSERT_EQ(image.pixels.size(), static_cast<size_t>(image.widthBytes) * image.height);
+            ASSERT_LE(image.pixels.size(), exact.size());
+            ASSERT_GT(image.width, 0);
+            ASSERT_GT(image.height, 0);
+        } else {
+            ASSERT_FALSE(reason.empty());
+        }
+    }
+    EXPECT_GT(accepted, 0);
+}
