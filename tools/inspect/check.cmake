@@ -1,0 +1,58 @@
+# Runs quor-inspect on the sample station, on a file that is not a model, and on
+# paths that cannot be opened, and checks exit codes and the figures it prints.
+function(run_inspect path)
+    execute_process(COMMAND ${INSPECT} ${path} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    set(rc "${rc}" PARENT_SCOPE)
+    set(out "${out}" PARENT_SCOPE)
+    set(err "${err}" PARENT_SCOPE)
+endfunction()
+
+function(expect what actual expected)
+    if(NOT "${actual}" STREQUAL "${expected}")
+        message(FATAL_ERROR "${what} is '${actual}', expected '${expected}'")
+    endif()
+endfunction()
+
+function(expect_field json name expected)
+    string(JSON value GET "${json}" ${name})
+    expect("${name}" "${value}" "${expected}")
+endfunction()
+
+# The sample station: every face drawn, its modules smoothed, fitted to +-2 along x.
+run_inspect(${SOURCE_DIR}/data/station.3ds)
+expect("station exit code" "${rc}" 0)
+expect("station stderr" "${err}" "")
+expect_field("${out}" faces 5392)
+expect_field("${out}" listVertices 16176)
+expect_field("${out}" degenerateFaces 0)
+expect_field("${out}" smoothFaces 1392)
+expect_field("${out}" modelList 1)
+string(JSON messageCount LENGTH "${out}" messages)
+expect("station messages" "${messageCount}" 0)
+string(JSON colours GET "${out}" colourCommands)
+if(colours LESS 6 OR colours GREATER 5392)
+    message(FATAL_ERROR "colourCommands ${colours}: the station has six materials")
+endif()
+string(JSON maxX GET "${out}" bbox max 0)
+string(JSON minX GET "${out}" bbox min 0)
+if(maxX LESS 1.9999 OR maxX GREATER 2.0001 OR minX GREATER -1.9999 OR minX LESS -2.0001)
+    message(FATAL_ERROR "list spans ${minX} .. ${maxX} along x, expected -2 .. 2")
+endif()
+
+# A readable file that is no model opens with nothing in it.
+run_inspect(${SOURCE_DIR}/CMakeLists.txt)
+expect("text file exit code" "${rc}" 0)
+expect_field("${out}" faces 0)
+expect_field("${out}" modelList 0)
+string(JSON boxType TYPE "${out}" bbox)
+expect("bbox of an empty list" "${boxType}" NULL)
+
+# Paths that cannot be opened: exit 1, a reason on stderr, nothing on stdout.
+foreach(path ${WORK_DIR}/no-such-station.3ds ${SOURCE_DIR}/data)
+    run_inspect(${path})
+    expect("exit code for ${path}" "${rc}" 1)
+    expect("stdout for ${path}" "${out}" "")
+    if(err STREQUAL "")
+        message(FATAL_ERROR "no reason given for ${path}")
+    endif()
+endforeach()
