@@ -107,11 +107,13 @@ void ReadMainChunk(CQUORDoc &doc, ChunkFile &file) {
         if (file.AtEnd() || pos >= total)
             return;
         const uint32_t length = doc.ReadDword(file);
-        if (file.AtEnd() || length < kHeaderSize)
+        if (file.AtEnd())
             return;
-        if (id == kEditor) {
+        if (id == kEditor) { // entered, so its own length does not matter
             pos += kHeaderSize;
             inEditor = true;
+        } else if (length < kHeaderSize) {
+            return;
         } else {
             pos += length;
             file.Seek(pos);
@@ -187,7 +189,7 @@ void CQUORDoc::ReadMaterialBlock(ChunkFile &file) {
 
         switch (id) {
         case kMatName: {
-            char name[sizeof(ModelMaterial::name)];
+            char name[sizeof(ModelMaterial::name)] = {};
             file.String(name, sizeof name);
             if (file.AtEnd() || !GrowTable(m_materials, m_materialCount, 1))
                 return;
@@ -240,7 +242,7 @@ void CQUORDoc::ReadMaterialBlock(ChunkFile &file) {
             if (ReadWord(file) != kMapFileName)
                 return;
             ReadDword(file);
-            char fileName[sizeof(ModelTextureMap::fileName)];
+            char fileName[sizeof(ModelTextureMap::fileName)] = {};
             file.String(fileName, sizeof fileName);
             if (file.AtEnd())
                 return;
@@ -387,7 +389,7 @@ void CQUORDoc::ReadFaceList(ChunkFile &file) {
         if (file.AtEnd() || length < kHeaderSize)
             return;
         if (id == kFaceMaterial) {
-            char name[sizeof(ModelMaterial::name)];
+            char name[sizeof(ModelMaterial::name)] = {};
             file.String(name, sizeof name);
             const int32_t m = FindMaterial(name);
             const uint16_t k = ReadWord(file);

@@ -1,0 +1,715 @@
+#include "document/chunkfile.h"
+#include "document/quordoc.h"
+#include "shell/core/messages.h"
+#include "tools/3ds/writer3ds.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Build = std::function<void(Writer3ds &)>;
+
+// A whole file: main chunk, editor chunk holding `editor`, then `afterEditor`
+// still inside the main chunk.
+Writer3ds File(const Build &editor, const Build &afterEditor = {}) {
+    Writer3ds w;
+    w.Begin(0x4D4D);
+    w.Begin(0x3D3D);
+    editor(w);
+    w.End();
+    if (afterEditor)
+        afterEditor(w);
+    w.End();
+    return w;
+}
+
+void Material(Writer3ds &w, const std::string &name, uint8_t r, uint8_t g, uint8_t b,
+              const Build &more = {}) {
+    w.Begin(0xAFFF);
+    w.Begin(0xA000);
+    w.Str(name);
+    w.End();
+    w.Color24(0xA020, r, g, b);
+    if (more)
+        more(w);
+    w.End();
+}
+
+void Mesh(Writer3ds &w, const std::string &name, const std::vector<float> &xyz,
+          const std::vector<uint16_t> &abc, const Build &faceSubChunks = {}, const Build &meshMore = {}) {
+    w.Begin(0x4000);
+    w.Str(name);
+    w.Begin(0x4100);
+    w.VertexList(xyz);
+    if (meshMore)
+        meshMore(w);
+    w.BeginFaceList(abc);
+    if (faceSubChunks)
+        faceSubChunks(w);
+    w.End();
+    w.End();
+    w.End();
+}
+
+const std::vector<float> kTriangle = {0, 0, 0, 1, 0, 0, 0, 1, 0};
+const std::vector<float> kQuad = {0, 0, 1, 1, 0, 1, 1, 1, 1, 0, 1, 1};
+
+// A strip of `faces` triangles over faces + 2 vertices.
+void Strip(size_t faces, std::vector<float> &xyz, std::vector<uint16_t> &abc) {
+    xyz.clear();
+    abc.clear();
+    for (size_t i = 0; i < faces + 2; ++i) {
+        xyz.push_back(static_cast<float>(i / 2));
+        xyz.push_back(static_cast<float>(i % 2));
+        xyz.push_back(0.0f);
+    }
+    for (size_t i = 0; i < faces; ++i) {
+        abc.push_back(static_cast<uint16_t>(i));
+        abc.push_back(static_cast<uint16_t>(i + 1));
+        abc.push_back(static_cast<uint16_t>(i + 2));
+    }
+}
+
+struct Result {
+    std::unique_ptr<CQUORDoc> doc = std::make_unique<CQUORDoc>();
+    std::vector<std::string> messages;
+    CQUORDoc *operator->() const { return doc.get(); }
+};
+
+Result Read(const std::vector<uint8_t> &bytes) {
+    Result r;
+    RecordingMessageService recorder;
+    ScopedMessageService scope(&recorder);
+    Read3dsBytes(*r.doc, bytes.data(), bytes.size());
+    r.messages = recorder.Texts();
+    return r;
+}
+
+Result Read(const Writer3ds &w) {
+    return Read(w.Bytes());
+}
+
+// What every read must leave behind, however damaged its file.
+void ExpectConsistent(const CQUORDoc &doc) {
+    EXPECT_EQ(doc.m_materials, nullptr);
+    EXPECT_EQ(doc.m_materialCount, 0);
+    ASSERT_GE(doc.m_vertexCount, 0);
+    ASSERT_GE(doc.m_faceCount, 0);
+    ASSERT_GE(doc.m_textureMapCount, 0);
+    EXPECT_EQ(doc.m_vertices == nullptr, doc.m_vertexCount == 0);
+    EXPECT_EQ(doc.m_faces == nullptr, doc.m_faceCount == 0);
+    for (int32_t i = 0; i < doc.m_faceCount; ++i) {
+        for (int32_t v : doc.m_faces[i].vertexIndex) {
+            ASSERT_GE(v, 0) << "face " << i;
+            ASSERT_LT(v, doc.m_vertexCount) << "face " << i;
+        }
+        if (doc.m_faces[i].textured) {
+            ASSERT_LT(doc.m_faces[i].textureMap, doc.m_textureMapCount);
+        }
+    }
+    for (int32_t i = 0; i < doc.m_textureMapCount; ++i)
+        ASSERT_NE(std::memchr(doc.m_textureMaps[i].fileName, 0, sizeof doc.m_textureMaps[i].fileName),
+                  nullptr);
+}
+
+void ExpectColour(const ModelFace &f, uint8_t r, uint8_t g, uint8_t b) {
+    EXPECT_EQ(f.red, r);
+    EXPECT_EQ(f.green, g);
+    EXPECT_EQ(f.blue, b);
+}
+
+TEST(Read3ds, MergesObjectsIntoOneTableWithVertexBases) {
+    const Writer3ds w = File([](Writer3ds &w) {
+        Mesh(w, "first", kTriangle, {0, 1, 2});
+        Mesh(w, "second", kQuad, {0, 1, 2, 0, 2, 3}, {}, [](Writer3ds &w) {
+            w.MappingList({0.5f, 0.25f, 1, 0, 1, 1, 0, 1});
+        });
+    });
+    const Result r = Read(w);
+    ExpectConsistent(*r.doc);
+    EXPECT_TRUE(r.messages.empty());
+    ASSERT_EQ(r->m_vertexCount, 7);
+    ASSERT_EQ(r->m_faceCount, 3);
+    EXPECT_EQ(r->m_faces[1].vertexIndex[0], 3);
+    EXPECT_EQ(r->m_faces[1].vertexIndex[1], 4);
+    EXPECT_EQ(r->m_faces[1].vertexIndex[2], 5);
+    EXPECT_EQ(r->m_faces[2].vertexIndex[2], 6);
+    EXPECT_FLOAT_EQ(r->m_vertices[5].x, 1.0f);
+    EXPECT_FLOAT_EQ(r->m_vertices[5].y, 1.0f);
+    EXPECT_FLOAT_EQ(r->m_vertices[5].z, 1.0f);
+    // Mapping coordinates land on the second object's vertices; the first has none.
+    EXPECT_FLOAT_EQ(r->m_vertices[3].u, 0.5f);
+    EXPECT_FLOAT_EQ(r->m_vertices[3].v, 0.25f);
+    EXPECT_FLOAT_EQ(r->m_vertices[0].u, 0.0f);
+    EXPECT_FLOAT_EQ(r->m_vertices[0].v, 0.0f);
+    for (int32_t i = 0; i < 3; ++i) {
+        ExpectColour(r->m_faces[i], 255, 255, 255);
+        EXPECT_EQ(r->m_faces[i].smooth, 0);
+        EXPECT_EQ(r->m_faces[i].textured, 0);
+    }
+    EXPECT_EQ(r->m_faceBase, 1);
+    EXPECT_EQ(r->m_vertexBase, 3);
+}
+
+TEST(Read3ds, FaceMaterialFindsOnlyMaterialsReadBefore) {
+    const Writer3ds w = File([](Writer3ds &w) {
+        Material(w, "Red", 200, 10, 20);
+        Mesh(w, "box", kQuad, {0, 1, 2, 0, 2, 3, 1, 2, 3}, [](Writer3ds &w) {
+            w.FaceMaterial("Red", {0, 2});
+            w.FaceMaterial("Blue", {1});
+            w.FaceMaterial("red", {1}); // names are case-sensitive
+        });
+        Material(w, "Blue", 0, 0, 255);
+    });
+    const Result r = Read(w);
+    ExpectConsistent(*r.doc);
+    ASSERT_EQ(r->m_faceCount, 3);
+    ExpectColour(r->m_faces[0], 200, 10, 20);
+    ExpectColour(r->m_faces[1], 255, 255, 255);
+    ExpectColour(r->m_faces[2], 200, 10, 20);
+    EXPECT_TRUE(r.messages.empty());
+}
+
+TEST(Read3ds, TextureMapRecordsFollowTheirMaterials) {
+    const Writer3ds w = File([](Writer3ds &w) {
+        Material(w, "Plain", 1, 2, 3);
+        // The opacity map makes the record; the texture map after it names it.
+        Material(w, "Skin", 9, 8, 7, [](Writer3ds &w) {
+            w.Map(0xA210, "mask.gif");
+            w.Map(0xA200, "panel.gif");
+            w.Map(0xA220, "chrome.gif");
+        });
+        Material(w, "Bumpy", 4, 5, 6, [](Writer3ds &w) { w.Map(0xA230, "bump.gif"); });
+        Mesh(w, "m", kQuad, {0, 1, 2, 0, 2, 3, 1, 2, 3}, [](Writer3ds &w) {
+            w.FaceMaterial("Skin", {0, 1});
+            w.FaceMaterial("Plain", {1}); // keeps the texture flag, takes the colour
+            w.FaceMaterial("Bumpy", {2});
+        });
+    });
+    const Result r = Read(w);
+    ExpectConsistent(*r.doc);
+    ASSERT_EQ(r->m_textureMapCount, 2);
+    EXPECT_STREQ(r->m_textureMaps[0].fileName, "panel.gif");
+    EXPECT_EQ(r->m_textureMaps[0].hasFile, 1);
+    EXPECT_STREQ(r->m_textureMaps[1].fileName, "");
+    EXPECT_EQ(r->m_textureMaps[1].hasFile, 0);
+    ASSERT_EQ(r->m_faceCount, 3);
+    EXPECT_EQ(r->m_faces[0].textured, 1);
+    EXPECT_EQ(r->m_faces[0].textureMap, 0);
+    ExpectColour(r->m_faces[1], 1, 2, 3);
+    EXPECT_EQ(r->m_faces[1].textured, 1);
+    EXPECT_EQ(r->m_faces[2].textured, 1);
+    EXPECT_EQ(r->m_faces[2].textureMap, 1);
+}
+
+TEST(Read3ds, SmoothingListMustMatchTheFaceCount) {
+    std::vector<float> xyz;
+    std::vector<uint16_t> abc;
+    Strip(10, xyz, abc);
+    for (const uint32_t length : {6u + 40u, 6u + 43u, 6u + 36u, 6u + 44u}) {
+        const Writer3ds w = File([&](Writer3ds &w) {
+            Material(w, "Green", 0, 255, 0);
+            Mesh(w, "strip", xyz, abc, [&](Writer3ds &w) {
+                const size_t at = w.Size();
+                w.SmoothList(10, 0); // a group of 0 still counts as smooth
+                w.PatchLength(at, length);
+                w.FaceMaterial("Green", {0});
+            });
+        });
+        const Result r = Read(w);
+        ExpectConsistent(*r.doc);
+        ASSERT_EQ(r->m_faceCount, 10) << length;
+        const bool matches = (length - 6) / 4 == 10;
+        for (int32_t i = 0; i < 10; ++i)
+            EXPECT_EQ(r->m_faces[i].smooth, matches ? 1 : 0) << length;
+        // The sub-chunks are consumed back to back, so the list after it is read
+        // only when the smoothing list was accepted.
+        EXPECT_EQ(r->m_faces[0].green, 255) << length;
+        EXPECT_EQ(r->m_faces[0].red, matches ? 0 : 255) << length;
+    }
+}
+
+TEST(Read3ds, FloatColourLeavesNoDiffuseAndEndsTheBlock) {
+    const Writer3ds w = File([](Writer3ds &w) {
+        w.Begin(0xAFFF);
+        w.Begin(0xA000);
+        w.Str("Float");
+        w.End();
+        w.Begin(0xA020);
+        w.Begin(0x0010);
+        for (int i = 0; i < 3; ++i)
+            w.F32(0.5f);
+        w.End();
+        w.End();
+        w.Map(0xA200, "never.gif");
+        w.End();
+        Mesh(w, "m", kTriangle, {0, 1, 2}, [](Writer3ds &w) { w.FaceMaterial("Float", {0}); });
+    });
+    const Result r = Read(w);
+    ExpectConsistent(*r.doc);
+    // Without a 24-bit diffuse colour the face looks like one without material.
+    ExpectColour(r->m_faces[0], 255, 255, 255);
+    EXPECT_EQ(r->m_textureMapCount, 0);
+    EXPECT_EQ(r->m_faces[0].textured, 0);
+}
+
+TEST(Read3ds, ColourAndMapChunksBeforeAnyMaterialAreIgnored) {
+    const Writer3ds w = File([](Writer3ds &w) {
+        w.Begin(0xAFFF);
+        w.Color24(0xA020, 1, 2, 3);
+        w.Map(0xA200, "orphan.gif");
+        w.End();
+        Material(w, "Late", 7, 7, 7);
+        w.Begin(0xAFFF); // a map block without a name fills no record
+        w.Map(0xA200, "stray.gif");
+        w.End();
+        Mesh(w, "m", kTriangle, {0, 1, 2}, [](Writer3ds &w) { w.FaceMaterial("Late", {0}); });
+    });
+    const Result r = Read(w);
+    ExpectConsistent(*r.doc);
+    EXPECT_EQ(r->m_textureMapCount, 0);
+    ExpectColour(r->m_faces[0], 7, 7, 7);
+}
+
+TEST(Read3ds, ObjectsThatAreNotMeshesAddNothing) {
+    const Writer3ds w = File([](Writer3ds &w) {
+        w.Begin(0x4000);
+        w.Str("Sun");
+        w.Begin(0x4600); // light
+        w.F32(1);
+        w.F32(2);
+        w.F32(3);
+        w.End();
+        w.End();
+        w.Begin(0x4000);
+        w.Str("Cam");
+        w.Begin(0x4700); // camera
+        for (int i = 0; i < 8; ++i)
+            w.F32(0);
+        w.End();
+        w.End();
+        Mesh(w, "real", kTriangle, {0, 1, 2});
+    });
+    const Result r = Read(w);
+    ExpectConsistent(*r.doc);
+    EXPECT_EQ(r->m_vertexCount, 3);
+    EXPECT_EQ(r->m_faceCount, 1);
+}
+
+TEST(Read3ds, BadFaceMaterialEntriesAreReportedAtMostTenTimesARead) {
+    std::vector<float> xyz;
+    std::vector<uint16_t> abc;
+    Strip(4, xyz, abc);
+    {
+        const Writer3ds w = File([&](Writer3ds &w) {
+            Material(w, "M", 10, 20, 30);
+            Mesh(w, "m", xyz, abc, [](Writer3ds &w) { w.FaceMaterial("M", {0, 4, 3, 9, 65535}); });
+        });
+        const Result r = Read(w);
+        EXPECT_EQ(r.messages, std::vector<std::string>(3, "Bad f "));
+        ExpectColour(r->m_faces[0], 10, 20, 30);
+        ExpectColour(r->m_faces[3], 10, 20, 30);
+        ExpectColour(r->m_faces[1], 255, 255, 255);
+    }
+    {
+        // 50 bad entries over two lists and two objects: ten boxes, and the good
+        // entries after them still count.
+        const Writer3ds w = File([&](Writer3ds &w) {
+            Material(w, "M", 10, 20, 30);
+            std::vector<uint16_t> bad(30, 7);
+            Mesh(w, "a", xyz, abc, [&](Writer3ds &w) { w.FaceMaterial("M", bad); });
+            bad.resize(20);
+            bad.push_back(2);
+            Mesh(w, "b", xyz, abc, [&](Writer3ds &w) { w.FaceMaterial("M", bad); });
+        });
+        const Result r = Read(w);
+        EXPECT_EQ(r.messages, std::vector<std::string>(10, "Bad f "));
+        ExpectColour(r->m_faces[6], 10, 20, 30);
+        // The limit belongs to one read: the next read reports again.
+        const Result again = Read(w);
+        EXPECT_EQ(again.messages.size(), 10u);
+    }
+}
+
+TEST(Read3ds, WalkCoversTheMainChunkBeyondTheEditor) {
+    size_t lastObject = 0;
+    const Writer3ds w = File(
+        [](Writer3ds &w) {
+            Mesh(w, "inside", kTriangle, {0, 1, 2});
+        },
+        [&](Writer3ds &w) {
+            // Key-frame data is stepped over by its length, even when
+            // its bytes look like an object.
+            w.Begin(0xB000);
+            Mesh(w, "hidden", kQuad, {0, 1, 2});
+            w.End();
+            // An object after the editor chunk is still in the walk.
+            lastObject = w.Size();
+            Mesh(w, "after", kQuad, {0, 1, 2, 1, 2, 3});
+        });
+    const Result r = Read(w);
+    ExpectConsistent(*r.doc);
+    EXPECT_EQ(r->m_vertexCount, 7);
+    EXPECT_EQ(r->m_faceCount, 3);
+
+    // The main chunk's length bounds the walk, tested on each chunk's start.
+    for (const size_t length : {lastObject + 1, lastObject}) {
+        Writer3ds cut = w;
+        cut.PatchLength(0, static_cast<uint32_t>(length));
+        const Result c = Read(cut);
+        EXPECT_EQ(c->m_vertexCount, length > lastObject ? 7 : 3);
+    }
+}
+
+TEST(Read3ds, FilesThatAreNot3dsGiveNothingAndNoMessage) {
+    Writer3ds good = File([](Writer3ds &w) { Mesh(w, "m", kTriangle, {0, 1, 2}); });
+    std::vector<uint8_t> bytes = good.Bytes();
+    bytes[1] = 0x4C;
+    const Result r = Read(bytes);
+    EXPECT_EQ(r->m_vertexCount, 0);
+    EXPECT_EQ(r->m_faceCount, 0);
+    EXPECT_TRUE(r.messages.empty());
+
+    CQUORDoc doc;
+    RecordingMessageService recorder;
+    ScopedMessageService scope(&recorder);
+    doc.Read3dsFile("/nonexistent/station.3ds");
+    doc.Read3dsFile("/dev/zero"); // no size: read as empty, not forever
+    EXPECT_EQ(doc.m_vertices, nullptr);
+    EXPECT_TRUE(recorder.shown.empty());
+}
+
+TEST(Read3ds, ShortLengthsEndTheirWalk) {
+    // A length below 6 would not move the walk on; each walk stops there.
+    const auto withLength = [](uint16_t where, uint32_t length) {
+        return File([=](Writer3ds &w) {
+            Mesh(w, "a", kTriangle, {0, 1, 2}, [&](Writer3ds &w) {
+                if (where == 0x4150) {
+                    const size_t at = w.Size();
+                    w.SmoothList(1);
+                    w.PatchLength(at, length);
+                }
+            });
+            const size_t at = w.Size();
+            if (where == 0x4000) {
+                Mesh(w, "b", kTriangle, {0, 1, 2});
+                w.PatchLength(at, length);
+            } else if (where == 0x4110) {
+                w.Begin(0x4000);
+                w.Str("b");
+                w.Begin(0x4100);
+                const size_t list = w.Size();
+                w.VertexList(kTriangle);
+                w.PatchLength(list, length);
+                w.End();
+                w.End();
+            }
+            Mesh(w, "c", kQuad, {0, 1, 2});
+        });
+    };
+    for (uint32_t length : {0u, 5u}) {
+        const Result editor = Read(withLength(0x4000, length));
+        ExpectConsistent(*editor.doc);
+        EXPECT_EQ(editor->m_vertexCount, 3);
+        const Result mesh = Read(withLength(0x4110, length));
+        ExpectConsistent(*mesh.doc);
+        EXPECT_EQ(mesh->m_vertexCount, 3 + 4); // b stops before its vertices; c is read
+        const Result smooth = Read(withLength(0x4150, length));
+        EXPECT_EQ(smooth->m_faces[0].smooth, 0);
+        EXPECT_EQ(smooth->m_vertexCount, 3 + 4);
+    }
+}
+
+TEST(Read3ds, ClaimsBeyondTheFileReadOnlyWhatIsThere) {
+    // Chunks that never end: every length points far past the end of the file.
+    Writer3ds w;
+    w.Begin(0x4D4D);
+    w.Begin(0x3D3D);
+    w.Begin(0x4000);
+    w.Str("huge");
+    w.Begin(0x4100);
+    w.Begin(0x4110);
+    w.U16(65535); // but only two vertices follow
+    for (float f : {1.f, 2.f, 3.f, 4.f, 5.f, 6.f})
+        w.F32(f);
+    for (size_t at : {0, 6, 12, 23, 29})
+        w.PatchLength(at, 0xFFFFFFF0);
+    const Result r = Read(w);
+    ExpectConsistent(*r.doc);
+    ASSERT_EQ(r->m_vertexCount, 2);
+    EXPECT_FLOAT_EQ(r->m_vertices[1].z, 6.0f);
+
+    // A face list claiming 4000 faces of which two and a bit are there. The editor
+    // chunk's own length is never used.
+    Writer3ds f;
+    f.Begin(0x4D4D);
+    f.Begin(0x3D3D);
+    f.Begin(0x4000);
+    f.Str("x");
+    f.Begin(0x4100);
+    f.VertexList(kTriangle);
+    const size_t faces = f.Size();
+    f.Begin(0x4120);
+    f.U16(4000);
+    for (uint16_t i : {0, 1, 2, 0, 2, 1, 0, 0, 2})
+        f.U16(i);
+    f.PatchLength(0, 0xFFFFFFFF);
+    f.PatchLength(6, 0);
+    f.PatchLength(12, 0xFFFFFF00);
+    f.PatchLength(faces, 0xFFFFFF00);
+    const Result g = Read(f);
+    ExpectConsistent(*g.doc);
+    ASSERT_EQ(g->m_faceCount, 2);
+    EXPECT_EQ(g->m_faces[1].vertexIndex[0], 2);
+}
+
+TEST(Read3ds, OverlongNamesAreCutToTheirFields) {
+    const std::string longName(40, 'n');
+    const std::string longFile(200, 'f');
+    const Writer3ds w = File([&](Writer3ds &w) {
+        Material(w, longName, 1, 2, 3, [&](Writer3ds &w) { w.Map(0xA200, longFile); });
+        Mesh(w, std::string(5000, 'o'), kTriangle, {0, 1, 2},
+             [&](Writer3ds &w) { w.FaceMaterial(longName, {0}); });
+    });
+    const Result r = Read(w);
+    ExpectConsistent(*r.doc);
+    ASSERT_EQ(r->m_textureMapCount, 1);
+    EXPECT_EQ(std::string(r->m_textureMaps[0].fileName), longFile.substr(0, 127));
+    // The face-material list's name is cut the same way and still finds its material.
+    ExpectColour(r->m_faces[0], 1, 2, 3);
+    EXPECT_EQ(r->m_faces[0].textured, 1);
+}
+
+TEST(Read3ds, IndicesOutsideTheVertexTableAreDropped) {
+    const Writer3ds w = File([](Writer3ds &w) {
+        Material(w, "M", 50, 60, 70);
+        // Faces 1 and 3 name vertex 4 of a 4-vertex object: dropped. The face
+        // material list still addresses faces by their place in the file.
+        Mesh(
+            w, "m", kQuad, {0, 1, 2, 0, 1, 4, 1, 2, 3, 9, 0, 0, 3, 2, 1},
+            [](Writer3ds &w) {
+                w.FaceMaterial("M", {1, 2, 4});
+                w.SmoothList(5);
+            },
+            [](Writer3ds &w) {
+                w.MappingList({1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6});
+            });
+        Mesh(w, "next", kTriangle, {0, 1, 2});
+    });
+    const Result r = Read(w);
+    ExpectConsistent(*r.doc);
+    ASSERT_EQ(r->m_faceCount, 4);
+    EXPECT_EQ(r->m_faces[1].vertexIndex[0], 1);
+    ExpectColour(r->m_faces[0], 255, 255, 255);
+    ExpectColour(r->m_faces[1], 50, 60, 70);
+    ExpectColour(r->m_faces[2], 50, 60, 70);
+    EXPECT_EQ(r->m_faces[2].vertexIndex[0], 3);
+    EXPECT_EQ(r->m_faces[1].smooth, 1);
+    EXPECT_EQ(r->m_faces[3].vertexIndex[0], 4); // the next object's face
+    EXPECT_EQ(r->m_faces[3].smooth, 0);
+    // The mapping list's extra entries had no vertex; the next object's are untouched.
+    ASSERT_EQ(r->m_vertexCount, 7);
+    EXPECT_FLOAT_EQ(r->m_vertices[3].u, 4.0f);
+    EXPECT_FLOAT_EQ(r->m_vertices[4].u, 0.0f);
+    EXPECT_TRUE(r.messages.empty());
+
+    // All faces bad: the object adds no faces at all.
+    const Result none = Read(File([](Writer3ds &w) { Mesh(w, "m", kTriangle, {3, 4, 5}); }));
+    ExpectConsistent(*none.doc);
+    EXPECT_EQ(none->m_faceCount, 0);
+}
+
+TEST(Read3ds, OverlappingObjectsDoNotReadTheSameChunksAgain) {
+    // Object a's length ends inside its own mesh, where the editor walk finds a
+    // second object b whose mesh walk would land on a's vertex list once more.
+    Writer3ds w;
+    w.Begin(0x4D4D);
+    w.Begin(0x3D3D);
+    const size_t a = w.Size();
+    w.Begin(0x4000);
+    w.Str("a");
+    w.Begin(0x4100);
+    const size_t filler = w.Size();
+    w.Begin(0x4160);
+    w.Begin(0x4000); // b, inside a's filler chunk
+    w.Str("");
+    w.Begin(0x4100);
+    w.PatchLength(w.Size() - 6, 6);
+    w.PatchLength(filler + 6, 13);
+    w.PatchLength(filler, 6 + 13);
+    w.VertexList(kTriangle);
+    w.PatchLength(a, static_cast<uint32_t>(filler + 6 - a));
+    w.PatchLength(a + 8, 6 + 19 + 6 + 2 + 36);
+    w.PatchLength(6, static_cast<uint32_t>(w.Size() - 6));
+    w.PatchLength(0, static_cast<uint32_t>(w.Size()));
+    const Result r = Read(w);
+    ExpectConsistent(*r.doc);
+    EXPECT_EQ(r->m_vertexCount, 3);
+}
+
+// Counts table growth requests and fails the chosen ones.
+struct FailingRealloc {
+    static inline size_t failBytes = 0;
+    static void *Realloc(void *block, size_t bytes) {
+        return bytes == failBytes ? nullptr : std::realloc(block, bytes);
+    }
+};
+
+TEST(Read3ds, TablesThatCannotGrowKeepTheirContents) {
+    const Writer3ds w = File([](Writer3ds &w) {
+        Material(w, "Tex", 1, 1, 1, [](Writer3ds &w) { w.Map(0xA200, "a.gif"); });
+        Material(w, "Lost", 2, 2, 2);
+        Mesh(w, "a", kTriangle, {0, 1, 2}, [](Writer3ds &w) {
+            w.FaceMaterial("Tex", {0});
+            w.FaceMaterial("Lost", {0});
+        });
+        Mesh(w, "b", kQuad, {0, 1, 2, 1, 2, 3});
+    });
+    struct Case {
+        size_t bytes;
+        std::vector<std::string> messages;
+        int32_t vertices, faces, maps;
+    };
+    const Case cases[] = {
+        {7 * sizeof(ModelVertex), {"Out of Memory"}, 3, 1, 1},     // b's vertices: its faces are dropped
+        {3 * sizeof(ModelFace), {"Out of Memory"}, 7, 1, 1},       // b's faces
+        {1 * sizeof(ModelTextureMap), {"Out of Memory"}, 7, 3, 0}, // the only map record
+        {2 * sizeof(ModelMaterial), {}, 7, 3, 1},                  // "Lost": quietly missing
+    };
+    for (const Case &c : cases) {
+        FailingRealloc::failBytes = c.bytes;
+        SetTableRealloc(&FailingRealloc::Realloc);
+        const Result r = Read(w);
+        SetTableRealloc(nullptr);
+        ExpectConsistent(*r.doc);
+        EXPECT_EQ(r.messages, c.messages) << c.bytes;
+        EXPECT_EQ(r->m_vertexCount, c.vertices) << c.bytes;
+        EXPECT_EQ(r->m_faceCount, c.faces) << c.bytes;
+        EXPECT_EQ(r->m_textureMapCount, c.maps) << c.bytes;
+        if (c.bytes == 2 * sizeof(ModelMaterial)) // the face keeps Tex's colour
+            ExpectColour(r->m_faces[0], 1, 1, 1);
+    }
+}
+
+// A file with one of everything the reader acts on.
+Writer3ds RichFile() {
+    std::vector<float> xyz;
+    std::vector<uint16_t> abc;
+    Strip(6, xyz, abc);
+    return File(
+        [&](Writer3ds &w) {
+            w.Leaf(0x3D3E, {3, 0, 0, 0});
+            Material(w, "Hull", 90, 100, 110, [](Writer3ds &w) {
+                w.Color24(0xA010, 1, 1, 1);
+                w.Map(0xA210, "o.gif");
+                w.Map(0xA200, "hull.gif");
+            });
+            Material(w, "Panel", 20, 30, 200, [](Writer3ds &w) { w.Map(0xA200, "p.gif"); });
+            w.Begin(0x4000);
+            w.Str("lamp");
+            w.Leaf(0x4600, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+            w.End();
+            Mesh(
+                w, "truss", xyz, abc,
+                [](Writer3ds &w) {
+                    w.FaceMaterial("Hull", {0, 1, 2});
+                    w.FaceMaterial("Panel", {3, 5});
+                    w.SmoothList(6);
+                },
+                [&](Writer3ds &w) { w.MappingList(std::vector<float>(2 * (xyz.size() / 3), 0.5f)); });
+            Mesh(w, "pod", kQuad, {0, 1, 2, 0, 2, 3}, [](Writer3ds &w) { w.FaceMaterial("Panel", {1}); });
+        },
+        [](Writer3ds &w) {
+            w.Leaf(0xB000, {1, 2, 3, 4});
+        });
+}
+
+TEST(Read3ds, EveryTruncationAndSingleByteDamageStaysConsistent) {
+    const std::vector<uint8_t> bytes = RichFile().Bytes();
+    const Result full = Read(bytes);
+    ExpectConsistent(*full.doc);
+    ASSERT_EQ(full->m_vertexCount, 8 + 4);
+    ASSERT_EQ(full->m_faceCount, 6 + 2);
+    ASSERT_EQ(full->m_textureMapCount, 2);
+    ASSERT_TRUE(full.messages.empty());
+    ExpectColour(full->m_faces[7], 20, 30, 200);
+
+    for (size_t length = 0; length < bytes.size(); ++length) {
+        SCOPED_TRACE(length);
+        const Result r = Read(std::vector<uint8_t>(bytes.begin(), bytes.begin() + length));
+        ExpectConsistent(*r.doc);
+        EXPECT_LE(r->m_vertexCount, full->m_vertexCount);
+        EXPECT_LE(r->m_faceCount, full->m_faceCount);
+        EXPECT_TRUE(r.messages.empty());
+    }
+    for (size_t at = 0; at < bytes.size(); ++at) {
+        for (uint8_t value : {0x00, 0xFF, 0x7F}) {
+            SCOPED_TRACE(testing::Message() << "byte " << at << " = " << int(value));
+            std::vector<uint8_t> damaged = bytes;
+            damaged[at] = value;
+            const Result r = Read(damaged);
+            ExpectConsistent(*r.doc);
+            EXPECT_LE(r.messages.size(), 10u);
+            for (const std::string &m : r.messages)
+                EXPECT_EQ(m, "Bad f ");
+        }
+    }
+}
+
+TEST(Read3ds, FileReadMatchesMemoryReadAcrossBufferRefills) {
+    // Several buffers' worth, with names of every length so that headers, strings
+    // and list entries straddle the buffer's edges.
+    std::vector<float> xyz;
+    std::vector<uint16_t> abc;
+    Strip(700, xyz, abc);
+    const Writer3ds w = File([&](Writer3ds &w) {
+        for (int i = 0; i < 40; ++i) {
+            const std::string name =
+                std::string(static_cast<size_t>(i % 13), static_cast<char>('a' + i % 26)) + std::to_string(i);
+            Material(w, "m" + name, static_cast<uint8_t>(i), 1, 2,
+                     [&](Writer3ds &w) { w.Map(0xA200, name + ".gif"); });
+            Mesh(w, name, xyz, abc, [&](Writer3ds &w) {
+                w.FaceMaterial("m" + name, {static_cast<uint16_t>(i), 699});
+                if (i % 2)
+                    w.SmoothList(700);
+            });
+        }
+    });
+    ASSERT_GT(w.Size(), 4 * ChunkFile::kBufferSize);
+    const std::string path = testing::TempDir() + "read3ds_refill.3ds";
+    ASSERT_TRUE(w.Save(path));
+
+    const Result memory = Read(w);
+    CQUORDoc file;
+    file.Read3dsFile(path);
+    ExpectConsistent(file);
+    ASSERT_EQ(file.m_vertexCount, 40 * 702);
+    ASSERT_EQ(file.m_faceCount, memory->m_faceCount);
+    ASSERT_EQ(file.m_textureMapCount, 40);
+    EXPECT_EQ(std::memcmp(file.m_vertices, memory->m_vertices, sizeof(ModelVertex) * 40 * 702), 0);
+    EXPECT_EQ(std::memcmp(file.m_faces, memory->m_faces, sizeof(ModelFace) * 40 * 700), 0);
+    EXPECT_EQ(std::memcmp(file.m_textureMaps, memory->m_textureMaps, sizeof(ModelTextureMap) * 40), 0);
+    EXPECT_EQ(file.m_faces[39 * 700 + 699].red, 39);
+    EXPECT_EQ(file.m_faces[39 * 700 + 1].smooth, 1);
+    EXPECT_STREQ(file.m_textureMaps[12].fileName, "mmmmmmmmmmmm12.gif");
+
+    // Reading leaves the file as it was.
+    std::FILE *f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    std::vector<uint8_t> after(w.Size() + 1);
+    EXPECT_EQ(std::fread(after.data(), 1, after.size(), f), w.Size());
+    std::fclose(f);
+    after.resize(w.Size());
+    EXPECT_EQ(after, w.Bytes());
+    std::remove(path.c_str());
+}
+
+} // namespace
