@@ -12,3 +12,7 @@ add_test(NAME inspect.sample_station
     COMMAND ${CMAKE_COMMAND} -DINSPECT=$<TARGET_FILE:quor-inspect> -DSOURCE_DIR=${CMAKE_SOURCE_DIR}
         -DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR} -P ${CMAKE_SOURCE_DIR}/tools/inspect/check.cmake)
 set_tests_properties(inspect.sample_station PROPERTIES LABELS tools)
+
+add_executable(quor_inspect_tests tools/inspect/test_inspect.cpp)
+target_link_libraries(quor_inspect_tests PRIVATE quor_inspect quor_3dswriter GTest::gtest GTest::gtest_main)
+gtest_discover_tests(quor_inspect_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS tools)
