@@ -4,8 +4,8 @@
 //
 // The output must be byte-identical on every build, because the committed
 // file is checked against it: geometry uses only + - * / and sqrt on doubles
-// (all correctly rounded), never sin or cos, whose last bits vary between
-// C libraries.
+// (all correctly rounded, and built without fused multiply-add), never sin or
+// cos, whose last bits vary between C libraries.
 #include "tools/3ds/writer3ds.h"
 
 #include <cmath>
