@@ -14,7 +14,6 @@ public:
     // Runs the handler; false when this table does not name the id.
     bool OnCmdMsg(unsigned id);
 
-protected:
     void MapCommand(unsigned id, std::function<void()> handler);
     void UnmapCommand(unsigned id) { m_commands.erase(id); }
 

@@ -1,0 +1,23 @@
+#pragma once
+// The data panel: the station's speed, altitude, longitude and latitude as text.
+#include "../document/quordoc.h"
+#include "../shell/core/document.h"
+
+#include <QWidget>
+
+class TextView : public QWidget, public View {
+    Q_OBJECT
+public:
+    explicit TextView(CQUORDoc *document, QWidget *parent = nullptr);
+
+    CQUORDoc *GetDocument() const { return static_cast<CQUORDoc *>(View::GetDocument()); }
+    void Invalidate() override { update(); }
+
+    // The panel's lines and where their top-left corners go.
+    static constexpr int kLeft = 10;
+    static constexpr int kTop = 10;
+    static constexpr int kLineStep = 20;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};

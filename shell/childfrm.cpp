@@ -1,0 +1,138 @@
+#include "childfrm.h"
+
+#include "../document/quordoc.h"
+#include "../panel/textview1.h"
+#include "../resources/gui/icons.h"
+#include "../resources/ids.h"
+#include "../view/quorview.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+PaneSplitter::PaneSplitter(QWidget *parent) : QSplitter(Qt::Horizontal, parent) {
+    setChildrenCollapsible(true);
+    setOpaqueResize(true);
+    connect(this, &QSplitter::splitterMoved, this, [this](int pos, int) {
+        if (!m_applying && !m_tracking)
+            m_idealWidth = pos;
+    });
+}
+
+void PaneSplitter::SetIdealWidth(int width) {
+    m_idealWidth = std::max(0, width);
+    ApplyLayout();
+}
+
+void PaneSplitter::resizeEvent(QResizeEvent *event) {
+    QSplitter::resizeEvent(event);
+    ApplyLayout();
+}
+
+void PaneSplitter::ApplyLayout() {
+    if (count() < 2)
+        return;
+    const int total = width();
+    const int bar = handleWidth();
+    QList<int> sizes;
+    if (total < m_idealWidth + bar)
+        sizes = {total, 0};
+    else
+        sizes = {m_idealWidth, total - m_idealWidth - bar};
+    m_applying = true;
+    setSizes(sizes);
+    m_applying = false;
+}
+
+void PaneSplitter::StartKeyboardSplit() {
+    if (m_tracking || count() < 2)
+        return;
+    m_tracking = true;
+    m_trackStart = m_idealWidth;
+    qApp->installEventFilter(this);
+    handle(1)->setFocus();
+    QApplication::setOverrideCursor(Qt::SplitHCursor);
+}
+
+void PaneSplitter::EndKeyboardSplit(bool keep) {
+    if (!m_tracking)
+        return;
+    m_tracking = false;
+    qApp->removeEventFilter(this);
+    QApplication::restoreOverrideCursor();
+    if (!keep)
+        m_idealWidth = m_trackStart;
+    ApplyLayout();
+}
+
+bool PaneSplitter::eventFilter(QObject *watched, QEvent *event) {
+    if (!m_tracking)
+        return QSplitter::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        auto *key = static_cast<QKeyEvent *>(event);
+        const int step = key->modifiers() & Qt::ControlModifier ? 1 : 8;
+        switch (key->key()) {
+        case Qt::Key_Left:
+            m_idealWidth = std::max(0, m_idealWidth - step);
+            ApplyLayout();
+            return true;
+        case Qt::Key_Right:
+            m_idealWidth = std::min(width(), m_idealWidth + step);
+            ApplyLayout();
+            return true;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            EndKeyboardSplit(true);
+            return true;
+        case Qt::Key_Escape:
+            EndKeyboardSplit(false);
+            return true;
+        default:
+            return true; // keys do nothing else while the bar moves
+        }
+    }
+    case QEvent::MouseButtonPress:
+        EndKeyboardSplit(true);
+        return true;
+    default:
+        return false;
+    }
+}
+
+CChildFrame::CChildFrame(CQUORDoc *document) : ChildFrame(document), m_doc(document) {
+    setWindowIcon(DocumentIcon());
+    setAttribute(Qt::WA_DeleteOnClose, false);
+}
+
+bool CChildFrame::OnCreateClient() {
+    m_wndSplitter = new PaneSplitter(this);
+    m_sceneView = new CQUORView(m_doc, m_wndSplitter);
+    m_wndSplitter->addWidget(m_sceneView);
+    m_dataPanel = new TextView(m_doc, m_wndSplitter);
+    m_wndSplitter->addWidget(m_dataPanel);
+    m_wndSplitter->setSizes({750, 0});
+    setWidget(m_wndSplitter);
+    AddPane(m_sceneView, m_sceneView);
+    AddPane(m_dataPanel, m_dataPanel);
+    m_sceneView->MapCommand(ID_WINDOW_SPLIT, [this] { m_wndSplitter->StartKeyboardSplit(); });
+    m_dataPanel->MapCommand(ID_WINDOW_SPLIT, [this] { m_wndSplitter->StartKeyboardSplit(); });
+    return true;
+}
+
+void CChildFrame::ActivateFrame() {
+    // Every document window shows maximised, whatever show command it is given.
+    ChildFrame::ActivateFrame();
+    if (ActivePane() == 0 && m_sceneView && !m_sceneView->hasFocus())
+        SetActivePane(0);
+}
+
+void CChildFrame::BeforeDocumentOpen() {
+    if (!m_sceneView)
+        return;
+    // Qt creates a GL widget's context when the widget is first shown with a size.
+    for (int i = 0; i < 50 && !m_sceneView->context(); ++i)
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (m_sceneView->HasContext())
+        m_sceneView->makeCurrent();
+}

@@ -1,0 +1,124 @@
+#include "mainfrm.h"
+
+#include "../resources/gui/icons.h"
+#include "../resources/ids.h"
+#include "../resources/strings.h"
+
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMdiArea>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QToolBar>
+
+CMainFrame::CMainFrame() {
+    setWindowTitle(QString::fromUtf8(kMainTitle));
+    setAcceptDrops(true);
+    MapCommand(ID_VIEW_TOOLBAR, [this] { m_wndToolBar->setVisible(!m_wndToolBar->isVisible()); });
+    MapCommand(ID_VIEW_STATUS_BAR, [this] { m_wndStatusBar->setVisible(!m_wndStatusBar->isVisible()); });
+    MapCommand(ID_WINDOW_CASCADE, [this] { MdiArea()->cascadeSubWindows(); });
+    MapCommand(ID_WINDOW_TILE_HORZ, [this] { MdiArea()->tileSubWindows(); });
+    MapCommand(ID_WINDOW_ARRANGE, [this] { ArrangeIcons(); });
+}
+
+int CMainFrame::OnCreate() {
+    setWindowIcon(ClassIcon());
+    UpdateMenuBar();
+
+    m_wndToolBar = new QToolBar(QStringLiteral("Toolbar"), this);
+    if (!m_wndToolBar) {
+        Trace("Failed to create toolbar\n");
+        return -1;
+    }
+    m_wndToolBar->setObjectName(QStringLiteral("ToolBar")); // the key of its saved layout
+    m_wndToolBar->setMovable(true);
+    m_wndToolBar->setFloatable(true);
+    m_wndToolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    m_wndToolBar->setIconSize(QSize(16, 15));
+    const struct {
+        unsigned id;
+        QPixmap image;
+    } buttons[] = {{ID_FILE_OPEN, OpenButtonImage()}, {0, {}}, {ID_APP_ABOUT, AboutButtonImage()}};
+    for (const auto &b : buttons) {
+        if (b.id == 0) {
+            m_wndToolBar->addSeparator();
+            continue;
+        }
+        QAction *action = m_wndToolBar->addAction(QIcon(b.image), QString::fromStdString(CommandTip(b.id)));
+        action->setToolTip(QString::fromStdString(CommandTip(b.id)));
+        action->setStatusTip(QString::fromStdString(CommandPrompt(b.id)));
+        action->setData(b.id);
+        const unsigned id = b.id;
+        connect(action, &QAction::triggered, this, [id] { Application::Instance()->DispatchCommand(id); });
+    }
+    addToolBar(Qt::TopToolBarArea, m_wndToolBar);
+
+    m_wndStatusBar = statusBar();
+    if (!m_wndStatusBar) {
+        Trace("Failed to create status bar\n");
+        return -1;
+    }
+    m_wndStatusBar->setObjectName(QStringLiteral("StatusBar"));
+    m_wndStatusBar->setSizeGripEnabled(true);
+    ShowIdleMessage();
+
+    const QByteArray state = Application::Instance()->Profile().value(kBarStateKey).toByteArray();
+    if (!state.isEmpty())
+        restoreState(state);
+    return 0;
+}
+
+bool CMainFrame::IsChecked(unsigned id) const {
+    if (id == ID_VIEW_TOOLBAR)
+        return m_wndToolBar && m_wndToolBar->isVisible();
+    if (id == ID_VIEW_STATUS_BAR)
+        return m_wndStatusBar && m_wndStatusBar->isVisible();
+    return false;
+}
+
+void CMainFrame::ArrangeIcons() {
+    const QRect area = MdiArea()->viewport()->rect();
+    int x = 0;
+    int y = area.bottom() + 1;
+    for (ChildFrame *frame : ChildFrames()) {
+        if (!frame->isMinimized())
+            continue;
+        const QSize size = frame->size();
+        if (x > 0 && x + size.width() > area.width()) {
+            x = 0;
+            y -= size.height();
+        }
+        frame->move(x, y - size.height());
+        x += size.width();
+    }
+}
+
+void CMainFrame::OnClose() {
+    QSettings &profile = Application::Instance()->Profile();
+    profile.setValue(kBarStateKey, saveState());
+    profile.sync();
+}
+
+void CMainFrame::closeEvent(QCloseEvent *event) {
+    OnClose();
+    Application *app = Application::Instance();
+    for (Document *doc : app->Documents())
+        app->CloseDocument(doc);
+    event->accept();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent *event) {
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent *event) {
+    // Dropped files open exactly as if chosen in the Open dialog.
+    const QList<QUrl> urls = event->mimeData()->urls();
+    for (const QUrl &url : urls) {
+        if (url.isLocalFile())
+            Application::Instance()->OpenDocumentFile(url.toLocalFile());
+    }
+    event->acceptProposedAction();
+}

@@ -1,0 +1,91 @@
+#include "quor.h"
+
+#include "../document/quordoc.h"
+#include "../resources/gui/icons.h"
+#include "../resources/ids.h"
+#include "../resources/strings.h"
+#include "../view/gldisplaylistsink.h"
+#include "childfrm.h"
+#include "mainfrm.h"
+
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPageSetupDialog>
+#include <QPrinter>
+#include <QWindow>
+
+CAboutDlg::CAboutDlg(QWidget *parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("About QUOR"));
+    auto *icon = new QLabel(this);
+    icon->setPixmap(MainIcon().pixmap(32, 32));
+    auto *version = new QLabel(QStringLiteral("QUOR Version 5.0 (MDI)"), this);
+    version->setTextFormat(Qt::PlainText);
+    auto *second = new QLabel(QStringLiteral("The space station on its orbit, in 3-D"), this);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    auto *layout = new QGridLayout(this);
+    layout->addWidget(icon, 0, 0, 2, 1, Qt::AlignTop);
+    layout->addWidget(version, 0, 1);
+    layout->addWidget(second, 1, 1);
+    layout->addWidget(buttons, 0, 2, 2, 1, Qt::AlignTop);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+CQUORApp::CQUORApp(int &argc, char **argv) : Application(argc, argv) {
+    MapCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
+    MapCommand(ID_APP_EXIT, [this] {
+        if (m_pMainWnd)
+            m_pMainWnd->close();
+    });
+    MapCommand(ID_FILE_PRINT_SETUP, [this] {
+        QPrinter printer;
+        QPageSetupDialog dialog(&printer, m_pMainWnd);
+        dialog.exec();
+    });
+}
+
+CQUORApp::~CQUORApp() = default;
+
+bool CQUORApp::InitInstance() {
+    SetDefaultGlSink(&ViewerGlSink());
+    LoadStdProfileSettings(4);
+
+    auto docTemplate = std::make_unique<DocTemplate>();
+    docTemplate->resourceId = IDR_QUORTYPE;
+    docTemplate->templateString = kDocTemplateString;
+    docTemplate->createDocument = [] { return std::make_unique<CQUORDoc>(); };
+    docTemplate->createFrame = [](Document *doc) -> ChildFrame * {
+        auto *frame = new CChildFrame(static_cast<CQUORDoc *>(doc));
+        if (!frame->OnCreateClient()) {
+            delete frame;
+            return nullptr;
+        }
+        return frame;
+    };
+    AddDocTemplate(std::move(docTemplate));
+
+    auto *mainFrame = new CMainFrame;
+    if (mainFrame->OnCreate() != 0) {
+        delete mainFrame;
+        return false;
+    }
+    m_pMainWnd = mainFrame;
+    setWindowIcon(MainIcon());
+
+    // A document window needs a shown main window for its GL view's context.
+    m_pMainWnd->showMaximized();
+    if (!ProcessShellCommand(FileArgument(arguments())))
+        return false;
+    // Always maximised, whatever happened to the window while the document opened.
+    if (!m_pMainWnd->isMaximized() || m_pMainWnd->windowHandle()->windowStates() != Qt::WindowMaximized)
+        m_pMainWnd->setWindowState(Qt::WindowNoState);
+    m_pMainWnd->showMaximized();
+    m_pMainWnd->repaint();
+    return true;
+}
+
+void CQUORApp::OnAppAbout() {
+    CAboutDlg dialog(m_pMainWnd);
+    dialog.exec();
+}

@@ -1,0 +1,21 @@
+#pragma once
+// The viewer's application object and its About box.
+#include "framework.h"
+
+#include <QDialog>
+
+class CAboutDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CAboutDlg(QWidget *parent = nullptr);
+};
+
+class CQUORApp : public Application {
+    Q_OBJECT
+public:
+    CQUORApp(int &argc, char **argv);
+    ~CQUORApp() override;
+
+    bool InitInstance() override;
+    void OnAppAbout();
+};

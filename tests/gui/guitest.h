@@ -1,0 +1,41 @@
+#pragma once
+// Helpers for tests that drive the real viewer, in process or as a child process.
+#include "shell/core/messages.h"
+#include "shell/quor.h"
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+inline std::string SourcePath(const std::string &relative) {
+    return std::string(QUOR_SOURCE_DIR) + "/" + relative;
+}
+
+// A viewer application in this process, with its profile in a temporary
+// directory and its message boxes recorded.
+class ViewerApp {
+public:
+    explicit ViewerApp(const QStringList &arguments = {}, const QString &profileDir = QString());
+    ~ViewerApp();
+
+    CQUORApp &app() { return *m_app; }
+    bool started() const { return m_started; }
+    RecordingMessageService messages;
+    QString profilePath() const { return m_profile; }
+
+    // Runs the event loop for a while so that windows settle and paint.
+    static void Settle(int ms = 200);
+
+private:
+    QTemporaryDir m_dir;
+    QString m_profile;
+    std::vector<std::string> m_argStorage;
+    std::vector<char *> m_argv;
+    int m_argc = 0;
+    std::unique_ptr<CQUORApp> m_app;
+    bool m_started = false;
+};

@@ -1,0 +1,204 @@
+// The viewer's start-up, document handling and GL set-up, driven in process.
+#include "guitest.h"
+
+#include "document/quordoc.h"
+#include "resources/ids.h"
+#include "shell/childfrm.h"
+#include "shell/mainfrm.h"
+#include "tools/3ds/writer3ds.h"
+#include "view/quorview.h"
+
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QOpenGLContext>
+
+#include <GL/gl.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+const QString kStation = QString::fromStdString(SourcePath("data/station.3ds"));
+
+QStringList MenuTitles(QMainWindow *w) {
+    QStringList titles;
+    for (QAction *a : w->menuBar()->actions())
+        titles << a->text();
+    return titles;
+}
+
+CChildFrame *ActiveFrame(CQUORApp &app) {
+    return static_cast<CChildFrame *>(app.MainWindow()->ActiveChildFrame());
+}
+
+} // namespace
+
+TEST(StartUp, NoFileGivesAMaximisedEmptyMainWindow) {
+    ViewerApp v;
+    ASSERT_TRUE(v.started());
+    MainFrame *main = v.app().MainWindow();
+    EXPECT_TRUE(main->isMaximized());
+    EXPECT_EQ(main->windowTitle(), "QUOR");
+    EXPECT_TRUE(main->ChildFrames().empty());
+    EXPECT_TRUE(v.app().Documents().empty());
+    EXPECT_TRUE(v.messages.shown.empty());
+    EXPECT_EQ(MenuTitles(main), QStringList({"&File", "&View", "&Help"}));
+}
+
+TEST(StartUp, FileArgumentOpensOneMaximisedDocumentWindow) {
+    ViewerApp v({kStation, QString::fromStdString(SourcePath("README.md"))});
+    ASSERT_TRUE(v.started());
+    MainFrame *main = v.app().MainWindow();
+    ASSERT_EQ(main->ChildFrames().size(), 1u); // only the first argument counts
+    ChildFrame *frame = main->ChildFrames().front();
+    EXPECT_TRUE(frame->isMaximized());
+    EXPECT_EQ(frame->windowTitle(), "station.3ds");
+    EXPECT_EQ(MenuTitles(main), QStringList({"&File", "&View", "&Window", "Timer", "&Help"}));
+    EXPECT_TRUE(v.messages.shown.empty());
+    auto *doc = static_cast<CQUORDoc *>(frame->GetDocument());
+    EXPECT_GT(doc->m_faceCount, 0);
+    EXPECT_GT(doc->m_modelList, 0) << "the model is compiled into the new view's context at open";
+}
+
+TEST(StartUp, MissingFileReportsAndEndsStartUp) {
+    ViewerApp v({"/nonexistent/dir/orbit.3ds"});
+    EXPECT_FALSE(v.started());
+    ASSERT_EQ(v.messages.shown.size(), 1u);
+    EXPECT_EQ(v.messages.shown[0].text, "/nonexistent/dir/orbit.3ds was not found.");
+    EXPECT_EQ(v.messages.shown[0].caption, "QUOR");
+    EXPECT_EQ(v.messages.shown[0].icon, MessageIcon::Exclamation);
+    EXPECT_TRUE(v.app().Documents().empty());
+}
+
+TEST(Documents, OpeningAnOpenFileActivatesItsWindow) {
+    QTemporaryDir dir;
+    const QString other = dir.path() + "/other.3DS";
+    ASSERT_TRUE(QFile::copy(kStation, other));
+    ViewerApp v({kStation});
+    CQUORApp &app = v.app();
+    Document *first = app.Documents().front();
+    Document *second = app.OpenDocumentFile(other);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(app.Documents().size(), 2u);
+    EXPECT_EQ(app.OpenDocumentFile(kStation), first);
+    ViewerApp::Settle(100);
+    EXPECT_EQ(app.Documents().size(), 2u);
+    EXPECT_EQ(app.MainWindow()->ActiveChildFrame()->GetDocument(), first);
+    EXPECT_TRUE(app.MainWindow()->ActiveChildFrame()->isMaximized());
+    // Re-activated windows come back maximised too.
+    for (ChildFrame *f : app.MainWindow()->ChildFrames()) {
+        f->ActivateFrame();
+        ViewerApp::Settle(50);
+        EXPECT_EQ(app.MainWindow()->ActiveChildFrame(), f);
+        EXPECT_TRUE(f->isMaximized());
+    }
+    // Newest first in the recent-file list.
+    EXPECT_EQ(app.RecentFiles().value(0), QFileInfo(other).canonicalFilePath());
+}
+
+TEST(Documents, NewDocumentCommandLeavesNothingAndSaysNothing) {
+    ViewerApp v({kStation});
+    ASSERT_TRUE(v.app().DispatchCommand(ID_FILE_NEW));
+    ViewerApp::Settle(50);
+    EXPECT_EQ(v.app().Documents().size(), 1u);
+    EXPECT_EQ(v.app().MainWindow()->ChildFrames().size(), 1u);
+    EXPECT_TRUE(v.messages.shown.empty());
+}
+
+TEST(Documents, CloseCommandRemovesTheWindowAndSwapsTheMenuBack) {
+    ViewerApp v({kStation});
+    ASSERT_TRUE(v.app().DispatchCommand(ID_FILE_CLOSE));
+    ViewerApp::Settle(100);
+    EXPECT_TRUE(v.app().Documents().empty());
+    EXPECT_TRUE(v.app().MainWindow()->ChildFrames().empty());
+    EXPECT_EQ(MenuTitles(v.app().MainWindow()), QStringList({"&File", "&View", "&Help"}));
+}
+
+TEST(Documents, RecentFilesAreKeptNewestFirstAcrossRuns) {
+    QTemporaryDir files, profile;
+    QStringList paths;
+    for (int i = 0; i < 5; ++i) {
+        paths << files.path() + QStringLiteral("/m%1.3ds").arg(i);
+        ASSERT_TRUE(QFile::copy(kStation, paths.back()));
+    }
+    {
+        ViewerApp v({}, profile.path());
+        for (const QString &p : paths)
+            ASSERT_NE(v.app().OpenDocumentFile(p), nullptr);
+        // The list is written on the way out.
+    }
+    ViewerApp again({}, profile.path());
+    EXPECT_EQ(again.app().RecentFiles(), QStringList({paths[4], paths[3], paths[2], paths[1]}));
+}
+
+TEST(SceneViewContext, FixedStateAndProjectionInARealContext) {
+    ViewerApp v({kStation});
+    CChildFrame *frame = ActiveFrame(v.app());
+    ASSERT_NE(frame, nullptr);
+    CQUORView *view = frame->SceneView();
+    ASSERT_TRUE(view->HasContext());
+    view->makeCurrent();
+
+    GLfloat clear[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+    EXPECT_FLOAT_EQ(clear[0], 0.0f);
+    EXPECT_FLOAT_EQ(clear[1], 0.0f);
+    EXPECT_NEAR(clear[2], 0.2f, 1e-6);
+    EXPECT_FLOAT_EQ(clear[3], 1.0f);
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
+    EXPECT_FALSE(glIsEnabled(GL_COLOR_MATERIAL));
+    GLint value = -1;
+    glGetIntegerv(GL_COLOR_MATERIAL_FACE, &value);
+    EXPECT_EQ(value, GL_FRONT_AND_BACK);
+    glGetIntegerv(GL_COLOR_MATERIAL_PARAMETER, &value);
+    EXPECT_EQ(value, GL_AMBIENT_AND_DIFFUSE);
+    glGetIntegerv(GL_LIGHT_MODEL_LOCAL_VIEWER, &value);
+    EXPECT_EQ(value, 0);
+
+    // Viewport and a 60 degree projection in device pixels.
+    const int w = static_cast<int>(view->width() * view->devicePixelRatioF());
+    const int h = static_cast<int>(view->height() * view->devicePixelRatioF());
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], w);
+    EXPECT_EQ(viewport[3], h);
+    GLfloat proj[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, proj);
+    EXPECT_NEAR(proj[5], 1.0 / std::tan(30.0 * M_PI / 180.0), 1e-4);
+    EXPECT_NEAR(proj[5] / proj[0], static_cast<double>(w) / h, 1e-3);
+    EXPECT_EQ(view->m_clientRect.right, w);
+    EXPECT_EQ(view->m_clientRect.bottom, h);
+
+    // A height of 0 counts as 1: the aspect is then the width.
+    view->OnSize(300, 0);
+    glGetFloatv(GL_PROJECTION_MATRIX, proj);
+    EXPECT_EQ(view->m_clientRect.bottom, 1);
+    EXPECT_NEAR(proj[5] / proj[0], 300.0, 0.5);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], 300);
+    EXPECT_EQ(viewport[3], 0);
+    glGetIntegerv(GL_MATRIX_MODE, &value);
+    EXPECT_EQ(value, GL_MODELVIEW);
+}
+
+TEST(SceneViewContext, ViewWithoutAUsableContextReportsAndDrawsNothing) {
+    // A format without a depth buffer is granted, but the scene cannot use it.
+    QSurfaceFormat unusable = CQUORView::RequestedFormat();
+    unusable.setDepthBufferSize(0);
+    CQUORView::SetRequestedFormatOverride(&unusable);
+    ViewerApp v({kStation});
+    CQUORView::SetRequestedFormatOverride(nullptr);
+    ASSERT_TRUE(v.started());
+    CChildFrame *frame = ActiveFrame(v.app());
+    ASSERT_NE(frame, nullptr);
+    EXPECT_FALSE(frame->SceneView()->HasContext());
+    const auto texts = v.messages.Texts();
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ(texts[0], "Bad Pixel Format");
+    EXPECT_EQ(texts.size(), 1u);
+    frame->SceneView()->repaint(); // must not crash
+    ViewerApp::Settle(50);
+}

@@ -1,0 +1,80 @@
+#pragma once
+// The 3-D pane of a document window: an OpenGL view of the Earth, the station
+// on its orbit and the chaser.
+#include "../document/quordoc.h"
+#include "../shell/core/document.h"
+#include "core/palette.h"
+
+#include <QOpenGLWidget>
+#include <QSurfaceFormat>
+
+#include <vector>
+
+class QOpenGLContext;
+class QSurface;
+
+class CQUORView : public QOpenGLWidget, public View {
+    Q_OBJECT
+public:
+    explicit CQUORView(CQUORDoc *document, QWidget *parent = nullptr);
+    ~CQUORView() override;
+
+    CQUORDoc *GetDocument() const { return static_cast<CQUORDoc *>(View::GetDocument()); }
+
+    // The format every scene view asks for; tests may replace it to make creation fail.
+    static QSurfaceFormat RequestedFormat();
+    static void SetRequestedFormatOverride(const QSurfaceFormat *format);
+
+    // Document notifications do not repaint: frames come from the timer and window events.
+    void OnUpdate(View *sender, long hint) override;
+    void OnDraw() override;
+    void Invalidate() override { update(); }
+
+    virtual bool ToggleTimer();
+
+    // Handlers.
+    int OnCreate();
+    void OnSize(int width, int height);
+    void OnDestroy();
+    void OnStartStop();
+    void OnRealtime();
+    void OnTimeX10();
+    void OnTimeX30();
+    void OnTimeX60();
+
+    // True once the view has a usable rendering context.
+    bool HasContext() const { return m_hRC != nullptr; }
+    QSurfaceFormat GrantedFormat() const { return m_grantedFormat; }
+
+    struct ClientRect {
+        int32_t left = 0, top = 0, right = 0, bottom = 0;
+    };
+
+    ClientRect m_clientRect;
+    std::vector<PaletteEntry> m_palette; // only for indexed visuals
+    const void *m_pOldPalette = nullptr; // palette selected before ours; none on true-colour visuals
+    QSurface *m_pDC = nullptr;           // the surface the context draws on
+    QOpenGLContext *m_hRC = nullptr;     // the view's rendering context (owned by the widget)
+    float m_farPlane = 19000.0f;
+    float m_nearPlane = 1.0f;
+    float m_clearColor[3] = {0.0f, 0.0f, 0.2f};
+    int m_dragging = 0;
+    int m_keyDown = 0;
+    unsigned m_timerId = 0;
+    QSurface *m_hDC = nullptr; // surface of the current context, read back each frame
+
+protected:
+    void initializeGL() override;
+    void resizeGL(int w, int h) override;
+    void paintGL() override;
+    bool event(QEvent *e) override;
+    void timerEvent(QTimerEvent *e) override;
+
+private:
+    void CheckContext();
+    void SetProjection(double fovy);
+
+    QSurfaceFormat m_grantedFormat;
+    bool m_contextChecked = false;
+    bool m_destroyed = false;
+};
