@@ -1,0 +1,16 @@
+# libFuzzer target for the 3DS reader and the model compiler (clang only), and the
+# program that writes its seed corpus. scripts/fuzz builds and runs them.
+if(QUOR_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    # The core again, with coverage instrumentation so the fuzzer sees inside it.
+    add_library(quor_core_fuzz STATIC ${QUOR_CORE_SOURCES})
+    target_include_directories(quor_core_fuzz PUBLIC ${CMAKE_SOURCE_DIR})
+    target_compile_options(quor_core_fuzz PRIVATE -fsanitize=fuzzer-no-link)
+
+    add_executable(fuzz_read3ds tests/fuzz/fuzz_read3ds.cpp)
+    target_compile_options(fuzz_read3ds PRIVATE -fsanitize=fuzzer)
+    target_link_options(fuzz_read3ds PRIVATE -fsanitize=fuzzer)
+    target_link_libraries(fuzz_read3ds PRIVATE quor_core_fuzz)
+
+    add_executable(make_read3ds_corpus tests/fuzz/make_corpus.cpp)
+    target_link_libraries(make_read3ds_corpus PRIVATE quor_3dswriter)
+endif()
