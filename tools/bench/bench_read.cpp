@@ -1,0 +1,247 @@
+// Times the .3ds reader, and the reader plus the model compiler, against
+// Debian's lib3ds reading the same 1,024,000-face file, and compares the peak
+// memory of one read in each. Usage: bench_read [repeats] [--keep path]
+//
+// Times are the best of the repeats, each reader's runs interleaved with the
+// others', and include freeing what was read. Peak memory is the VmHWM of a fresh
+// process (this program run again with --child) that reads the file once, less
+// that of one that only starts.
+#include "document/glsink.h"
+#include "document/quordoc.h"
+#include "tools/3ds/writer3ds.h"
+
+#include <lib3ds/file.h>
+#include <lib3ds/mesh.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+constexpr int kObjects = 160;
+constexpr int kGridW = 80, kGridH = 40; // 80 x 40 quads = 6,400 faces an object
+constexpr int kMaterials = 12;
+
+class NullSink : public GlSink {
+public:
+    uint32_t GenList() override { return 1; }
+    void DeleteList(uint32_t) override {}
+    void NewList(uint32_t, uint32_t) override {}
+    void EndList() override {}
+    void Enable(uint32_t) override {}
+    void Disable(uint32_t) override {}
+    void Begin(uint32_t) override {}
+    void End() override {}
+    void Materialfv(uint32_t, uint32_t, const float *) override {}
+    void Color4fv(const float *) override {}
+    void Normal3f(float, float, float) override { ++normals; }
+    void Vertex3f(float, float, float) override { ++vertices; }
+    size_t normals = 0, vertices = 0;
+};
+
+std::string MaterialName(int m) {
+    return "Material" + std::to_string(m);
+}
+
+Writer3ds MakeModel() {
+    Writer3ds w;
+    w.Begin(0x4D4D);
+    w.Leaf(0x0002, {3, 0, 0, 0});
+    w.Begin(0x3D3D);
+    for (int m = 0; m < kMaterials; ++m) {
+        w.Begin(0xAFFF);
+        w.Begin(0xA000);
+        w.Str(MaterialName(m));
+        w.End();
+        w.Color24(0xA010, 10, 10, 10);
+        w.Color24(0xA020, static_cast<uint8_t>(20 * m), static_cast<uint8_t>(255 - 20 * m), 128);
+        w.Color24(0xA030, 255, 255, 255);
+        if (m % 3 == 0)
+            w.Map(0xA200, "panel" + std::to_string(m) + ".gif");
+        w.End();
+    }
+    std::vector<float> xyz, uv;
+    std::vector<uint16_t> abc;
+    for (int o = 0; o < kObjects; ++o) {
+        xyz.clear();
+        uv.clear();
+        abc.clear();
+        const float ox = static_cast<float>(o % 16) * 100.0f, oy = static_cast<float>(o / 16) * 60.0f;
+        for (int y = 0; y <= kGridH; ++y)
+            for (int x = 0; x <= kGridW; ++x) {
+                xyz.insert(xyz.end(), {ox + static_cast<float>(x), oy + static_cast<float>(y),
+                                       static_cast<float>((x * 7 + y * 3 + o) % 11) * 0.3f});
+                uv.insert(uv.end(), {static_cast<float>(x) / kGridW, static_cast<float>(y) / kGridH});
+            }
+        for (int y = 0; y < kGridH; ++y)
+            for (int x = 0; x < kGridW; ++x) {
+                const auto i = static_cast<uint16_t>(y * (kGridW + 1) + x);
+                const auto j = static_cast<uint16_t>(i + kGridW + 1);
+                abc.insert(abc.end(), {i, static_cast<uint16_t>(i + 1), j, static_cast<uint16_t>(i + 1),
+                                       static_cast<uint16_t>(j + 1), j});
+            }
+        const size_t faces = abc.size() / 3;
+        w.Begin(0x4000);
+        w.Str("Part" + std::to_string(o));
+        w.Begin(0x4100);
+        w.VertexList(xyz);
+        w.MappingList(uv);
+        w.BeginFaceList(abc);
+        for (int k = 0; k < 4; ++k) { // four materials in stripes
+            std::vector<uint16_t> list;
+            for (size_t f = static_cast<size_t>(k); f < faces; f += 4)
+                list.push_back(static_cast<uint16_t>(f));
+            w.FaceMaterial(MaterialName((o + k) % kMaterials), list);
+        }
+        w.SmoothList(faces, 1u << (o % 32));
+        w.End();
+        w.End();
+        w.End();
+    }
+    w.End();
+    w.Begin(0xB000);
+    w.Leaf(0xB00A, {5, 0, 'S', 'T', 'A', 'T', 'I', 'O', 'N', 0, 100, 0, 0, 0});
+    w.End();
+    w.End();
+    return w;
+}
+
+double Seconds(std::chrono::steady_clock::time_point from) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
+}
+
+// One read in this process; returns the face count the reader found.
+long ReadOnce(const std::string &which, const std::string &path) {
+    if (which == "quor" || which == "compile") {
+        CQUORDoc doc;
+        doc.Read3dsFile(path);
+        if (which == "compile") {
+            NullSink sink;
+            doc.CompileModelList(sink);
+        }
+        return doc.m_faceCount;
+    }
+    if (which == "lib3ds") {
+        Lib3dsFile *file = lib3ds_file_load(path.c_str());
+        long faces = 0;
+        for (Lib3dsMesh *m = file ? file->meshes : nullptr; m; m = m->next)
+            faces += static_cast<long>(m->faces);
+        if (file)
+            lib3ds_file_free(file);
+        return faces;
+    }
+    return 0;
+}
+
+// High-water mark of this process's resident memory, in KiB. Unlike ru_maxrss it
+// starts afresh at exec, so the parent's own memory does not show.
+long HighWaterKiB() {
+    std::FILE *f = std::fopen("/proc/self/status", "r");
+    if (!f)
+        return -1;
+    char line[256];
+    long kib = -1;
+    while (std::fgets(line, sizeof line, f))
+        if (std::sscanf(line, "VmHWM: %ld kB", &kib) == 1)
+            break;
+    std::fclose(f);
+    return kib;
+}
+
+// Peak resident memory in KiB of a fresh process doing one read.
+long PeakKiB(const std::string &self, const std::string &which, const std::string &path) {
+    const std::string command = "'" + self + "' --child " + which + " '" + path + "'";
+    std::FILE *child = popen(command.c_str(), "r");
+    if (!child)
+        return -1;
+    long kib = -1;
+    if (std::fscanf(child, "%ld", &kib) != 1)
+        kib = -1;
+    return pclose(child) == 0 ? kib : -1;
+}
+
+struct Timing {
+    std::vector<double> runs;
+    double Best() const { return *std::min_element(runs.begin(), runs.end()); }
+    double Median() const {
+        std::vector<double> s = runs;
+        std::sort(s.begin(), s.end());
+        return s[s.size() / 2];
+    }
+};
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc == 4 && std::strcmp(argv[1], "--child") == 0) {
+        if (ReadOnce(argv[2], argv[3]) < 0)
+            return 1;
+        std::printf("%ld\n", HighWaterKiB());
+        return 0;
+    }
+    char self[4096];
+    const ssize_t selfLength = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (selfLength <= 0)
+        return 1;
+    self[selfLength] = '\0';
+
+    int repeats = 7;
+    std::string path = "/tmp/bench_read_" + std::to_string(getpid()) + ".3ds";
+    bool keep = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--keep") == 0 && i + 1 < argc) {
+            path = argv[++i];
+            keep = true;
+        } else {
+            repeats = std::max(1, std::atoi(argv[i]));
+        }
+    }
+
+    const Writer3ds model = MakeModel();
+    if (!model.Save(path)) {
+        std::fprintf(stderr, "cannot write %s\n", path.c_str());
+        return 1;
+    }
+    std::printf("model: %d objects, %d faces, %.1f MB in %s\n", kObjects, kObjects * kGridW * kGridH * 2,
+                static_cast<double>(model.Size()) / 1e6, path.c_str());
+
+    const char *names[] = {"quor", "compile", "lib3ds"};
+    Timing timing[3];
+    long faces[3] = {0, 0, 0};
+    for (int r = 0; r < repeats; ++r)
+        for (int k = 0; k < 3; ++k) {
+            const auto start = std::chrono::steady_clock::now();
+            faces[k] = ReadOnce(names[k], path);
+            timing[k].runs.push_back(Seconds(start));
+        }
+    for (int k = 0; k < 3; ++k)
+        std::printf("%-26s best %8.2f ms  median %8.2f ms  (%ld faces)\n",
+                    k == 0   ? "Read3dsFile"
+                    : k == 1 ? "Read3dsFile + compile"
+                             : "lib3ds_file_load",
+                    timing[k].Best() * 1e3, timing[k].Median() * 1e3, faces[k]);
+
+    const long base = PeakKiB(self, "none", path);
+    const long peak[3] = {PeakKiB(self, "quor", path), PeakKiB(self, "compile", path),
+                          PeakKiB(self, "lib3ds", path)};
+    std::printf("peak RSS above start-up:   Read3dsFile %ld KiB, read + compile %ld KiB, lib3ds %ld KiB "
+                "(start-up %ld KiB)\n",
+                peak[0] - base, peak[1] - base, peak[2] - base, base);
+
+    const double readRatio = timing[0].Best() / timing[2].Best();
+    const double compileRatio = timing[1].Best() / timing[2].Best();
+    const double memoryRatio = static_cast<double>(peak[0] - base) / static_cast<double>(peak[2] - base);
+    const bool ok = faces[0] == faces[2] && readRatio <= 0.7 && compileRatio <= 1.5 && memoryRatio <= 1.0 &&
+                    base > 0 && peak[0] > 0 && peak[2] > 0;
+    std::printf("ratios: read/lib3ds %.3f (target <= 0.7), read+compile/lib3ds %.3f (target <= 1.5), "
+                "peak memory read/lib3ds %.3f (target <= 1.0)\n",
+                readRatio, compileRatio, memoryRatio);
+    if (!keep)
+        std::remove(path.c_str());
+    std::printf("%s\n", ok ? "all targets met" : "TARGET MISSED");
+    return ok ? 0 : 1;
+}
