@@ -1,0 +1,124 @@
+// Start-up of the real viewer program, as a separate process on the test display.
+#include "guitest.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString RunTool(const QString &program, const QStringList &args) {
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(10000);
+    return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+}
+
+// The viewer as a child process with its own profile and a log of its message boxes.
+class ViewerProcess {
+public:
+    explicit ViewerProcess(const QStringList &args) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QUOR_PROFILE", m_dir.path() + "/QUOR.ini");
+        env.insert("QUOR_RECORD_MESSAGES", MessageLog());
+        m_process.setProcessEnvironment(env);
+        m_process.setWorkingDirectory(m_dir.path());
+        m_process.start(QUOR_BINARY, args);
+        m_process.waitForStarted(5000);
+    }
+    ~ViewerProcess() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+    QString MessageLog() const { return m_dir.path() + "/messages.log"; }
+    QStringList Messages() const {
+        QFile f(MessageLog());
+        if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+            return {};
+        return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+    }
+    // The id of the main window once it is mapped, or empty.
+    QString WaitForMainWindow(int timeoutMs = 15000) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < timeoutMs && m_process.state() == QProcess::Running) {
+            const QString ids = RunTool("xdotool", {"search", "--onlyvisible", "--pid",
+                                                QString::number(m_process.processId()), "--name", "^QUOR"});
+            if (!ids.isEmpty())
+                return ids.split('\n').last();
+            QThread::msleep(100);
+        }
+        return {};
+    }
+    bool WaitForExit(int timeoutMs) { return m_process.waitForFinished(timeoutMs); }
+    int ExitCode() const { return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1; }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+};
+
+QSize WindowSize(const QString &id) {
+    const QString out = RunTool("xdotool", {"getwindowgeometry", "--shell", id});
+    int w = 0, h = 0;
+    for (const QString &line : out.split('\n')) {
+        if (line.startsWith("WIDTH="))
+            w = line.mid(6).toInt();
+        if (line.startsWith("HEIGHT="))
+            h = line.mid(7).toInt();
+    }
+    return {w, h};
+}
+
+QSize ScreenSize() {
+    const QStringList parts = RunTool("xdotool", {"getdisplaygeometry"}).split(' ');
+    return parts.size() == 2 ? QSize(parts[0].toInt(), parts[1].toInt()) : QSize();
+}
+
+const QString kStation = QString::fromStdString(SourcePath("data/station.3ds"));
+
+} // namespace
+
+TEST(StartUpProcess, NoFileComesUpMaximisedAndEndsWithStatusZero) {
+    ViewerProcess viewer({});
+    const QString id = viewer.WaitForMainWindow();
+    ASSERT_FALSE(id.isEmpty());
+    EXPECT_EQ(RunTool("xdotool", {"getwindowname", id}), "QUOR");
+    QThread::msleep(500);
+    const QSize size = WindowSize(id), screen = ScreenSize();
+    EXPECT_GE(size.width(), screen.width() - 10);
+    EXPECT_GE(size.height(), screen.height() - 100);
+    // File > Exit from the keyboard.
+    RunTool("xdotool", {"windowactivate", "--sync", id});
+    RunTool("xdotool", {"key", "--clearmodifiers", "alt+f"});
+    QThread::msleep(300);
+    RunTool("xdotool", {"key", "x"});
+    ASSERT_TRUE(viewer.WaitForExit(10000));
+    EXPECT_EQ(viewer.ExitCode(), 0);
+    EXPECT_TRUE(viewer.Messages().isEmpty());
+}
+
+TEST(StartUpProcess, FileArgumentShowsItsDocumentInTheCaption) {
+    ViewerProcess viewer({kStation, kStation + ".second"});
+    const QString id = viewer.WaitForMainWindow();
+    ASSERT_FALSE(id.isEmpty());
+    QThread::msleep(500);
+    EXPECT_EQ(RunTool("xdotool", {"getwindowname", id}), "QUOR - [station.3ds]");
+    EXPECT_TRUE(viewer.Messages().isEmpty()) << viewer.Messages().join("; ").toStdString();
+}
+
+TEST(StartUpProcess, MissingFileShowsTheFileErrorAndEnds) {
+    const QString missing = QDir::tempPath() + "/quor-no-such-model.3ds";
+    QFile::remove(missing);
+    ViewerProcess viewer({missing});
+    ASSERT_TRUE(viewer.WaitForExit(15000));
+    EXPECT_NE(viewer.ExitCode(), 0);
+    EXPECT_EQ(viewer.Messages(), QStringList({"QUOR|2|" + missing + " was not found."}));
+}
