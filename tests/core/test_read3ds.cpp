@@ -279,31 +279,6 @@ TEST(Read3ds, ColourAndMapChunksBeforeAnyMaterialAreIgnored) {
     ExpectColour(r->m_faces[0], 7, 7, 7);
 }
 
-TEST(Read3ds, ObjectsThatAreNotMeshesAddNothing) {
-    const Writer3ds w = File([](Writer3ds &w) {
-        w.Begin(0x4000);
-        w.Str("Sun");
-        w.Begin(0x4600); // light
-        w.F32(1);
-        w.F32(2);
-        w.F32(3);
-        w.End();
-        w.End();
-        w.Begin(0x4000);
-        w.Str("Cam");
-        w.Begin(0x4700); // camera
-        for (int i = 0; i < 8; ++i)
-            w.F32(0);
-        w.End();
-        w.End();
-        Mesh(w, "real", kTriangle, {0, 1, 2});
-    });
-    const Result r = Read(w);
-    ExpectConsistent(*r.doc);
-    EXPECT_EQ(r->m_vertexCount, 3);
-    EXPECT_EQ(r->m_faceCount, 1);
-}
-
 TEST(Read3ds, BadFaceMaterialEntriesAreReportedAtMostTenTimesARead) {
     std::vector<float> xyz;
     std::vector<uint16_t> abc;
@@ -613,9 +588,14 @@ Writer3ds RichFile() {
                 w.Map(0xA200, "hull.gif");
             });
             Material(w, "Panel", 20, 30, 200, [](Writer3ds &w) { w.Map(0xA200, "p.gif"); });
+            // A light and a camera: objects that are not meshes add nothing.
             w.Begin(0x4000);
             w.Str("lamp");
             w.Leaf(0x4600, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+            w.End();
+            w.Begin(0x4000);
+            w.Str("cam");
+            w.Leaf(0x4700, std::vector<uint8_t>(32, 0));
             w.End();
             Mesh(
                 w, "truss", xyz, abc,
