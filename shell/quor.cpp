@@ -5,6 +5,7 @@
 #include "../resources/ids.h"
 #include "../resources/strings.h"
 #include "../view/gldisplaylistsink.h"
+#include "../view/wiresphere.h"
 #include "childfrm.h"
 #include "mainfrm.h"
 
@@ -49,6 +50,18 @@ CQUORApp::~CQUORApp() = default;
 
 bool CQUORApp::InitInstance() {
     SetDefaultGlSink(&ViewerGlSink());
+    {
+        // freeglut takes its own switches out of the command line; keep ours whole.
+        std::vector<std::string> args;
+        for (const QString &a : arguments())
+            args.push_back(a.toStdString());
+        std::vector<char *> argv;
+        for (auto &a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        int argc = static_cast<int>(args.size());
+        InitWireSphere(&argc, argv.data());
+    }
     LoadStdProfileSettings(4);
 
     auto docTemplate = std::make_unique<DocTemplate>();

@@ -6,6 +6,12 @@ target_link_libraries(quor_inspect PUBLIC quor_core)
 
 add_executable(quor-inspect tools/inspect/main.cpp)
 target_link_libraries(quor-inspect PRIVATE quor_inspect)
+if(QUOR_GUI)
+    # --render draws with the viewer's own renderer; Qt is loaded only when asked to.
+    target_sources(quor-inspect PRIVATE tools/inspect/render.cpp)
+    target_compile_definitions(quor-inspect PRIVATE QUOR_INSPECT_RENDER)
+    target_link_libraries(quor-inspect PRIVATE quor_gui X11::X11)
+endif()
 install(TARGETS quor-inspect RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 add_test(NAME inspect.sample_station

@@ -2,8 +2,11 @@
 
 #include "../resources/ids.h"
 #include "../shell/core/messages.h"
+#include "core/bmpimage.h"
 #include "core/orbitsim.h"
+#include "earthtexture.h"
 #include "glshared.h"
+#include "scenerenderer.h"
 
 #include <QOpenGLContext>
 #include <QTimerEvent>
@@ -38,6 +41,7 @@ void CQUORView::SetRequestedFormatOverride(const QSurfaceFormat *format) {
 
 CQUORView::CQUORView(CQUORDoc *document, QWidget *parent) : QOpenGLWidget(parent) {
     InitViewSimulation();
+    LoadEarthMap("Weltkart.bmp");
     AcquireQuadric();
     document->AddView(this);
     setFormat(RequestedFormat());
@@ -84,24 +88,18 @@ int CQUORView::OnCreate() {
 
     const qreal ratio = devicePixelRatioF();
     m_clientRect = {0, 0, static_cast<int32_t>(width() * ratio), static_cast<int32_t>(height() * ratio)};
-    glMatrixMode(GL_PROJECTION);
-    SetProjection(10.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glClearDepth(1.0);
-    glEnable(GL_DEPTH_TEST);
-    glClearColor(m_clearColor[0], m_clearColor[1], m_clearColor[2], 1.0f);
-    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
-    glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 0);
-    glEnable(GL_LIGHTING);
+    if (m_clientRect.bottom < 1)
+        m_clientRect.bottom = 1;
+    // Replaced by the first size notification's 60 degree projection before any frame.
+    SetSceneProjection(10.0, Aspect(), m_nearPlane, m_farPlane);
+    SetFixedSceneState(m_clearColor);
+    DefineEarthTexture();
+    m_earthTexture = g_earthTexture;
     return 0;
 }
 
-void CQUORView::SetProjection(double fovy) {
-    if (m_clientRect.bottom < 1)
-        m_clientRect.bottom = 1;
-    const float aspect = static_cast<float>(static_cast<double>(m_clientRect.right) / m_clientRect.bottom);
-    gluPerspective(fovy, aspect, m_nearPlane, m_farPlane);
+float CQUORView::Aspect() const {
+    return static_cast<float>(static_cast<double>(m_clientRect.right) / m_clientRect.bottom);
 }
 
 void CQUORView::resizeGL(int w, int h) {
@@ -118,11 +116,9 @@ void CQUORView::OnSize(int w, int h) {
     }
     m_clientRect.right = w;
     m_clientRect.bottom = h;
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    SetProjection(60.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    if (m_clientRect.bottom < 1)
+        m_clientRect.bottom = 1;
+    SetSceneProjection(60.0, Aspect(), m_nearPlane, m_farPlane);
 }
 
 void CQUORView::paintGL() {
@@ -132,10 +128,17 @@ void CQUORView::paintGL() {
 void CQUORView::OnDraw() {
     if (!m_hRC)
         return;
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glFinish();
-    glFlush();
-    m_hDC = QOpenGLContext::currentContext() ? QOpenGLContext::currentContext()->surface() : nullptr;
+    SceneFrame frame;
+    frame.doc = GetDocument();
+    frame.sender = this;
+    frame.earthTexture = m_earthTexture;
+    frame.makeCurrent = [this] { makeCurrent(); };
+    // Qt composes the widget's framebuffer into the window after paintGL; there is no swap of our own.
+    frame.swapBuffers = [this] {
+        QOpenGLContext *current = QOpenGLContext::currentContext();
+        m_hDC = current ? current->surface() : nullptr;
+    };
+    DrawSceneFrame(frame);
 }
 
 void CQUORView::OnDestroy() {
@@ -149,6 +152,11 @@ void CQUORView::OnDestroy() {
         if (CQUORDoc *doc = GetDocument(); doc && doc->m_modelList > 0) {
             glDeleteLists(static_cast<GLuint>(doc->m_modelList), 1);
             doc->m_modelList = 0;
+        }
+        if (m_earthTexture) {
+            const GLuint name = m_earthTexture;
+            glDeleteTextures(1, &name);
+            m_earthTexture = 0;
         }
         doneCurrent();
     }

@@ -72,9 +72,10 @@ protected:
 
 private:
     void CheckContext();
-    void SetProjection(double fovy);
+    float Aspect() const;
 
     QSurfaceFormat m_grantedFormat;
+    unsigned m_earthTexture = 0; // this view's Earth texture, in the shared group
     bool m_contextChecked = false;
     bool m_destroyed = false;
 };

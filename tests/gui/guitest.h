@@ -3,10 +3,12 @@
 #include "shell/core/messages.h"
 #include "shell/quor.h"
 
+#include <QColor>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,8 +17,13 @@ inline std::string SourcePath(const std::string &relative) {
     return std::string(QUOR_SOURCE_DIR) + "/" + relative;
 }
 
-// A viewer application in this process, with its profile in a temporary
-// directory and its message boxes recorded.
+// Writes a 24-bit bottom-up BMP; pixel(x, yFromTop) gives each colour.
+bool WriteBmp24(const QString &path, int w, int h, const std::function<QColor(int, int)> &pixel);
+// A small Earth map (blue oceans, green land bands) named Weltkart.bmp in the directory.
+bool WriteTestEarthMap(const QString &directory);
+
+// A viewer application in this process, with its profile and working directory
+// (holding an Earth map) in a temporary directory and its message boxes recorded.
 class ViewerApp {
 public:
     explicit ViewerApp(const QStringList &arguments = {}, const QString &profileDir = QString());
@@ -33,6 +40,7 @@ public:
 private:
     QTemporaryDir m_dir;
     QString m_profile;
+    QString m_previousDir;
     std::vector<std::string> m_argStorage;
     std::vector<char *> m_argv;
     int m_argc = 0;

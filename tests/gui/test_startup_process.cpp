@@ -27,6 +27,7 @@ public:
         env.insert("QUOR_PROFILE", m_dir.path() + "/QUOR.ini");
         env.insert("QUOR_RECORD_MESSAGES", MessageLog());
         m_process.setProcessEnvironment(env);
+        WriteTestEarthMap(m_dir.path());
         m_process.setWorkingDirectory(m_dir.path());
         m_process.start(QUOR_BINARY, args);
         m_process.waitForStarted(5000);
@@ -49,8 +50,9 @@ public:
         QElapsedTimer t;
         t.start();
         while (t.elapsed() < timeoutMs && m_process.state() == QProcess::Running) {
-            const QString ids = RunTool("xdotool", {"search", "--onlyvisible", "--pid",
-                                                QString::number(m_process.processId()), "--name", "^QUOR"});
+            const QString ids =
+                RunTool("xdotool", {"search", "--onlyvisible", "--pid",
+                                    QString::number(m_process.processId()), "--name", "^QUOR"});
             if (!ids.isEmpty())
                 return ids.split('\n').last();
             QThread::msleep(100);
@@ -58,7 +60,9 @@ public:
         return {};
     }
     bool WaitForExit(int timeoutMs) { return m_process.waitForFinished(timeoutMs); }
-    int ExitCode() const { return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1; }
+    int ExitCode() const {
+        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+    }
 
 private:
     QTemporaryDir m_dir;
@@ -82,6 +86,20 @@ QSize ScreenSize() {
     return parts.size() == 2 ? QSize(parts[0].toInt(), parts[1].toInt()) : QSize();
 }
 
+// Waits for a window's caption to become the expected one; the caption it had last.
+QString WaitForName(const QString &id, const QString &expected, int timeoutMs = 10000) {
+    QElapsedTimer t;
+    t.start();
+    QString name;
+    while (t.elapsed() < timeoutMs) {
+        name = RunTool("xdotool", {"getwindowname", id});
+        if (name == expected)
+            break;
+        QThread::msleep(100);
+    }
+    return name;
+}
+
 const QString kStation = QString::fromStdString(SourcePath("data/station.3ds"));
 
 } // namespace
@@ -90,8 +108,8 @@ TEST(StartUpProcess, NoFileComesUpMaximisedAndEndsWithStatusZero) {
     ViewerProcess viewer({});
     const QString id = viewer.WaitForMainWindow();
     ASSERT_FALSE(id.isEmpty());
-    EXPECT_EQ(RunTool("xdotool", {"getwindowname", id}), "QUOR");
-    QThread::msleep(500);
+    EXPECT_EQ(WaitForName(id, "QUOR"), "QUOR");
+    QThread::msleep(1000);
     const QSize size = WindowSize(id), screen = ScreenSize();
     EXPECT_GE(size.width(), screen.width() - 10);
     EXPECT_GE(size.height(), screen.height() - 100);
@@ -109,8 +127,7 @@ TEST(StartUpProcess, FileArgumentShowsItsDocumentInTheCaption) {
     ViewerProcess viewer({kStation, kStation + ".second"});
     const QString id = viewer.WaitForMainWindow();
     ASSERT_FALSE(id.isEmpty());
-    QThread::msleep(500);
-    EXPECT_EQ(RunTool("xdotool", {"getwindowname", id}), "QUOR - [station.3ds]");
+    EXPECT_EQ(WaitForName(id, "QUOR - [station.3ds]"), "QUOR - [station.3ds]");
     EXPECT_TRUE(viewer.Messages().isEmpty()) << viewer.Messages().join("; ").toStdString();
 }
 

@@ -1,0 +1,300 @@
+// Real frames from the scene renderer, drawn offscreen and checked pixel by pixel
+// with tolerances: orientation of the map, the wire Earth, the text, the station
+// and the chaser, and the Earth texture's bytes.
+#include "guitest.h"
+
+#include "document/quordoc.h"
+#include "view/core/bmpimage.h"
+#include "view/core/orbitsim.h"
+#include "view/earthtexture.h"
+#include "view/gldisplaylistsink.h"
+#include "view/offscreen.h"
+#include "view/wiresphere.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+
+#include <GL/gl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+uint32_t g_now = 0;
+uint32_t Stepped() {
+    return g_now += 30;
+}
+
+// An application, a working directory with a test Earth map, a fixed 30 ms step.
+class RenderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_app = std::make_unique<QApplication>(m_argc, m_argv);
+        InitWireSphere(&m_argc, m_argv);
+        m_previous = QDir::currentPath();
+        QDir::setCurrent(m_dir.path());
+        ResetOrbitSimulation();
+        SetMillisecondClock(Stepped);
+        SetDefaultGlSink(&ViewerGlSink());
+        SetMessageService(&m_messages);
+    }
+    void TearDown() override {
+        SetMessageService(nullptr);
+        SetDefaultGlSink(nullptr);
+        SetMillisecondClock(nullptr);
+        ResetOrbitSimulation();
+        QDir::setCurrent(m_previous);
+        m_app.reset();
+    }
+    // Map: green within 30 degrees of the middle meridian, red elsewhere; blue in the north.
+    void WriteLongitudeMap() {
+        ASSERT_TRUE(WriteBmp24(m_dir.path() + "/Weltkart.bmp", 256, 128, [](int x, int y) {
+            const bool middle = x >= 107 && x < 149;
+            return QColor(middle ? 0 : 255, middle ? 255 : 0, y < 64 ? 255 : 0);
+        }));
+    }
+
+    QTemporaryDir m_dir;
+    RecordingMessageService m_messages;
+    std::unique_ptr<QApplication> m_app;
+    QString m_previous;
+    int m_argc = 1;
+    char m_name[8] = "render";
+    char *m_argv[2] = {m_name, nullptr};
+};
+
+struct Area {
+    int pixels = 0;
+    int magenta = 0;
+    double r = 0, g = 0, b = 0; // mean channels
+};
+
+Area Measure(const QImage &image, const QRect &rect) {
+    Area a;
+    const QRect r = rect.intersected(image.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        for (int x = r.left(); x <= r.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            ++a.pixels;
+            a.r += c.red();
+            a.g += c.green();
+            a.b += c.blue();
+            if (c.red() > 200 && c.blue() > 200 && c.green() < 60)
+                ++a.magenta;
+        }
+    }
+    if (a.pixels) {
+        a.r /= a.pixels;
+        a.g /= a.pixels;
+        a.b /= a.pixels;
+    }
+    return a;
+}
+
+int DifferentPixels(const QImage &a, const QImage &b, const QRect &rect) {
+    int n = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = rect.left(); x <= rect.right(); ++x)
+            n += a.pixel(x, y) != b.pixel(x, y);
+    return n;
+}
+
+const std::string kStation = SourcePath("data/station.3ds");
+const QSize kSize(640, 360);
+
+} // namespace
+
+TEST_F(RenderTest, FromSpaceShowsTheMapUprightWithItsMiddleFacingTheCamera) {
+    WriteLongitudeMap();
+    OffscreenScene scene(kSize);
+    ASSERT_TRUE(scene.IsValid());
+    CQUORDoc doc;
+    ASSERT_TRUE(scene.Open(doc, kStation));
+    const QImage image = scene.Render(doc);
+
+    // The globe's centre shows the map's middle (green), its limbs the edges (red).
+    const Area centre = Measure(image, QRect(300, 160, 40, 40));
+    EXPECT_GT(centre.g, 2 * centre.r);
+    const Area left = Measure(image, QRect(180, 175, 12, 10)),
+               right = Measure(image, QRect(448, 175, 12, 10));
+    EXPECT_GT(left.r + right.r, left.g + right.g);
+    // North (blue in the map) at the top.
+    const Area north = Measure(image, QRect(300, 70, 40, 20)),
+               south = Measure(image, QRect(300, 270, 40, 20));
+    EXPECT_GT(north.b, south.b + 20);
+    // The station is on the near side (z < 0): a solid globe.
+    EXPECT_LT(g_issPos.z, 0.0);
+    EXPECT_TRUE(m_messages.shown.empty());
+}
+
+TEST_F(RenderTest, TextLinesStandInTheirCornersInMagenta) {
+    WriteLongitudeMap();
+    OffscreenScene scene(QSize(1280, 720));
+    ASSERT_TRUE(scene.IsValid());
+    CQUORDoc doc;
+    ASSERT_TRUE(scene.Open(doc, kStation));
+    const QImage image = scene.Render(doc);
+    EXPECT_GT(Measure(image, QRect(0, 0, 640, 120)).magenta, 500) << "clock, upper left";
+    EXPECT_GT(Measure(image, QRect(800, 0, 480, 200)).magenta, 500) << "longitude, upper right";
+    EXPECT_GT(Measure(image, QRect(800, 560, 480, 160)).magenta, 500) << "frame rate, lower right";
+    EXPECT_EQ(Measure(image, QRect(0, 560, 400, 160)).magenta, 0) << "nothing lower left";
+
+    // From the station the same scene points lie outside the picture: no text.
+    doc.OnFromIss();
+    EXPECT_EQ(Measure(scene.Render(doc), image.rect()).magenta, 0);
+}
+
+TEST_F(RenderTest, EarthTurnsToAWireFrameWhileTheStationIsBehindIt) {
+    WriteLongitudeMap();
+    OffscreenScene scene(kSize);
+    ASSERT_TRUE(scene.IsValid());
+    CQUORDoc doc;
+    ASSERT_TRUE(scene.Open(doc, kStation));
+    const QImage solid = scene.Render(doc);
+    g_issAngle = 270.0; // the far side of the orbit
+    const QImage wire = scene.Render(doc);
+    ASSERT_GT(g_issPos.z, 0.0);
+
+    // Inside the disc the wire frame leaves most pixels at the background colour.
+    const QRect disc(260, 140, 120, 80);
+    const QColor background(0, 0, 51);
+    int clear = 0, lines = 0;
+    for (int y = disc.top(); y <= disc.bottom(); ++y) {
+        for (int x = disc.left(); x <= disc.right(); ++x) {
+            const QColor c = wire.pixelColor(x, y);
+            const bool isBackground = std::abs(c.red() - background.red()) < 6 &&
+                                      std::abs(c.green() - background.green()) < 6 &&
+                                      std::abs(c.blue() - background.blue()) < 6;
+            (isBackground ? clear : lines)++;
+        }
+    }
+    EXPECT_GT(clear, disc.width() * disc.height() / 2);
+    EXPECT_GT(lines, 100);
+    EXPECT_LT(Measure(solid, disc).pixels - 0, disc.width() * disc.height() + 1);
+    EXPECT_GT(Measure(solid, disc).g, Measure(wire, disc).g + 20) << "the solid globe is textured";
+
+    // Approach always draws the solid globe.
+    doc.OnApproach();
+    const QImage approach = scene.Render(doc);
+    EXPECT_GT(g_issPos.z, 0.0);
+    const Area ground = Measure(approach, QRect(0, 300, 640, 60));
+    EXPECT_GT(ground.r + ground.g, 30) << "textured ground below the station";
+}
+
+TEST_F(RenderTest, StationSilhouetteInTheStationAndApproachCameras) {
+    WriteLongitudeMap();
+    OffscreenScene scene(kSize);
+    ASSERT_TRUE(scene.IsValid());
+    CQUORDoc doc;
+    ASSERT_TRUE(scene.Open(doc, kStation));
+    ASSERT_GT(doc.m_modelList, 0);
+    const int32_t list = doc.m_modelList;
+    const QRect centre(220, 100, 200, 160);
+    // The second frame: the first places the cameras from the starting radii.
+    auto secondFrame = [&] {
+        ResetOrbitSimulation();
+        InitViewSimulation();
+        scene.Render(doc);
+        return scene.Render(doc);
+    };
+    for (auto mode : {ViewFromISS, ViewApproach}) {
+        doc.m_viewMode = mode;
+        const QImage with = secondFrame();
+        doc.m_modelList = 0;
+        const QImage without = secondFrame();
+        doc.m_modelList = list;
+        EXPECT_GT(DifferentPixels(with, without, centre), mode == ViewFromISS ? 3000 : 20) << "mode " << mode;
+        EXPECT_EQ(DifferentPixels(with, without, QRect(0, 0, 40, 40)), 0) << "mode " << mode;
+    }
+}
+
+TEST_F(RenderTest, ChaserMarkerIsAWhiteSphere) {
+    WriteLongitudeMap();
+    OffscreenScene scene(kSize);
+    ASSERT_TRUE(scene.IsValid());
+    CQUORDoc doc;
+    ASSERT_TRUE(scene.Open(doc, kStation));
+    doc.m_modelList = 0; // only the chaser in front of the camera
+    doc.OnFromIss();
+    // Put the chaser 20 km in front of the station camera, on its line of sight.
+    auto place = [](float gap) {
+        ResetOrbitSimulation();
+        InitViewSimulation();
+        g_chaserAngle = static_cast<float>(g_issAngle);
+        g_chaserRadius = static_cast<float>(1.22 * g_issRadius - gap);
+    };
+    place(20.0f);
+    const QImage near = scene.Render(doc);
+    place(-5000.0f); // behind the camera
+    const QImage away = scene.Render(doc);
+    const Area marker = Measure(near, QRect(310, 170, 20, 20));
+    EXPECT_GT(marker.r, 150);
+    EXPECT_GT(marker.g, 150);
+    EXPECT_GT(marker.b, 150);
+    EXPECT_LT(Measure(away, QRect(310, 170, 20, 20)).r, 120);
+}
+
+TEST_F(RenderTest, TextureKeepsTheFilesBytesAndRowPadding) {
+    // Five pixels a row: 15 bytes and one byte of padding per row.
+    ASSERT_TRUE(WriteBmp24(m_dir.path() + "/Weltkart.bmp", 5, 2, [](int x, int y) {
+        return y == 1 ? QColor(x * 50, 10, 255 - x * 50) : QColor(0, 0, 255); // file bytes 255, 0, 0
+    }));
+    OffscreenScene scene(QSize(64, 64));
+    ASSERT_TRUE(scene.IsValid());
+    ASSERT_TRUE(m_messages.shown.empty());
+    glBindTexture(GL_TEXTURE_2D, scene.EarthTexture());
+    GLint w = 0, h = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+    ASSERT_EQ(w, 5);
+    ASSERT_EQ(h, 2);
+    unsigned char rgb[2][5][3];
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    // Texture row 0 is the file's first (bottom) row: bytes 255, 0, 0 are blue.
+    for (int x = 0; x < 5; ++x) {
+        EXPECT_EQ(rgb[0][x][0], x * 50);
+        EXPECT_EQ(rgb[0][x][1], 10);
+        EXPECT_EQ(rgb[0][x][2], 255 - x * 50);
+        EXPECT_EQ(rgb[1][x][0], 0);
+        EXPECT_EQ(rgb[1][x][2], 255);
+    }
+}
+
+TEST_F(RenderTest, EightBitMapIsRejectedAndTheEarthStaysUntextured) {
+    // A minimal 8-bit palette BMP, 4 x 4.
+    QByteArray data(54 + 1024 + 16, '\0');
+    data[0] = 'B';
+    data[1] = 'M';
+    data[2] = static_cast<char>(data.size() & 0xFF);
+    data[3] = static_cast<char>(data.size() >> 8);
+    data[10] = static_cast<char>((54 + 1024) & 0xFF);
+    data[11] = static_cast<char>((54 + 1024) >> 8);
+    data[14] = 40;
+    data[18] = 4;
+    data[22] = 4;
+    data[26] = 1;
+    data[28] = 8;
+    for (int i = 0; i < 256; ++i)
+        data[54 + i * 4 + 1] = static_cast<char>(255); // a green palette
+    QFile f(m_dir.path() + "/Weltkart.bmp");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(data);
+    f.close();
+
+    g_earthBitmap = BmpImage();
+    OffscreenScene scene(kSize);
+    ASSERT_TRUE(scene.IsValid());
+    EXPECT_EQ(m_messages.Texts(), std::vector<std::string>({"Error: bitmap must be 24 bit"}));
+    CQUORDoc doc;
+    ASSERT_TRUE(scene.Open(doc, kStation));
+    const Area globe = Measure(scene.Render(doc), QRect(300, 120, 40, 30));
+    // Lit material only: grey, well above the background.
+    EXPECT_GT(globe.r, 20);
+    EXPECT_NEAR(globe.r, globe.g, 3);
+    EXPECT_NEAR(globe.g, globe.b, 3);
+}

@@ -1,0 +1,99 @@
+#include "render.h"
+
+#include "document/quordoc.h"
+#include "shell/core/messages.h"
+#include "tools/inspect/inspect.h"
+#include "view/core/orbitsim.h"
+#include "view/gldisplaylistsink.h"
+#include "view/offscreen.h"
+#include "view/wiresphere.h"
+
+#include <QGuiApplication>
+
+#include <X11/Xlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+// Each frame is a 30 ms step, so a rendering does not depend on how fast it ran.
+uint32_t g_fakeNow = 0;
+uint32_t SteppedClock() {
+    return g_fakeNow += 30;
+}
+
+bool DisplayReachable() {
+    const char *name = std::getenv("DISPLAY");
+    if (!name || !*name)
+        return false;
+    Display *display = XOpenDisplay(nullptr);
+    if (!display)
+        return false;
+    XCloseDisplay(display);
+    return true;
+}
+
+} // namespace
+
+int RenderToPng(const RenderOptions &options) {
+    if (!DisplayReachable()) {
+        std::fputs("quor-inspect: --render needs an X display; none is reachable (is DISPLAY set?)\n",
+                   stderr);
+        return 2;
+    }
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(options.file, ec)) {
+        std::fprintf(stderr, "quor-inspect: cannot open %s\n", options.file.c_str());
+        return 1;
+    }
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    int argc = 1;
+    char name[] = "quor-inspect";
+    char *argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QGuiApplication app(argc, argv);
+    InitWireSphere(&argc, argv);
+
+    RecordingMessageService messages;
+    ScopedMessageService scope(&messages);
+    SetDefaultGlSink(&ViewerGlSink());
+    SetMillisecondClock(SteppedClock);
+
+    std::string renderer;
+    bool written = false;
+    {
+        OffscreenScene scene(QSize(options.width, options.height));
+        if (!scene.IsValid()) {
+            std::fputs("quor-inspect: no OpenGL context for offscreen rendering\n", stderr);
+            return 1;
+        }
+        renderer = scene.Renderer().toStdString();
+        CQUORDoc doc;
+        if (!scene.Open(doc, options.file)) {
+            std::fprintf(stderr, "quor-inspect: cannot open %s\n", options.file.c_str());
+            return 1;
+        }
+        doc.m_viewMode = options.mode;
+        QImage image;
+        for (int i = 0; i < options.steps; ++i)
+            image = scene.Render(doc);
+        written = image.save(QString::fromStdString(options.output), "PNG");
+    }
+    SetMillisecondClock(nullptr);
+    SetDefaultGlSink(nullptr);
+    if (!written) {
+        std::fprintf(stderr, "quor-inspect: cannot write %s\n", options.output.c_str());
+        return 1;
+    }
+    std::string json =
+        "{\"file\": " + JsonString(options.file) + ", \"image\": " + JsonString(options.output) +
+        ", \"mode\": " + std::to_string(options.mode) + ", \"steps\": " + std::to_string(options.steps) +
+        ", \"renderer\": " + JsonString(renderer) + ", \"messages\": [";
+    for (size_t i = 0; i < messages.shown.size(); ++i)
+        json += (i ? ", " : "") + JsonString(messages.shown[i].text);
+    json += "]}\n";
+    std::fwrite(json.data(), 1, json.size(), stdout);
+    return 0;
+}

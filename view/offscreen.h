@@ -1,0 +1,44 @@
+#pragma once
+// Draws scene frames into an offscreen framebuffer with the same renderer and GL
+// set-up as the scene view: for tests, benchmarks and quor-inspect --render.
+#include "scenerenderer.h"
+
+#include <QImage>
+#include <QSize>
+
+#include <memory>
+#include <string>
+
+class CQUORDoc;
+class QOffscreenSurface;
+class QOpenGLContext;
+class QOpenGLFramebufferObject;
+
+class OffscreenScene {
+public:
+    // Needs a QGuiApplication; loads the Earth map from the working directory as a view does.
+    explicit OffscreenScene(QSize size);
+    ~OffscreenScene();
+    OffscreenScene(const OffscreenScene &) = delete;
+    OffscreenScene &operator=(const OffscreenScene &) = delete;
+
+    bool IsValid() const { return m_fbo != nullptr; }
+    void MakeCurrent();
+    QString Renderer() const; // the GL renderer string
+
+    // Opens a model as the viewer does, compiling its list into this context.
+    bool Open(CQUORDoc &doc, const std::string &path);
+    // One frame (one simulation step) for the document; the picture it left.
+    QImage Render(CQUORDoc &doc, const SceneFrame &navigation = SceneFrame());
+    // Draws without reading back, for timing.
+    void Draw(CQUORDoc &doc);
+    QImage Grab();
+    unsigned EarthTexture() const { return m_earthTexture; }
+
+private:
+    std::unique_ptr<QOffscreenSurface> m_surface;
+    std::unique_ptr<QOpenGLContext> m_context;
+    std::unique_ptr<QOpenGLFramebufferObject> m_fbo;
+    unsigned m_earthTexture = 0;
+    QSize m_size;
+};

@@ -1,0 +1,36 @@
+#include "wiresphere.h"
+
+#include <GL/freeglut.h>
+#include <GL/glu.h>
+
+#include <cstdlib>
+
+namespace {
+bool g_glutReady = false;
+}
+
+void InitWireSphere(int *argc, char **argv) {
+    if (g_glutReady)
+        return;
+    const char *display = std::getenv("DISPLAY");
+    if (!display || !*display)
+        return;
+    glutInit(argc, argv);
+    g_glutReady = true;
+}
+
+bool WireSphereUsesGlut() {
+    return g_glutReady;
+}
+
+void WireSphere(double radius, int slices, int stacks) {
+    if (g_glutReady) {
+        glutWireSphere(radius, slices, stacks);
+        return;
+    }
+    GLUquadric *q = gluNewQuadric();
+    gluQuadricDrawStyle(q, GLU_LINE);
+    gluQuadricTexture(q, GL_TRUE);
+    gluSphere(q, radius, slices, stacks);
+    gluDeleteQuadric(q);
+}

@@ -1,0 +1,7 @@
+#pragma once
+// The Earth's wire frame. freeglut draws it when it could be initialised (it
+// needs an X display, and ends the process when used without); otherwise a GLU
+// sphere in line style stands in.
+void InitWireSphere(int *argc, char **argv);
+bool WireSphereUsesGlut();
+void WireSphere(double radius, int slices, int stacks);
