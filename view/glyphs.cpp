@@ -11,6 +11,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <map>
