@@ -1,0 +1,150 @@
+// CPU time per scene frame, offscreen (framebuffer object), for three frames in
+// one run: an empty frame (clear only), the bare geometry (the Earth sphere and
+// the model list, nothing else) and the full frame (simulation step, cameras,
+// light, Earth, station, chaser, text). For the sample station and for the
+// 1,024,000-face model. Usage (with an X display and Weltkart.bmp in the working
+// directory): bench_frame [frames] [station.3ds]
+#include "document/quordoc.h"
+#include "tools/bench/bigmodel.h"
+#include "view/core/orbitsim.h"
+#include "view/gldisplaylistsink.h"
+#include "view/glshared.h"
+#include "view/glyphs.h"
+#include "view/offscreen.h"
+#include "view/wiresphere.h"
+
+#include <QGuiApplication>
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// Process CPU time: the software renderer's worker threads count too.
+double CpuMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+}
+
+double PerFrame(int frames, const std::function<void()> &draw) {
+    draw(); // warm up
+    const double start = CpuMs();
+    for (int i = 0; i < frames; ++i)
+        draw();
+    return (CpuMs() - start) / frames;
+}
+
+// Best of several rounds, the variants interleaved so that a busy machine
+// weighs on all of them alike.
+std::vector<double> Interleaved(int frames, const std::vector<std::function<void()>> &variants) {
+    constexpr int kRounds = 5;
+    std::vector<double> best(variants.size(), 1e300);
+    for (int r = 0; r < kRounds; ++r)
+        for (size_t v = 0; v < variants.size(); ++v)
+            best[v] = std::min(best[v], PerFrame(std::max(1, frames / kRounds), variants[v]));
+    return best;
+}
+
+void Measure(OffscreenScene &scene, CQUORDoc &doc, const char *name, int frames) {
+    scene.MakeCurrent();
+    const auto emptyFrame = [] {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glFinish();
+    };
+    const unsigned texture = scene.EarthTexture();
+    const int32_t list = doc.m_modelList;
+    const auto bareFrame = [texture, list] {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glLoadIdentity();
+        gluLookAt(0.0, 0.0, -12000.0, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        gluQuadricTexture(g_quadric, GL_TRUE);
+        glPushMatrix();
+        glRotatef(90.0f, 1.0f, 0.0f, 0.0f);
+        gluSphere(g_quadric, g_earthRadius, 90, 90);
+        glPopMatrix();
+        glDisable(GL_TEXTURE_2D);
+        glPushMatrix();
+        glTranslatef(0.0f, 0.0f, -6000.0f);
+        glScalef(300.0f, 300.0f, 300.0f);
+        glEnable(GL_NORMALIZE);
+        glCallList(static_cast<GLuint>(list));
+        glPopMatrix();
+        glFinish();
+    };
+    const auto fullFrame = [&] { scene.Draw(doc); };
+    const int rasterisedBefore = FontRasterisations();
+    const std::vector<double> t = Interleaved(frames, {emptyFrame, bareFrame, fullFrame});
+    const double empty = t[0], bare = t[1], full = t[2];
+    // Where the difference goes: the glyph lists and the three text lines.
+    const double lists = PerFrame(frames, [] { DeleteFontLists(BuildFontLists("Arial", 80)); });
+    const double text = PerFrame(frames, [] {
+        const unsigned base = BuildFontLists("Arial", 80);
+        glDisable(GL_LIGHTING);
+        glColor3f(1.0f, 0.0f, 1.0f);
+        for (int i = 0; i < 3; ++i) {
+            glRasterPos3f(0.0f, 0.0f, 0.0f);
+            PrintString(base, "Time(GMT):  8:0:0 a.m.");
+        }
+        glEnable(GL_LIGHTING);
+        glFinish();
+        DeleteFontLists(base);
+    });
+    std::printf("%-22s glyph lists built and deleted %.2f ms, with three lines drawn %.2f ms\n", name, lists,
+                text);
+    std::printf(
+        "%-22s faces %8d  empty %7.2f ms  bare %7.2f ms  full %7.2f ms  full/bare %.3f  fonts rasterised "
+        "during the full frames: %d\n",
+        name, doc.m_faceCount, empty, bare, full, full / bare, FontRasterisations() - rasterisedBefore);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    const int frames = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;
+    const std::string station = argc > 2 ? argv[2] : std::string(QUOR_SOURCE_DIR) + "/data/station.3ds";
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QGuiApplication app(argc, argv);
+    InitWireSphere(&argc, argv);
+    SetDefaultGlSink(&ViewerGlSink());
+
+    OffscreenScene scene(QSize(1280, 720));
+    if (!scene.IsValid()) {
+        std::fputs("bench_frame: no OpenGL context\n", stderr);
+        return 1;
+    }
+    std::printf("GL renderer: %s, 1280 x 720, %d frames each, CPU ms per frame\n",
+                scene.Renderer().toLatin1().constData(), frames);
+
+    CQUORDoc sample;
+    if (!scene.Open(sample, station)) {
+        std::fprintf(stderr, "bench_frame: cannot open %s\n", station.c_str());
+        return 1;
+    }
+    Measure(scene, sample, "sample station", frames);
+
+    char path[] = "/tmp/quor-bench-frame-XXXXXX";
+    const int fd = mkstemp(path);
+    if (fd < 0 || !MakeBigModel().Save(path)) {
+        std::fputs("bench_frame: cannot write the large model\n", stderr);
+        return 1;
+    }
+    close(fd);
+    CQUORDoc big;
+    const bool opened = scene.Open(big, path);
+    unlink(path);
+    if (!opened)
+        return 1;
+    Measure(scene, big, "1,024,000-face model", std::max(1, frames / 6));
+    return 0;
+}
