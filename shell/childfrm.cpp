@@ -34,13 +34,11 @@ void PaneSplitter::ApplyLayout() {
         return;
     const int total = width();
     const int bar = handleWidth();
-    QList<int> sizes;
-    if (total < m_idealWidth + bar)
-        sizes = {total, 0};
-    else
-        sizes = {m_idealWidth, total - m_idealWidth - bar};
     m_applying = true;
-    setSizes(sizes);
+    // Too narrow for both: the panel and its bar go until there is room again.
+    const bool both = total >= m_idealWidth + bar;
+    widget(1)->setVisible(both);
+    setSizes(both ? QList<int>{m_idealWidth, total - m_idealWidth - bar} : QList<int>{total, 0});
     m_applying = false;
 }
 

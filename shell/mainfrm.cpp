@@ -63,9 +63,13 @@ int CMainFrame::OnCreate() {
     m_wndStatusBar->setSizeGripEnabled(true);
     ShowIdleMessage();
 
-    const QByteArray state = Application::Instance()->Profile().value(kBarStateKey).toByteArray();
+    QSettings &profile = Application::Instance()->Profile();
+    profile.beginGroup(kBarStateKey);
+    const QByteArray state = profile.value("Layout").toByteArray();
     if (!state.isEmpty())
         restoreState(state);
+    m_wndStatusBar->setVisible(profile.value("StatusBar", true).toBool());
+    profile.endGroup();
     return 0;
 }
 
@@ -95,8 +99,12 @@ void CMainFrame::ArrangeIcons() {
 }
 
 void CMainFrame::OnClose() {
+    // Toolbar docking and visibility are in the window state; the status bar is not.
     QSettings &profile = Application::Instance()->Profile();
-    profile.setValue(kBarStateKey, saveState());
+    profile.beginGroup(kBarStateKey);
+    profile.setValue("Layout", saveState());
+    profile.setValue("StatusBar", m_wndStatusBar->isVisible());
+    profile.endGroup();
     profile.sync();
 }
 

@@ -1,5 +1,6 @@
 #include "quorview.h"
 
+#include "../resources/gui/icons.h"
 #include "../resources/ids.h"
 #include "../shell/core/messages.h"
 #include "core/bmpimage.h"
@@ -8,7 +9,12 @@
 #include "glshared.h"
 #include "scenerenderer.h"
 
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QOpenGLContext>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QTimerEvent>
 
 #include <GL/gl.h>
@@ -53,6 +59,8 @@ CQUORView::CQUORView(CQUORDoc *document, QWidget *parent) : QOpenGLWidget(parent
     MapCommand(ID_TIMER_X10, [this] { OnTimeX10(); });
     MapCommand(ID_TIMER_X30, [this] { OnTimeX30(); });
     MapCommand(ID_TIMER_X60, [this] { OnTimeX60(); });
+    MapCommand(ID_FILE_PRINT, [this] { OnFilePrint(); });
+    OnSetCursor();
 }
 
 CQUORView::~CQUORView() {
@@ -133,6 +141,9 @@ void CQUORView::OnDraw() {
     frame.sender = this;
     frame.earthTexture = m_earthTexture;
     frame.makeCurrent = [this] { makeCurrent(); };
+    frame.spinAngle = m_spinAngle;
+    frame.tiltAngle = m_tiltAngle;
+    frame.zoom = m_zoom;
     // Qt composes the widget's framebuffer into the window after paintGL; there is no swap of our own.
     frame.swapBuffers = [this] {
         QOpenGLContext *current = QOpenGLContext::currentContext();
@@ -219,4 +230,119 @@ void CQUORView::OnTimeX30() {
 }
 void CQUORView::OnTimeX60() {
     g_timeFactor = 60.0f;
+}
+
+void CQUORView::OnFilePrint() {
+    // The picture as it stands; printing draws no frame of its own.
+    const QImage picture = grabFramebuffer();
+    QPrinter printer;
+    QPrintDialog dialog(&printer, this);
+    dialog.setWindowTitle(QStringLiteral("Print"));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    QPainter painter(&printer);
+    const QRect page = painter.viewport();
+    const QSize size = picture.size().scaled(page.size(), Qt::KeepAspectRatio);
+    painter.drawImage(QRect(page.topLeft(), size), picture);
+}
+
+void CQUORView::OnLButtonDown(QPoint point) {
+    m_dragging = 1;
+    m_lastMouse = point; // Qt keeps sending moves here while the button is down
+}
+
+void CQUORView::OnLButtonUp(QPoint) {
+    m_dragging = 0;
+}
+
+void CQUORView::OnMouseMove(QPoint point) {
+    if (m_dragging != 1)
+        return;
+    const qreal ratio = devicePixelRatioF();
+    const int w = static_cast<int>(width() * ratio), h = static_cast<int>(height() * ratio);
+    if (w > 0 && h > 0) {
+        const float fx = static_cast<float>(static_cast<double>(point.x() - m_lastMouse.x()) * ratio / w);
+        const float fy = static_cast<float>(static_cast<double>(point.y() - m_lastMouse.y()) * ratio / h);
+        if (m_keyDown == 0) {
+            m_spinAngle += fx * 360.0f;
+            if (m_spinAngle > 180.0f)
+                m_spinAngle -= 360.0f;
+            if (m_spinAngle < -180.0f)
+                m_spinAngle += 360.0f;
+            m_tiltAngle += fy * 180.0f;
+        } else {
+            m_zoom += fx * 20.0f;
+        }
+    }
+    update();
+    m_lastMouse = point;
+}
+
+namespace {
+// Keys the window system keeps for itself: nothing in the view sees them.
+bool IsSystemKey(const QKeyEvent *e) {
+    return (e->modifiers() & Qt::AltModifier) || e->key() == Qt::Key_Alt || e->key() == Qt::Key_F10 ||
+           e->key() == Qt::Key_AltGr;
+}
+} // namespace
+
+void CQUORView::OnKeyDown(int key) {
+    if (key == Qt::Key_Up) {
+        g_chaserAngle = static_cast<float>(static_cast<double>(g_chaserAngle) + 0.01f);
+        g_chaserSpeed = static_cast<float>(static_cast<double>(g_chaserSpeed) + 0.001f);
+    } else if (key == Qt::Key_Down) {
+        g_chaserAngle = static_cast<float>(static_cast<double>(g_chaserAngle) - 0.01f);
+        g_chaserSpeed = static_cast<float>(static_cast<double>(g_chaserSpeed) - 0.001f);
+    }
+    m_keyDown = 1;
+    OnSetCursor();
+}
+
+void CQUORView::OnKeyUp(int) {
+    m_keyDown = 0;
+    OnSetCursor();
+}
+
+bool CQUORView::OnSetCursor() {
+    static const QCursor hand = HandCursor();
+    if (m_keyDown == 1)
+        setCursor(Qt::SizeAllCursor);
+    else
+        setCursor(hand);
+    return false;
+}
+
+void CQUORView::mousePressEvent(QMouseEvent *e) {
+    if (e->button() == Qt::LeftButton)
+        OnLButtonDown(e->position().toPoint());
+    QOpenGLWidget::mousePressEvent(e);
+}
+
+void CQUORView::mouseReleaseEvent(QMouseEvent *e) {
+    if (e->button() == Qt::LeftButton)
+        OnLButtonUp(e->position().toPoint());
+    QOpenGLWidget::mouseReleaseEvent(e);
+}
+
+void CQUORView::mouseMoveEvent(QMouseEvent *e) {
+    OnMouseMove(e->position().toPoint());
+    QOpenGLWidget::mouseMoveEvent(e);
+}
+
+void CQUORView::keyPressEvent(QKeyEvent *e) {
+    if (!IsSystemKey(e))
+        OnKeyDown(e->key()); // every auto-repeated press counts
+    QOpenGLWidget::keyPressEvent(e);
+}
+
+void CQUORView::keyReleaseEvent(QKeyEvent *e) {
+    // X11 auto-repeat sends a release before each repeated press; the key is still held.
+    if (!IsSystemKey(e) && !e->isAutoRepeat())
+        OnKeyUp(e->key());
+    QOpenGLWidget::keyReleaseEvent(e);
+}
+
+void CQUORView::enterEvent(QEnterEvent *e) {
+    OnSetCursor();
+    QOpenGLWidget::enterEvent(e);
 }

@@ -41,6 +41,15 @@ public:
     void OnTimeX10();
     void OnTimeX30();
     void OnTimeX60();
+    void OnFilePrint();
+
+    // Input handlers; points in client pixels.
+    void OnLButtonDown(QPoint point);
+    void OnLButtonUp(QPoint point);
+    void OnMouseMove(QPoint point);
+    void OnKeyDown(int key);
+    void OnKeyUp(int key);
+    bool OnSetCursor();
 
     // True once the view has a usable rendering context.
     bool HasContext() const { return m_hRC != nullptr; }
@@ -63,12 +72,24 @@ public:
     unsigned m_timerId = 0;
     QSurface *m_hDC = nullptr; // surface of the current context, read back each frame
 
+    // Drag state: the "From Space" camera turns and moves by these.
+    QPoint m_lastMouse;
+    float m_spinAngle = 45.0f; // degrees
+    float m_tiltAngle = 45.0f; // degrees
+    float m_zoom = 1.0f;
+
 protected:
     void initializeGL() override;
     void resizeGL(int w, int h) override;
     void paintGL() override;
     bool event(QEvent *e) override;
     void timerEvent(QTimerEvent *e) override;
+    void mousePressEvent(QMouseEvent *e) override;
+    void mouseReleaseEvent(QMouseEvent *e) override;
+    void mouseMoveEvent(QMouseEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
+    void keyReleaseEvent(QKeyEvent *e) override;
+    void enterEvent(QEnterEvent *e) override;
 
 private:
     void CheckContext();

@@ -298,3 +298,30 @@ TEST_F(RenderTest, EightBitMapIsRejectedAndTheEarthStaysUntextured) {
     EXPECT_NEAR(globe.r, globe.g, 3);
     EXPECT_NEAR(globe.g, globe.b, 3);
 }
+
+TEST_F(RenderTest, DragNavigationTurnsOnlyTheSpaceView) {
+    WriteLongitudeMap();
+    OffscreenScene scene(kSize);
+    ASSERT_TRUE(scene.IsValid());
+    CQUORDoc doc;
+    ASSERT_TRUE(scene.Open(doc, kStation));
+    SceneFrame turned;
+    turned.spinAngle = 135.0f;
+    turned.tiltAngle = 20.0f;
+    turned.zoom = 1.1f;
+    auto frame = [&](const SceneFrame &nav) {
+        ResetOrbitSimulation();
+        InitViewSimulation();
+        return scene.Render(doc, nav);
+    };
+    const QImage plain = frame(SceneFrame()), moved = frame(turned);
+    EXPECT_GT(DifferentPixels(plain, moved, QRect(170, 40, 300, 280)), 20000) << "the globe turns and grows";
+    EXPECT_GT(Measure(plain, QRect(490, 290, 150, 50)).magenta, 200);
+    EXPECT_EQ(DifferentPixels(plain, moved, QRect(490, 290, 150, 50)), 0)
+        << "the frame rate stays in its corner";
+    for (auto mode : {ViewFromISS, ViewApproach}) {
+        doc.m_viewMode = mode;
+        EXPECT_EQ(DifferentPixels(frame(SceneFrame()), frame(turned), QRect(QPoint(0, 0), kSize)), 0)
+            << "mode " << mode;
+    }
+}

@@ -1,0 +1,296 @@
+// Windows, panes, menus, prompts and input of the real viewer, driven with QTest.
+#include "guitest.h"
+
+#include "document/quordoc.h"
+#include "panel/textview1.h"
+#include "resources/ids.h"
+#include "shell/childfrm.h"
+#include "shell/mainfrm.h"
+#include "view/core/orbitsim.h"
+#include "view/quorview.h"
+
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kStation = QString::fromStdString(SourcePath("data/station.3ds"));
+
+struct MenuState {
+    bool enabled;
+    bool checked;
+};
+
+// Opens the popup's state update as the menu would and reads its items by text.
+std::map<QString, MenuState> Popup(MainFrame *main, const QString &title) {
+    std::map<QString, MenuState> items;
+    for (QAction *a : main->menuBar()->actions()) {
+        if (a->text() != title || !a->menu())
+            continue;
+        main->UpdateMenuState(a->menu());
+        for (QAction *item : a->menu()->actions()) {
+            if (!item->isSeparator() && item->isVisible())
+                items[item->text()] = {item->isEnabled(), item->isChecked()};
+        }
+    }
+    return items;
+}
+
+CChildFrame *ActiveFrame(ViewerApp &v) {
+    return static_cast<CChildFrame *>(v.app().MainWindow()->ActiveChildFrame());
+}
+
+} // namespace
+
+TEST(Menus, ItemsAndEnabledStateFollowTheActiveWindowAndPane) {
+    ViewerApp v;
+    MainFrame *main = v.app().MainWindow();
+    auto view = Popup(main, "&View");
+    ASSERT_EQ(view.size(), 4u);
+    EXPECT_TRUE(view["&Toolbar"].enabled && view["&Toolbar"].checked);
+    EXPECT_TRUE(view["&Status Bar"].enabled && view["&Status Bar"].checked);
+    EXPECT_FALSE(view["From Space"].enabled);
+    EXPECT_FALSE(view["From ISS"].enabled);
+    auto file = Popup(main, "&File");
+    EXPECT_FALSE(file["Recent File"].enabled) << "greyed while the list is empty";
+    EXPECT_TRUE(file["E&xit"].enabled);
+    EXPECT_TRUE(Popup(main, "&Help")["&About QUOR..."].enabled);
+
+    ASSERT_NE(v.app().OpenDocumentFile(kStation), nullptr);
+    ViewerApp::Settle(100);
+    CChildFrame *frame = ActiveFrame(v);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->ActivePane(), 0) << "the 3-D pane is active when the window opens";
+    for (const auto &[text, state] : Popup(main, "Timer")) {
+        EXPECT_TRUE(state.enabled) << text.toStdString();
+        EXPECT_FALSE(state.checked) << text.toStdString();
+    }
+    EXPECT_EQ(Popup(main, "Timer").size(), 5u);
+    for (const auto &[text, state] : Popup(main, "&View"))
+        EXPECT_TRUE(state.enabled && !state.checked) << text.toStdString();
+    file = Popup(main, "&File");
+    EXPECT_TRUE(file["&Close"].enabled);
+    EXPECT_TRUE(file.count("&1 " + QDir::toNativeSeparators(QFileInfo(kStation).canonicalFilePath())) ||
+                file.size() == 5u);
+    EXPECT_FALSE(v.app().IsCommandEnabled(ID_EDIT_COPY));
+    EXPECT_TRUE(v.app().IsCommandEnabled(ID_FILE_PRINT));
+
+    // The data panel active: the view's commands go, the document's stay.
+    frame->SetActivePane(1);
+    for (const auto &[text, state] : Popup(main, "Timer"))
+        EXPECT_FALSE(state.enabled) << text.toStdString();
+    EXPECT_TRUE(Popup(main, "&View")["Approach"].enabled);
+    EXPECT_FALSE(v.app().IsCommandEnabled(ID_FILE_PRINT));
+    frame->SetActivePane(0);
+    EXPECT_TRUE(Popup(main, "Timer")["Start / Stop"].enabled);
+}
+
+TEST(Panes, F6MovesBetweenThePanesAndClicksActivate) {
+    ViewerApp v({kStation});
+    CChildFrame *frame = ActiveFrame(v);
+    ASSERT_NE(frame, nullptr);
+    v.app().MainWindow()->activateWindow();
+    ViewerApp::Settle(100);
+    frame->SceneView()->setFocus();
+    ViewerApp::Settle(50);
+    ASSERT_EQ(frame->ActivePane(), 0);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
+    ViewerApp::Settle(50);
+    EXPECT_EQ(frame->ActivePane(), 1);
+    EXPECT_TRUE(frame->DataPanel()->hasFocus());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6, Qt::ShiftModifier);
+    ViewerApp::Settle(50);
+    EXPECT_EQ(frame->ActivePane(), 0);
+    QTest::mouseClick(frame->DataPanel(), Qt::LeftButton, {}, QPoint(20, 20));
+    ViewerApp::Settle(50);
+    EXPECT_EQ(frame->ActivePane(), 1);
+    QTest::mouseClick(frame->SceneView(), Qt::LeftButton, {}, QPoint(20, 20));
+    ViewerApp::Settle(50);
+    EXPECT_EQ(frame->ActivePane(), 0);
+}
+
+TEST(Panes, SceneKeepsItsIdealWidthAndThePanelTakesTheRest) {
+    ViewerApp v({kStation});
+    CChildFrame *frame = ActiveFrame(v);
+    ASSERT_NE(frame, nullptr);
+    PaneSplitter *splitter = frame->m_wndSplitter;
+    const int bar = splitter->handleWidth();
+    // Sizes the document window so that its client area is the given width.
+    auto clientWidth = [&](int width) {
+        frame->showNormal();
+        ViewerApp::Settle(20);
+        frame->resize(frame->width() - splitter->width() + width, 600);
+        ViewerApp::Settle(50);
+        return splitter->width();
+    };
+    ASSERT_EQ(clientWidth(1000), 1000);
+    EXPECT_EQ(splitter->sizes(), QList<int>({750, 1000 - 750 - bar}));
+    ASSERT_EQ(clientWidth(700), 700);
+    EXPECT_EQ(splitter->sizes(), QList<int>({700, 0})) << "too narrow: the scene takes everything";
+    EXPECT_FALSE(frame->DataPanel()->isVisible());
+    ASSERT_EQ(clientWidth(1000), 1000);
+    EXPECT_EQ(splitter->sizes(), QList<int>({750, 1000 - 750 - bar})) << "the panel comes back";
+    // A dragged bar sets the new ideal width.
+    QSplitterHandle *handle = splitter->handle(1);
+    QTest::mousePress(handle, Qt::LeftButton, {}, QPoint(1, 10));
+    QMouseEvent drag(QEvent::MouseMove, QPointF(1 - 150, 10), handle->mapToGlobal(QPointF(1 - 150, 10)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(handle, &drag);
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, QPoint(1 - 150, 10));
+    EXPECT_EQ(splitter->IdealWidth(), 600);
+    ASSERT_EQ(clientWidth(1200), 1200);
+    EXPECT_EQ(splitter->sizes().value(0), 600);
+}
+
+TEST(StatusBar, PromptsOfCommandsAndTheIdleText) {
+    ViewerApp v({kStation});
+    MainFrame *main = v.app().MainWindow();
+    QStatusBar *bar = main->statusBar();
+    EXPECT_EQ(bar->currentMessage(), "Click and drag mouse (Key modifier for zoom)");
+    QAction *open = nullptr, *startStop = nullptr;
+    for (QAction *a : main->menuBar()->actions()) {
+        for (QAction *item : a->menu()->actions()) {
+            if (item->text().startsWith("&Open"))
+                open = item;
+            if (item->text() == "Start / Stop")
+                startStop = item;
+        }
+    }
+    ASSERT_TRUE(open && startStop);
+    open->showStatusText(main);
+    EXPECT_EQ(bar->currentMessage(), "Open an existing document");
+    startStop->showStatusText(main);
+    EXPECT_EQ(bar->currentMessage(), "");
+    QStatusTipEvent end{QString()};
+    QApplication::sendEvent(main, &end);
+    EXPECT_EQ(bar->currentMessage(), "Click and drag mouse (Key modifier for zoom)");
+
+    // The toolbar: Open, a gap, About, with their tips.
+    auto *cmain = static_cast<CMainFrame *>(main);
+    const QList<QAction *> buttons = cmain->m_wndToolBar->actions();
+    ASSERT_EQ(buttons.size(), 3);
+    EXPECT_EQ(buttons[0]->toolTip(), "Open");
+    EXPECT_EQ(buttons[0]->statusTip(), "Open an existing document");
+    EXPECT_TRUE(buttons[1]->isSeparator());
+    EXPECT_EQ(buttons[2]->toolTip(), "About");
+}
+
+TEST(StatusBar, BarLayoutIsRestoredInTheNextRun) {
+    QTemporaryDir profile;
+    {
+        ViewerApp v({}, profile.path());
+        auto *main = static_cast<CMainFrame *>(v.app().MainWindow());
+        EXPECT_EQ(main->toolBarArea(main->m_wndToolBar), Qt::TopToolBarArea)
+            << "first run: docked at the top";
+        main->addToolBar(Qt::LeftToolBarArea, main->m_wndToolBar);
+        ASSERT_TRUE(v.app().DispatchCommand(ID_VIEW_STATUS_BAR));
+        EXPECT_FALSE(main->statusBar()->isVisible());
+        main->close(); // the close request saves the layout
+    }
+    ViewerApp again({}, profile.path());
+    auto *main = static_cast<CMainFrame *>(again.app().MainWindow());
+    EXPECT_EQ(main->toolBarArea(main->m_wndToolBar), Qt::LeftToolBarArea);
+    EXPECT_FALSE(main->statusBar()->isVisible());
+    EXPECT_FALSE(Popup(main, "&View")["&Status Bar"].checked);
+}
+
+TEST(DataPanel, DrawsItsFiveLinesFromTheDocument) {
+    ViewerApp v({kStation});
+    CChildFrame *frame = ActiveFrame(v);
+    ASSERT_NE(frame, nullptr);
+    frame->m_wndSplitter->resize(1000, 600);
+    TextView *panel = frame->DataPanel();
+    const QImage image = panel->grab().toImage();
+    // Black text in the five line bands from y = 10, 20 pixels apart.
+    for (int line = 0; line < 5; ++line) {
+        int dark = 0;
+        for (int y = 10 + 20 * line; y < 26 + 20 * line; ++y)
+            for (int x = 10; x < 120; ++x)
+                dark += qGray(image.pixel(x, y)) < 80;
+        EXPECT_GT(dark, 20) << "line " << line;
+    }
+    int below = 0;
+    for (int y = 112; y < 200; ++y)
+        for (int x = 0; x < image.width(); ++x)
+            below += qGray(image.pixel(x, y)) < 80;
+    EXPECT_EQ(below, 0);
+}
+
+TEST(SceneInput, ArrowKeysNudgeTheChaserOncePerKeyMessage) {
+    ViewerApp v({kStation});
+    CQUORView *view = ActiveFrame(v)->SceneView();
+    const float angle = g_chaserAngle, speed = g_chaserSpeed;
+    QKeyEvent first(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier);
+    QApplication::sendEvent(view, &first);
+    for (int i = 0; i < 19; ++i) { // auto-repeat: a release and a press per repeat
+        QKeyEvent up(QEvent::KeyRelease, Qt::Key_Up, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(view, &up);
+        EXPECT_EQ(view->m_keyDown, 1) << "a repeat is no release";
+        QKeyEvent down(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(view, &down);
+    }
+    EXPECT_NEAR(g_chaserAngle - angle, 0.2f, 1e-4);
+    EXPECT_NEAR(g_chaserSpeed - speed, 0.02f, 1e-5);
+    QTest::keyClick(view, Qt::Key_Down);
+    EXPECT_NEAR(g_chaserAngle - angle, 0.19f, 1e-4);
+    EXPECT_NEAR(g_chaserSpeed - speed, 0.019f, 1e-5);
+}
+
+TEST(SceneInput, KeyStateAndCursor) {
+    ViewerApp v({kStation});
+    CQUORView *view = ActiveFrame(v)->SceneView();
+    EXPECT_EQ(view->m_keyDown, 0);
+    EXPECT_EQ(view->cursor().shape(), Qt::BitmapCursor) << "the hand";
+    EXPECT_EQ(view->cursor().hotSpot(), QPoint(12, 10));
+
+    QTest::keyPress(view, Qt::Key_A);
+    EXPECT_EQ(view->m_keyDown, 1);
+    EXPECT_EQ(view->cursor().shape(), Qt::SizeAllCursor);
+    QTest::keyPress(view, Qt::Key_B);
+    QTest::keyRelease(view, Qt::Key_A);
+    EXPECT_EQ(view->m_keyDown, 0) << "one release clears it, whichever key is still held";
+    EXPECT_EQ(view->cursor().shape(), Qt::BitmapCursor);
+    QTest::keyRelease(view, Qt::Key_B);
+
+    QTest::keyPress(view, Qt::Key_X, Qt::AltModifier);
+    EXPECT_EQ(view->m_keyDown, 0) << "system keys are not the view's";
+    QTest::keyPress(view, Qt::Key_F10);
+    EXPECT_EQ(view->m_keyDown, 0);
+    QTest::keyPress(view, Qt::Key_Shift);
+    EXPECT_EQ(view->m_keyDown, 1);
+    QTest::keyRelease(view, Qt::Key_Shift);
+    EXPECT_EQ(view->m_keyDown, 0);
+}
+
+TEST(SceneInput, DraggingTurnsAndZoomsTheSpaceCamera) {
+    ViewerApp v({kStation});
+    CQUORView *view = ActiveFrame(v)->SceneView();
+    const int w = view->width(), h = view->height();
+    ASSERT_GT(w, 100);
+    QTest::mouseMove(view, QPoint(10, 10));
+    EXPECT_FLOAT_EQ(view->m_spinAngle, 45.0f) << "no button, no drag";
+    QTest::mousePress(view, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(view->m_dragging, 1);
+    QMouseEvent move(QEvent::MouseMove, QPointF(10 + w / 4.0, 10 + h / 2.0), view->mapToGlobal(QPointF(0, 0)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view, &move);
+    EXPECT_NEAR(view->m_spinAngle, 45.0f + 90.0f, 1.0f);
+    EXPECT_NEAR(view->m_tiltAngle, 45.0f + 90.0f, 1.0f);
+    EXPECT_FLOAT_EQ(view->m_zoom, 1.0f);
+    // With a key held the same drag zooms.
+    QTest::keyPress(view, Qt::Key_Control);
+    QMouseEvent back(QEvent::MouseMove, QPointF(10, 10 + h / 2.0), view->mapToGlobal(QPointF(0, 0)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view, &back);
+    EXPECT_NEAR(view->m_zoom, 1.0f - 5.0f, 0.1f);
+    EXPECT_NEAR(view->m_spinAngle, 135.0f, 1.0f);
+    QTest::keyRelease(view, Qt::Key_Control);
+    QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(view->m_dragging, 0);
+}
