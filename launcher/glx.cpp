@@ -127,25 +127,19 @@ std::vector<FbConfigInfo> GlxMultisampleProbe::Candidates() const {
         return {};
     // The caveat is left at its default (any) and slow configurations are
     // turned away afterwards: "non-conformant" ones are still accelerated.
-    const int request[] = {GLX_DRAWABLE_TYPE,
-                           GLX_WINDOW_BIT,
-                           GLX_RENDER_TYPE,
-                           GLX_RGBA_BIT,
-                           GLX_BUFFER_SIZE,
-                           16,
-                           GLX_ALPHA_SIZE,
-                           8,
-                           GLX_DEPTH_SIZE,
-                           16,
-                           GLX_STENCIL_SIZE,
-                           0,
-                           GLX_DOUBLEBUFFER,
-                           True,
-                           GLX_SAMPLE_BUFFERS,
-                           1,
-                           GLX_SAMPLES,
-                           8,
-                           None};
+    // clang-format off
+    const int request[] = {
+        GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT,
+        GLX_RENDER_TYPE, GLX_RGBA_BIT,
+        GLX_BUFFER_SIZE, 16,
+        GLX_ALPHA_SIZE, 8,
+        GLX_DEPTH_SIZE, 16,
+        GLX_STENCIL_SIZE, 0,
+        GLX_DOUBLEBUFFER, True,
+        GLX_SAMPLE_BUFFERS, 1,
+        GLX_SAMPLES, 8,
+        None};
+    // clang-format on
     int count = 0;
     GLXFBConfig *configs = glXChooseFBConfig(m_display, m_screen, request, &count);
     return DescribeAll(m_display, configs, count);
