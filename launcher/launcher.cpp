@@ -32,7 +32,7 @@ void SetProjection(int width, int height) {
     glViewport(0, 0, width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    // A window shrunk to no height keeps the last sensible aspect instead of dividing by zero.
+    // A window shrunk to no height is treated as one pixel high rather than dividing by zero.
     gluPerspective(45.0, static_cast<double>(width) / (height > 0 ? height : 1), 0.1, 100.0);
 }
 
