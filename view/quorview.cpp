@@ -67,6 +67,7 @@ CQUORView::~CQUORView() {
     OnDestroy();
     m_pDC = nullptr;
     ReleaseQuadric();
+    FreePalette(m_paletteColormap);
 }
 
 void CQUORView::initializeGL() {
@@ -74,8 +75,12 @@ void CQUORView::initializeGL() {
     // old one's objects go with it.
     connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &CQUORView::OnDestroy,
             Qt::UniqueConnection);
+    const bool recreated = m_destroyed;
     m_destroyed = false;
     OnCreate();
+    // A context made anew (the widget moved to another window) lost the model's list with the old one.
+    if (CQUORDoc *doc = GetDocument(); recreated && m_hRC && doc && doc->m_modelList == 0)
+        doc->CompileModelList();
 }
 
 int CQUORView::OnCreate() {
@@ -91,8 +96,7 @@ int CQUORView::OnCreate() {
         m_hRC = nullptr;
         return 0;
     }
-    // Palettes exist only for indexed visuals; Qt's GL visuals are true-colour.
-    m_pOldPalette = nullptr;
+    BuildPalette();
 
     const qreal ratio = devicePixelRatioF();
     m_clientRect = {0, 0, static_cast<int32_t>(width() * ratio), static_cast<int32_t>(height() * ratio)};
@@ -172,6 +176,8 @@ void CQUORView::OnDestroy() {
         doneCurrent();
     }
     m_hRC = nullptr;
+    if (m_pOldPalette)
+        RestorePalette(*m_pOldPalette);
     m_pOldPalette = nullptr;
 }
 
@@ -196,6 +202,23 @@ void CQUORView::CheckContext() {
 }
 
 void CQUORView::OnUpdate(View *, long) {}
+
+void CQUORView::BuildPalette() {
+    m_pOldPalette = nullptr;
+    const int depth = IndexedVisualDepth(window());
+    if (depth <= 0 || m_paletteColormap)
+        return;
+    // The common 8-bit layout is 3-3-2; other depths share their bits out evenly.
+    if (depth == 8) {
+        m_palette = BuildPaletteEntries(8, 3, 0, 3, 3, 2, 6);
+    } else {
+        const uint8_t bits = static_cast<uint8_t>(depth / 3);
+        m_palette = BuildPaletteEntries(static_cast<uint8_t>(depth), bits, 0, bits, bits, bits,
+                                        static_cast<uint8_t>(2 * bits));
+    }
+    if (SelectPalette(window(), m_palette, m_previousPalette, m_paletteColormap))
+        m_pOldPalette = &m_previousPalette;
+}
 
 bool CQUORView::ToggleTimer() {
     if (m_timerId == 0) {

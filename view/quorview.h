@@ -4,6 +4,7 @@
 #include "../document/quordoc.h"
 #include "../shell/core/document.h"
 #include "core/palette.h"
+#include "x11palette.h"
 
 #include <QOpenGLWidget>
 #include <QSurfaceFormat>
@@ -31,6 +32,8 @@ public:
     void Invalidate() override { update(); }
 
     virtual bool ToggleTimer();
+    // A palette for indexed visuals; nothing on true-colour ones.
+    void BuildPalette();
 
     // Handlers.
     int OnCreate();
@@ -60,10 +63,10 @@ public:
     };
 
     ClientRect m_clientRect;
-    std::vector<PaletteEntry> m_palette; // only for indexed visuals
-    const void *m_pOldPalette = nullptr; // palette selected before ours; none on true-colour visuals
-    QSurface *m_pDC = nullptr;           // the surface the context draws on
-    QOpenGLContext *m_hRC = nullptr;     // the view's rendering context (owned by the widget)
+    std::vector<PaletteEntry> m_palette;             // only for indexed visuals
+    const PaletteSelection *m_pOldPalette = nullptr; // what ours replaced; null on true-colour visuals
+    QSurface *m_pDC = nullptr;                       // the surface the context draws on
+    QOpenGLContext *m_hRC = nullptr;                 // the view's rendering context (owned by the widget)
     float m_farPlane = 19000.0f;
     float m_nearPlane = 1.0f;
     float m_clearColor[3] = {0.0f, 0.0f, 0.2f};
@@ -97,6 +100,8 @@ private:
 
     QSurfaceFormat m_grantedFormat;
     unsigned m_earthTexture = 0; // this view's Earth texture, in the shared group
+    PaletteSelection m_previousPalette;
+    unsigned long m_paletteColormap = 0;
     bool m_contextChecked = false;
     bool m_destroyed = false;
 };

@@ -157,6 +157,9 @@ TEST(SceneViewContext, FixedStateAndProjectionInARealContext) {
     EXPECT_EQ(value, GL_AMBIENT_AND_DIFFUSE);
     glGetIntegerv(GL_LIGHT_MODEL_LOCAL_VIEWER, &value);
     EXPECT_EQ(value, 0);
+    // A true-colour visual needs no palette.
+    EXPECT_EQ(view->m_pOldPalette, nullptr);
+    EXPECT_TRUE(view->m_palette.empty());
 
     // Viewport and a 60 degree projection in device pixels.
     const int w = static_cast<int>(view->width() * view->devicePixelRatioF());

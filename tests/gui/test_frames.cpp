@@ -13,6 +13,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionToolBar>
 #include <QTest>
 #include <QToolBar>
 
@@ -183,19 +185,38 @@ TEST(StatusBar, PromptsOfCommandsAndTheIdleText) {
 
 TEST(StatusBar, BarLayoutIsRestoredInTheNextRun) {
     QTemporaryDir profile;
+    QPoint floatingAt;
     {
         ViewerApp v({}, profile.path());
         auto *main = static_cast<CMainFrame *>(v.app().MainWindow());
         EXPECT_EQ(main->toolBarArea(main->m_wndToolBar), Qt::TopToolBarArea)
             << "first run: docked at the top";
-        main->addToolBar(Qt::LeftToolBarArea, main->m_wndToolBar);
+        // Drag the toolbar by its handle into the middle of the window: it floats.
+        QToolBar *bar = main->m_wndToolBar;
+        QStyleOptionToolBar opt;
+        opt.initFrom(bar);
+        opt.features = QStyleOptionToolBar::Movable;
+        opt.state |= QStyle::State_Horizontal;
+        const QPoint handle = bar->style()->subElementRect(QStyle::SE_ToolBarHandle, &opt, bar).center();
+        const QPoint target =
+            bar->mapFromGlobal(main->mapToGlobal(QPoint(main->width() / 2, main->height() / 2)));
+        QTest::mousePress(bar, Qt::LeftButton, {}, handle);
+        for (int step = 1; step <= 10; ++step) {
+            QTest::mouseMove(bar, handle + (target - handle) * step / 10);
+            ViewerApp::Settle(20);
+        }
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, target);
+        ViewerApp::Settle(100);
+        ASSERT_TRUE(bar->isFloating());
+        floatingAt = bar->pos();
         ASSERT_TRUE(v.app().DispatchCommand(ID_VIEW_STATUS_BAR));
         EXPECT_FALSE(main->statusBar()->isVisible());
         main->close(); // the close request saves the layout
     }
     ViewerApp again({}, profile.path());
     auto *main = static_cast<CMainFrame *>(again.app().MainWindow());
-    EXPECT_EQ(main->toolBarArea(main->m_wndToolBar), Qt::LeftToolBarArea);
+    EXPECT_TRUE(main->m_wndToolBar->isFloating());
+    EXPECT_LT((main->m_wndToolBar->pos() - floatingAt).manhattanLength(), 40);
     EXPECT_FALSE(main->statusBar()->isVisible());
     EXPECT_FALSE(Popup(main, "&View")["&Status Bar"].checked);
 }
@@ -293,4 +314,27 @@ TEST(SceneInput, DraggingTurnsAndZoomsTheSpaceCamera) {
     QTest::keyRelease(view, Qt::Key_Control);
     QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(10, 10));
     EXPECT_EQ(view->m_dragging, 0);
+}
+
+TEST(Panes, SplitMovesTheBarFromTheKeyboard) {
+    ViewerApp v({kStation});
+    CChildFrame *frame = ActiveFrame(v);
+    ASSERT_NE(frame, nullptr);
+    PaneSplitter *splitter = frame->m_wndSplitter;
+    const int ideal = splitter->IdealWidth();
+    ASSERT_TRUE(v.app().DispatchCommand(ID_WINDOW_SPLIT));
+    ASSERT_TRUE(splitter->IsTracking());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    EXPECT_EQ(splitter->IdealWidth(), ideal + 16);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_FALSE(splitter->IsTracking());
+    EXPECT_EQ(splitter->IdealWidth(), ideal) << "Esc cancels";
+
+    ASSERT_TRUE(v.app().DispatchCommand(ID_WINDOW_SPLIT));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_FALSE(splitter->IsTracking());
+    EXPECT_EQ(splitter->IdealWidth(), ideal - 8) << "Enter sets";
+    EXPECT_EQ(splitter->sizes().value(0), ideal - 8);
 }
