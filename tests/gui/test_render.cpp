@@ -23,6 +23,9 @@
 
 namespace {
 
+const std::string kStation = SourcePath("data/station.3ds");
+const QSize kSize(640, 360);
+
 uint32_t g_now = 0;
 uint32_t Stepped() {
     return g_now += 30;
@@ -42,6 +45,7 @@ protected:
         SetMessageService(&m_messages);
     }
     void TearDown() override {
+        m_scene.reset();
         SetMessageService(nullptr);
         SetDefaultGlSink(nullptr);
         SetMillisecondClock(nullptr);
@@ -57,8 +61,19 @@ protected:
         }));
     }
 
+    // The longitude map, an offscreen scene and the sample station opened in it.
+    OffscreenScene &OpenStation(QSize size) {
+        WriteLongitudeMap();
+        m_scene = std::make_unique<OffscreenScene>(size);
+        EXPECT_TRUE(m_scene->IsValid());
+        EXPECT_TRUE(m_scene->IsValid() && m_scene->Open(m_doc, kStation));
+        return *m_scene;
+    }
+
     QTemporaryDir m_dir;
     RecordingMessageService m_messages;
+    std::unique_ptr<OffscreenScene> m_scene;
+    CQUORDoc m_doc;
     std::unique_ptr<QApplication> m_app;
     QString m_previous;
     int m_argc = 1;
@@ -102,17 +117,12 @@ int DifferentPixels(const QImage &a, const QImage &b, const QRect &rect) {
     return n;
 }
 
-const std::string kStation = SourcePath("data/station.3ds");
-const QSize kSize(640, 360);
-
 } // namespace
 
 TEST_F(RenderTest, FromSpaceShowsTheMapUprightWithItsMiddleFacingTheCamera) {
-    WriteLongitudeMap();
-    OffscreenScene scene(kSize);
+    OffscreenScene &scene = OpenStation(kSize);
     ASSERT_TRUE(scene.IsValid());
-    CQUORDoc doc;
-    ASSERT_TRUE(scene.Open(doc, kStation));
+    CQUORDoc &doc = m_doc;
     const QImage image = scene.Render(doc);
 
     // The globe's centre shows the map's middle (green), its limbs the edges (red).
@@ -131,11 +141,9 @@ TEST_F(RenderTest, FromSpaceShowsTheMapUprightWithItsMiddleFacingTheCamera) {
 }
 
 TEST_F(RenderTest, TextLinesStandInTheirCornersInMagenta) {
-    WriteLongitudeMap();
-    OffscreenScene scene(QSize(1280, 720));
+    OffscreenScene &scene = OpenStation(QSize(1280, 720));
     ASSERT_TRUE(scene.IsValid());
-    CQUORDoc doc;
-    ASSERT_TRUE(scene.Open(doc, kStation));
+    CQUORDoc &doc = m_doc;
     const QImage image = scene.Render(doc);
     EXPECT_GT(Measure(image, QRect(0, 0, 640, 120)).magenta, 500) << "clock, upper left";
     EXPECT_GT(Measure(image, QRect(800, 0, 480, 200)).magenta, 500) << "longitude, upper right";
@@ -148,11 +156,9 @@ TEST_F(RenderTest, TextLinesStandInTheirCornersInMagenta) {
 }
 
 TEST_F(RenderTest, EarthTurnsToAWireFrameWhileTheStationIsBehindIt) {
-    WriteLongitudeMap();
-    OffscreenScene scene(kSize);
+    OffscreenScene &scene = OpenStation(kSize);
     ASSERT_TRUE(scene.IsValid());
-    CQUORDoc doc;
-    ASSERT_TRUE(scene.Open(doc, kStation));
+    CQUORDoc &doc = m_doc;
     const QImage solid = scene.Render(doc);
     g_issAngle = 270.0; // the far side of the orbit
     const QImage wire = scene.Render(doc);
@@ -173,7 +179,6 @@ TEST_F(RenderTest, EarthTurnsToAWireFrameWhileTheStationIsBehindIt) {
     }
     EXPECT_GT(clear, disc.width() * disc.height() / 2);
     EXPECT_GT(lines, 100);
-    EXPECT_LT(Measure(solid, disc).pixels - 0, disc.width() * disc.height() + 1);
     EXPECT_GT(Measure(solid, disc).g, Measure(wire, disc).g + 20) << "the solid globe is textured";
 
     // Approach always draws the solid globe.
@@ -185,11 +190,9 @@ TEST_F(RenderTest, EarthTurnsToAWireFrameWhileTheStationIsBehindIt) {
 }
 
 TEST_F(RenderTest, StationSilhouetteInTheStationAndApproachCameras) {
-    WriteLongitudeMap();
-    OffscreenScene scene(kSize);
+    OffscreenScene &scene = OpenStation(kSize);
     ASSERT_TRUE(scene.IsValid());
-    CQUORDoc doc;
-    ASSERT_TRUE(scene.Open(doc, kStation));
+    CQUORDoc &doc = m_doc;
     ASSERT_GT(doc.m_modelList, 0);
     const int32_t list = doc.m_modelList;
     const QRect centre(220, 100, 200, 160);
@@ -212,11 +215,9 @@ TEST_F(RenderTest, StationSilhouetteInTheStationAndApproachCameras) {
 }
 
 TEST_F(RenderTest, ChaserMarkerIsAWhiteSphere) {
-    WriteLongitudeMap();
-    OffscreenScene scene(kSize);
+    OffscreenScene &scene = OpenStation(kSize);
     ASSERT_TRUE(scene.IsValid());
-    CQUORDoc doc;
-    ASSERT_TRUE(scene.Open(doc, kStation));
+    CQUORDoc &doc = m_doc;
     doc.m_modelList = 0; // only the chaser in front of the camera
     doc.OnFromIss();
     // Put the chaser 20 km in front of the station camera, on its line of sight.
@@ -300,11 +301,9 @@ TEST_F(RenderTest, EightBitMapIsRejectedAndTheEarthStaysUntextured) {
 }
 
 TEST_F(RenderTest, DragNavigationTurnsOnlyTheSpaceView) {
-    WriteLongitudeMap();
-    OffscreenScene scene(kSize);
+    OffscreenScene &scene = OpenStation(kSize);
     ASSERT_TRUE(scene.IsValid());
-    CQUORDoc doc;
-    ASSERT_TRUE(scene.Open(doc, kStation));
+    CQUORDoc &doc = m_doc;
     SceneFrame turned;
     turned.spinAngle = 135.0f;
     turned.tiltAngle = 20.0f;
