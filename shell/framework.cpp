@@ -223,8 +223,10 @@ void MainFrame::UpdateMenuState(QMenu *menu) {
 
 void MainFrame::FillRecentFiles(QMenu *menu, QAction *placeholder) {
     for (QAction *a : menu->actions()) {
-        if (a->property(kRecentProperty).toInt() > 1) // entries, not the placeholder
-            menu->removeAction(a), a->deleteLater();
+        if (a->property(kRecentProperty).toInt() > 1) { // entries, not the placeholder
+            menu->removeAction(a);
+            a->deleteLater();
+        }
     }
     const QStringList &files = Application::Instance()->RecentFiles();
     placeholder->setVisible(files.isEmpty());
@@ -243,8 +245,10 @@ void MainFrame::FillRecentFiles(QMenu *menu, QAction *placeholder) {
 
 void MainFrame::RebuildWindowList(QMenu *menu) {
     for (QAction *a : menu->actions()) {
-        if (a->property(kWindowListProperty).toBool())
-            menu->removeAction(a), a->deleteLater();
+        if (a->property(kWindowListProperty).toBool()) {
+            menu->removeAction(a);
+            a->deleteLater();
+        }
     }
     const std::vector<ChildFrame *> frames = ChildFrames();
     if (frames.empty())
