@@ -8,8 +8,10 @@
 #include "tools/3ds/writer3ds.h"
 #include "view/quorview.h"
 
+#include <QDropEvent>
 #include <QMdiArea>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QOpenGLContext>
 
 #include <GL/gl.h>
@@ -204,4 +206,33 @@ TEST(SceneViewContext, ViewWithoutAUsableContextReportsAndDrawsNothing) {
     EXPECT_EQ(texts.size(), 1u);
     frame->SceneView()->repaint(); // must not crash
     ViewerApp::Settle(50);
+}
+
+TEST(Documents, DroppedFilesOpenLikeFileOpen) {
+    QTemporaryDir dir;
+    const QString notAModel = dir.path() + "/notes.3ds";
+    {
+        QFile f(notAModel);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("not a 3D Studio file\n");
+    }
+    ViewerApp v;
+    MainFrame *main = v.app().MainWindow();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(kStation), QUrl::fromLocalFile(notAModel)});
+    // A drop reaches the window that accepted the drag's entry.
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(main, &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(main, &drop);
+    ViewerApp::Settle(100);
+    ASSERT_EQ(v.app().Documents().size(), 2u);
+    auto *station = static_cast<CQUORDoc *>(v.app().Documents()[0]);
+    auto *other = static_cast<CQUORDoc *>(v.app().Documents()[1]);
+    EXPECT_GT(station->m_faceCount, 0);
+    // A file that is no model opens quietly, without a model.
+    EXPECT_EQ(other->m_faceCount, 0);
+    EXPECT_EQ(other->m_modelList, 0);
+    EXPECT_TRUE(v.messages.shown.empty());
 }
