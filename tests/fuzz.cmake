@@ -1,5 +1,14 @@
-# libFuzzer target for the 3DS reader and the model compiler (clang only), and the
-# program that writes its seed corpus. scripts/fuzz builds and runs them.
+# The reader's seed corpus (shared by the fuzzer's corpus writer and the viewer's
+# malformed-input tests), the libFuzzer target for the 3DS reader and the model
+# compiler (clang only), and the program that writes the corpus. scripts/fuzz
+# builds and runs them.
+add_library(quor_fuzz_corpus STATIC tests/fuzz/corpus.cpp)
+target_include_directories(quor_fuzz_corpus PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(quor_fuzz_corpus PUBLIC quor_3dswriter)
+if(TARGET quor_gui_tests)
+    target_link_libraries(quor_gui_tests PRIVATE quor_fuzz_corpus)
+endif()
+
 if(QUOR_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     # The core again, with coverage instrumentation so the fuzzer sees inside it.
     add_library(quor_core_fuzz STATIC ${QUOR_CORE_SOURCES})
@@ -12,5 +21,5 @@ if(QUOR_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     target_link_libraries(fuzz_read3ds PRIVATE quor_core_fuzz)
 
     add_executable(make_read3ds_corpus tests/fuzz/make_corpus.cpp)
-    target_link_libraries(make_read3ds_corpus PRIVATE quor_3dswriter)
+    target_link_libraries(make_read3ds_corpus PRIVATE quor_fuzz_corpus)
 endif()
