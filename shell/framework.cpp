@@ -166,6 +166,11 @@ void MainFrame::UpdateMenuBar() {
 }
 
 void MainFrame::BuildMenuBar(bool document) {
+    // clear() only takes the actions away; the popups the bar owns must go too.
+    for (QAction *a : menuBar()->actions()) {
+        if (QMenu *menu = a->menu())
+            menu->deleteLater();
+    }
     menuBar()->clear();
     const MenuBar &bar = document ? DocumentMenu() : MainFrameMenu();
     for (const MenuPopup &popup : bar) {
