@@ -65,6 +65,9 @@ CQUORView::CQUORView(CQUORDoc *document, QWidget *parent) : QOpenGLWidget(parent
 
 CQUORView::~CQUORView() {
     OnDestroy();
+    // The base class destroys the context after this object is gone; nothing may call back.
+    if (context())
+        disconnect(context(), nullptr, this, nullptr);
     m_pDC = nullptr;
     ReleaseQuadric();
     FreePalette(m_paletteColormap);
