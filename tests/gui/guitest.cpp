@@ -74,3 +74,11 @@ void ViewerApp::Settle(int ms) {
     while (timer.elapsed() < ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
+
+bool SettleUntil(const std::function<bool()> &done, int capMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < capMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}

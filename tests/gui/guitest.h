@@ -22,6 +22,9 @@ bool WriteBmp24(const QString &path, int w, int h, const std::function<QColor(in
 // A small Earth map (blue oceans, green land bands) named Weltkart.bmp in the directory.
 bool WriteTestEarthMap(const QString &directory);
 
+// Runs the event loop until done() holds or capMs have passed; whether it holds.
+bool SettleUntil(const std::function<bool()> &done, int capMs);
+
 // A viewer application in this process, with its profile and working directory
 // (holding an Earth map) in a temporary directory and its message boxes recorded.
 class ViewerApp {

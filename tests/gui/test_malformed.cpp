@@ -199,14 +199,6 @@ private:
     std::thread m_thread;
 };
 
-bool SettleUntil(const std::function<bool()> &done, int capMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < capMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
-
 struct Opened {
     bool ok = false;
     long ms = 0;

@@ -116,14 +116,6 @@ protected:
     }
 };
 
-bool SettleUntil(const std::function<bool()> &done, int capMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < capMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
-
 } // namespace
 
 TEST(Soak, HundredDocumentsWithTheTimerRunningLeaveMemoryAndGlObjectsFlat) {
