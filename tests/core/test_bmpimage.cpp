@@ -19,7 +19,7 @@ namespace {
 const std::string kUnable = "Error: unable to load bitmap file";
 const std::string kNot24 = "Error: bitmap must be 24 bit";
 
-struct BmpSpec {
+struct BmpShape {
     int32_t width = 5;
     int32_t height = 3;
     uint16_t bits = 24;
@@ -46,7 +46,7 @@ uint8_t PixelByte(size_t i) {
 }
 
 // A BMP file as a writer would make it; pixel bytes follow PixelByte.
-std::vector<uint8_t> MakeBmp(const BmpSpec &s) {
+std::vector<uint8_t> MakeBmp(const BmpShape &s) {
     const size_t palette =
         s.bits <= 8 ? (size_t{4} << s.bits) : (s.compression == 3 && s.infoSize == 40 ? 12 : 0);
     const size_t offset = 14 + s.infoSize + palette + s.gap;
@@ -125,9 +125,9 @@ void ExpectSameRecord(const BmpImage &a, const BmpImage &b) {
 } // namespace
 
 TEST_F(BmpFiles, TwentyFourBitRowsArePaddedAndBytesUnchanged) {
-    BmpSpec spec; // 5 x 3: 15 pixel bytes and 1 padding byte per row
-    spec.gap = 10;
-    const auto bytes = MakeBmp(spec);
+    BmpShape shape; // 5 x 3: 15 pixel bytes and 1 padding byte per row
+    shape.gap = 10;
+    const auto bytes = MakeBmp(shape);
     EXPECT_TRUE(Load(Write("map.bmp", bytes), 1).empty());
 
     EXPECT_EQ(g_earthBitmap.type, 0);
@@ -145,11 +145,11 @@ TEST_F(BmpFiles, TwentyFourBitRowsArePaddedAndBytesUnchanged) {
 }
 
 TEST_F(BmpFiles, OldCoreHeaderIsRead) {
-    BmpSpec spec;
-    spec.infoSize = 12;
-    spec.width = 4;
-    spec.height = 2;
-    EXPECT_TRUE(Load(Write("core.bmp", MakeBmp(spec)), 1).empty());
+    BmpShape shape;
+    shape.infoSize = 12;
+    shape.width = 4;
+    shape.height = 2;
+    EXPECT_TRUE(Load(Write("core.bmp", MakeBmp(shape)), 1).empty());
     EXPECT_EQ(g_earthBitmap.widthBytes, 12);
     EXPECT_EQ(g_earthBitmap.pixels.size(), 24u);
 }
@@ -163,10 +163,10 @@ TEST_F(BmpFiles, OtherDepthsLoadButAreRejected) {
     const Depth depths[] = {{1, 0, 4},   {4, 0, 4},   {8, 0, 8},  {16, 0, 12},
                             {16, 3, 12}, {32, 0, 20}, {32, 3, 20}};
     for (const Depth &d : depths) {
-        BmpSpec spec;
-        spec.bits = d.bits;
-        spec.compression = d.compression;
-        const std::string path = Write("depth" + std::to_string(d.bits) + ".bmp", MakeBmp(spec));
+        BmpShape shape;
+        shape.bits = d.bits;
+        shape.compression = d.compression;
+        const std::string path = Write("depth" + std::to_string(d.bits) + ".bmp", MakeBmp(shape));
         EXPECT_EQ(Load(path, 0), std::vector<std::string>{kNot24}) << d.bits;
         // The record describes the rejected image.
         EXPECT_EQ(g_earthBitmap.bitsPixel, d.bits);
@@ -177,35 +177,35 @@ TEST_F(BmpFiles, OtherDepthsLoadButAreRejected) {
 }
 
 TEST_F(BmpFiles, BrokenFilesAreUnreadableAndKeepTheRecord) {
-    ASSERT_EQ(Load(Write("good.bmp", MakeBmp(BmpSpec{})), 1).size(), 0u);
+    ASSERT_EQ(Load(Write("good.bmp", MakeBmp(BmpShape{})), 1).size(), 0u);
     const BmpImage good = g_earthBitmap;
 
     std::vector<std::pair<std::string, std::vector<uint8_t>>> broken;
     auto add = [&](const std::string &name, auto change) {
-        BmpSpec spec;
-        change(spec);
-        broken.emplace_back(name, MakeBmp(spec));
+        BmpShape shape;
+        change(shape);
+        broken.emplace_back(name, MakeBmp(shape));
     };
-    add("rle8", [](BmpSpec &s) { s.bits = 8, s.compression = 1; });
-    add("rle4", [](BmpSpec &s) { s.bits = 4, s.compression = 2; });
-    add("jpeg", [](BmpSpec &s) { s.bits = 0, s.compression = 4; });
-    add("png", [](BmpSpec &s) { s.bits = 0, s.compression = 5; });
-    add("bitfields24", [](BmpSpec &s) { s.compression = 3; });
-    add("bits7", [](BmpSpec &s) { s.bits = 7; });
-    add("planes2", [](BmpSpec &s) { s.planes = 2; });
-    add("header20", [](BmpSpec &s) { s.infoSize = 20; });
-    add("topdown", [](BmpSpec &s) { s.height = -3; });
-    add("negwidth", [](BmpSpec &s) { s.width = -5; });
-    add("zerowidth", [](BmpSpec &s) { s.width = 0; });
-    add("zeroheight", [](BmpSpec &s) { s.height = 0; });
-    add("minheight", [](BmpSpec &s) { s.height = INT32_MIN, s.pixelBytes = 0; });
-    add("widewidth", [](BmpSpec &s) { s.width = 40000, s.height = 1, s.pixelBytes = 0; });
-    add("tall", [](BmpSpec &s) { s.width = 1, s.height = 40000, s.pixelBytes = 0; });
-    add("huge", [](BmpSpec &s) { s.width = 32768, s.height = 32768, s.pixelBytes = 0; });
-    add("short", [](BmpSpec &s) { s.pixelBytes = 47; });
-    add("offsetpastend", [](BmpSpec &s) { s.offsetOverride = 4000; });
-    add("offsetinheader", [](BmpSpec &s) { s.offsetOverride = 20; });
-    auto notBmp = MakeBmp(BmpSpec{});
+    add("rle8", [](BmpShape &s) { s.bits = 8, s.compression = 1; });
+    add("rle4", [](BmpShape &s) { s.bits = 4, s.compression = 2; });
+    add("jpeg", [](BmpShape &s) { s.bits = 0, s.compression = 4; });
+    add("png", [](BmpShape &s) { s.bits = 0, s.compression = 5; });
+    add("bitfields24", [](BmpShape &s) { s.compression = 3; });
+    add("bits7", [](BmpShape &s) { s.bits = 7; });
+    add("planes2", [](BmpShape &s) { s.planes = 2; });
+    add("header20", [](BmpShape &s) { s.infoSize = 20; });
+    add("topdown", [](BmpShape &s) { s.height = -3; });
+    add("negwidth", [](BmpShape &s) { s.width = -5; });
+    add("zerowidth", [](BmpShape &s) { s.width = 0; });
+    add("zeroheight", [](BmpShape &s) { s.height = 0; });
+    add("minheight", [](BmpShape &s) { s.height = INT32_MIN, s.pixelBytes = 0; });
+    add("widewidth", [](BmpShape &s) { s.width = 40000, s.height = 1, s.pixelBytes = 0; });
+    add("tall", [](BmpShape &s) { s.width = 1, s.height = 40000, s.pixelBytes = 0; });
+    add("huge", [](BmpShape &s) { s.width = 32768, s.height = 32768, s.pixelBytes = 0; });
+    add("short", [](BmpShape &s) { s.pixelBytes = 47; });
+    add("offsetpastend", [](BmpShape &s) { s.offsetOverride = 4000; });
+    add("offsetinheader", [](BmpShape &s) { s.offsetOverride = 20; });
+    auto notBmp = MakeBmp(BmpShape{});
     notBmp[0] = 'P';
     broken.emplace_back("notbmp", notBmp);
 
@@ -219,7 +219,7 @@ TEST_F(BmpFiles, BrokenFilesAreUnreadableAndKeepTheRecord) {
 }
 
 TEST_F(BmpFiles, TruncatedAtEveryLengthIsUnreadable) {
-    const auto bytes = MakeBmp(BmpSpec{});
+    const auto bytes = MakeBmp(BmpShape{});
     for (size_t length = 0; length < bytes.size(); ++length) {
         const std::vector<uint8_t> part(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length));
         BmpImage image;
@@ -234,7 +234,7 @@ TEST_F(BmpFiles, TruncatedAtEveryLengthIsUnreadable) {
 }
 
 TEST_F(BmpFiles, CorruptHeadersNeverReadOutOfBounds) {
-    const auto original = MakeBmp(BmpSpec{});
+    const auto original = MakeBmp(BmpShape{});
     std::mt19937 random(1234);
     int accepted = 0;
     for (int round = 0; round < 20000; ++round) {

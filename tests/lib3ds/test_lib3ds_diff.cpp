@@ -17,7 +17,7 @@
 
 namespace {
 
-struct MeshSpec {
+struct MeshShape {
     std::string name;
     int gridW, gridH;
     std::vector<std::string> materials; // face i takes materials[i % size]
@@ -33,11 +33,11 @@ struct MaterialSpec {
 struct Shape {
     const char *name;
     std::vector<MaterialSpec> materials;
-    std::vector<MeshSpec> meshes;
+    std::vector<MeshShape> meshes;
     bool lightsAndCameras, keyframes;
 };
 
-void WriteMesh(Writer3ds &w, const MeshSpec &m) {
+void WriteMesh(Writer3ds &w, const MeshShape &m) {
     std::vector<float> xyz, uv;
     std::vector<uint16_t> abc;
     for (int y = 0; y <= m.gridH; ++y)
@@ -141,9 +141,9 @@ TEST_P(AgreesWithLib3ds, OnMeshesVerticesFacesAndColours) {
     for (Lib3dsMesh *m = file->meshes; m; m = m->next)
         ++meshes;
     EXPECT_EQ(meshes, static_cast<int>(shape.meshes.size()));
-    for (const MeshSpec &spec : shape.meshes) {
-        SCOPED_TRACE(spec.name);
-        Lib3dsMesh *m = lib3ds_file_mesh_by_name(file, spec.name.c_str());
+    for (const MeshShape &mesh : shape.meshes) {
+        SCOPED_TRACE(mesh.name);
+        Lib3dsMesh *m = lib3ds_file_mesh_by_name(file, mesh.name.c_str());
         ASSERT_NE(m, nullptr);
         ASSERT_LE(vertexBase + static_cast<int32_t>(m->points), doc.m_vertexCount);
         ASSERT_LE(faceBase + static_cast<int32_t>(m->faces), doc.m_faceCount);

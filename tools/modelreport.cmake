@@ -1,14 +1,14 @@
 # quor-inspect: the viewer's reader and list compiler on the command line, no Qt.
 include(GNUInstallDirs)
 
-add_library(quor_inspect STATIC tools/inspect/inspect.cpp)
+add_library(quor_inspect STATIC tools/modelreport/report.cpp)
 target_link_libraries(quor_inspect PUBLIC quor_core)
 
-add_executable(quor-inspect tools/inspect/main.cpp)
+add_executable(quor-inspect tools/modelreport/main.cpp)
 target_link_libraries(quor-inspect PRIVATE quor_inspect)
 if(QUOR_GUI)
     # --render draws with the viewer's own renderer; Qt is loaded only when asked to.
-    target_sources(quor-inspect PRIVATE tools/inspect/render.cpp)
+    target_sources(quor-inspect PRIVATE tools/modelreport/render.cpp)
     target_compile_definitions(quor-inspect PRIVATE QUOR_INSPECT_RENDER)
     target_link_libraries(quor-inspect PRIVATE quor_gui X11::X11)
 endif()
@@ -16,9 +16,9 @@ install(TARGETS quor-inspect RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 add_test(NAME inspect.sample_station
     COMMAND ${CMAKE_COMMAND} -DINSPECT=$<TARGET_FILE:quor-inspect> -DSOURCE_DIR=${CMAKE_SOURCE_DIR}
-        -DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR} -P ${CMAKE_SOURCE_DIR}/tools/inspect/check.cmake)
+        -DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR} -P ${CMAKE_SOURCE_DIR}/tools/modelreport/check.cmake)
 set_tests_properties(inspect.sample_station PROPERTIES LABELS tools)
 
-add_executable(quor_inspect_tests tools/inspect/test_inspect.cpp)
+add_executable(quor_inspect_tests tools/modelreport/test_report.cpp)
 target_link_libraries(quor_inspect_tests PRIVATE quor_inspect quor_3dswriter GTest::gtest GTest::gtest_main)
 gtest_discover_tests(quor_inspect_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS tools)

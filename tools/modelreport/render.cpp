@@ -2,7 +2,7 @@
 
 #include "document/quordoc.h"
 #include "shell/core/messages.h"
-#include "tools/inspect/inspect.h"
+#include "tools/modelreport/report.h"
 #include "view/core/orbitsim.h"
 #include "view/gldisplaylistsink.h"
 #include "view/offscreen.h"

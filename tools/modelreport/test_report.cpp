@@ -1,5 +1,5 @@
 #include "tools/3ds/writer3ds.h"
-#include "tools/inspect/inspect.h"
+#include "tools/modelreport/report.h"
 
 #include <gtest/gtest.h>
 

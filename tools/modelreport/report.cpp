@@ -1,4 +1,4 @@
-#include "inspect.h"
+#include "report.h"
 
 #include "document/quordoc.h"
 #include "document/recordingsink.h"

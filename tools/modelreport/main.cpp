@@ -1,6 +1,6 @@
 // quor-inspect FILE.3ds: opens a model the way the viewer does, without a window,
 // and prints what it read and what the display list would hold, as JSON.
-#include "inspect.h"
+#include "report.h"
 #ifdef QUOR_INSPECT_RENDER
 #include "render.h"
 #endif
