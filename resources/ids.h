@@ -1,5 +1,5 @@
 #pragma once
-// Command and resource ids of the viewer. The values are the ones the menus,
+// Command ids of the viewer. The values are the ones the menus,
 // accelerators and string table are keyed by.
 
 // The viewer's own commands.
@@ -19,10 +19,7 @@ constexpr unsigned ID_FILE_CLOSE = 0xE102;
 constexpr unsigned ID_FILE_SAVE = 0xE103;
 constexpr unsigned ID_FILE_PRINT_SETUP = 0xE106;
 constexpr unsigned ID_FILE_PRINT = 0xE107;
-constexpr unsigned ID_FILE_PRINT_DIRECT = 0xE108;
-constexpr unsigned ID_FILE_PRINT_PREVIEW = 0xE109;
 constexpr unsigned ID_FILE_MRU_FILE1 = 0xE110;
-constexpr unsigned ID_FILE_MRU_FILE4 = 0xE113;
 constexpr unsigned ID_EDIT_COPY = 0xE122;
 constexpr unsigned ID_EDIT_CUT = 0xE123;
 constexpr unsigned ID_EDIT_PASTE = 0xE125;
@@ -37,12 +34,3 @@ constexpr unsigned ID_NEXT_PANE = 0xE150;
 constexpr unsigned ID_PREV_PANE = 0xE151;
 constexpr unsigned ID_VIEW_TOOLBAR = 0xE800;
 constexpr unsigned ID_VIEW_STATUS_BAR = 0xE801;
-
-// Resources.
-constexpr unsigned IDR_MAINFRAME = 128;
-constexpr unsigned IDR_QUORTYPE = 129;
-constexpr unsigned IDD_ABOUTBOX = 100;
-constexpr unsigned IDC_HAND = 130;
-constexpr unsigned IDI_CLASSICON = 131;
-constexpr unsigned AFX_IDS_APP_TITLE = 0xE000;
-constexpr unsigned AFX_IDS_IDLEMESSAGE = 0xE001;

@@ -30,7 +30,6 @@ public:
 
 // Binds the document class to the frame (with its views) that shows it.
 struct DocTemplate {
-    unsigned resourceId = 0;
     std::string templateString;
     std::function<std::unique_ptr<Document>()> createDocument;
     std::function<ChildFrame *(Document *)> createFrame;
@@ -50,7 +49,6 @@ public:
     // Panes register in order; the first is active until another is activated.
     void AddPane(QWidget *widget, View *view);
     int PaneCount() const { return static_cast<int>(m_panes.size()); }
-    QWidget *PaneWidget(int i) const { return m_panes[i].widget; }
     View *GetActiveView() const;
     int ActivePane() const { return m_activePane; }
     void SetActivePane(int i);

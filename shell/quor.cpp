@@ -65,7 +65,6 @@ bool CQUORApp::InitInstance() {
     LoadStdProfileSettings(4);
 
     auto docTemplate = std::make_unique<DocTemplate>();
-    docTemplate->resourceId = IDR_QUORTYPE;
     docTemplate->templateString = kDocTemplateString;
     docTemplate->createDocument = [] { return std::make_unique<CQUORDoc>(); };
     docTemplate->createFrame = [](Document *doc) -> ChildFrame * {

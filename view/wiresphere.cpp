@@ -19,10 +19,6 @@ void InitWireSphere(int *argc, char **argv) {
     g_glutReady = true;
 }
 
-bool WireSphereUsesGlut() {
-    return g_glutReady;
-}
-
 void WireSphere(double radius, int slices, int stacks) {
     if (g_glutReady) {
         glutWireSphere(radius, slices, stacks);

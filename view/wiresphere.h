@@ -3,5 +3,4 @@
 // needs an X display, and ends the process when used without); otherwise a GLU
 // sphere in line style stands in.
 void InitWireSphere(int *argc, char **argv);
-bool WireSphereUsesGlut();
 void WireSphere(double radius, int slices, int stacks);

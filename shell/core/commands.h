@@ -15,7 +15,6 @@ public:
     bool OnCmdMsg(unsigned id);
 
     void MapCommand(unsigned id, std::function<void()> handler);
-    void UnmapCommand(unsigned id) { m_commands.erase(id); }
 
 private:
     std::map<unsigned, std::function<void()>> m_commands;
