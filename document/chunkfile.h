@@ -103,12 +103,12 @@ public:
     // damaged file never make the reader read the same bytes into its tables twice.
     uint64_t objectWalkRead = 0;
     uint64_t materialWalkRead = 0;
-    // Tables that once could not grow take no further entries in this read, so
-    // that their "Out of Memory" is shown once.
-    bool vertexTableFull = false;
-    bool faceTableFull = false;
-    bool textureMapTableFull = false;
-    bool materialTableFull = false;
+    // How one of the document's tables grows in this read.
+    struct TableGrowth {
+        int64_t capacity = 0; // records its block has room for
+        bool full = false;    // once it could not grow, it takes no further entries
+    };
+    TableGrowth vertexTable, faceTable, textureMapTable, materialTable;
 
 private:
     bool Buffered(size_t n) const { return m_pos >= m_dataStart && m_pos + n <= m_dataEnd; }

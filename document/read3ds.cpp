@@ -45,33 +45,18 @@ constexpr int kMaxBadFaceMessages = 10;
 
 const char *const kOutOfMemory = "Out of Memory";
 
-// Grows a table to exactly count + extra records. On failure the table and its
-// count are as they were. `limit` caps the count where an index field is narrow.
-template <class T>
-bool GrowTable(T *&table, int32_t count, uint64_t extra,
-               int64_t limit = std::numeric_limits<int32_t>::max()) {
-    if (extra == 0)
-        return true;
-    const uint64_t newCount = static_cast<uint64_t>(count) + extra;
-    if (newCount > static_cast<uint64_t>(limit))
-        return false;
-    void *grown = TableRealloc(table, newCount * sizeof(T));
-    if (!grown)
-        return false;
-    table = static_cast<T *>(grown);
-    return true;
-}
-
-// Gives back the tail of a table after records were dropped; keeping the larger
-// block is harmless if that fails.
-template <class T> void ShrinkTable(T *&table, int32_t count) {
+// Gives back the spare room of a table; keeping the larger block is harmless if
+// that fails.
+template <class T> void TrimTable(T *&table, int32_t count, int64_t capacity) {
+    if (capacity <= count)
+        return;
     if (count == 0) {
         std::free(table);
         table = nullptr;
         return;
     }
-    if (void *shrunk = TableRealloc(table, static_cast<size_t>(count) * sizeof(T)))
-        table = static_cast<T *>(shrunk);
+    if (void *trimmed = TableRealloc(table, static_cast<size_t>(count) * sizeof(T)))
+        table = static_cast<T *>(trimmed);
 }
 
 uint16_t LoadU16(const uint8_t *p) {
@@ -86,16 +71,38 @@ float LoadF32(const uint8_t *p) {
     return v;
 }
 
-// Grows a table that has not yet failed in this read. The first failure marks it
-// full, with the one message the read shows for it (`report`).
+// Makes room for count + extra records in a table that has not yet failed in
+// this read. Room grows by half again at least, so that a file of many small lists
+// costs linear time; the read trims every table to its count at the end. The
+// first failure marks the table full, with the one message the read shows for it
+// (`report`). `limit` caps the count where an index field is narrow.
 template <class T>
-bool GrowOnce(T *&table, int32_t count, uint64_t extra, bool &full, bool report,
-              int64_t limit = std::numeric_limits<int32_t>::max()) {
-    if (!full && GrowTable(table, count, extra, limit))
+bool GrowTable(T *&table, int32_t count, uint64_t extra, ChunkFile::TableGrowth &growth, bool report,
+               int64_t limit = std::numeric_limits<int32_t>::max()) {
+    if (growth.full)
+        return false;
+    const uint64_t needed = static_cast<uint64_t>(count) + extra;
+    if (needed <= static_cast<uint64_t>(std::max<int64_t>(growth.capacity, count)))
         return true;
-    if (!full && report)
+    if (needed <= static_cast<uint64_t>(limit)) {
+        const uint64_t roomy = std::min<uint64_t>(
+            std::max<uint64_t>(needed, static_cast<uint64_t>(growth.capacity + growth.capacity / 2)),
+            static_cast<uint64_t>(limit));
+        void *grown = TableRealloc(table, roomy * sizeof(T));
+        uint64_t got = roomy;
+        if (!grown && roomy > needed) { // what is needed may still fit
+            grown = TableRealloc(table, needed * sizeof(T));
+            got = needed;
+        }
+        if (grown) {
+            table = static_cast<T *>(grown);
+            growth.capacity = static_cast<int64_t>(got);
+            return true;
+        }
+    }
+    if (report)
         ShowMessage(kOutOfMemory);
-    full = true;
+    growth.full = true;
     return false;
 }
 
@@ -144,7 +151,14 @@ void ReadMainChunk(CQUORDoc &doc, ChunkFile &file) {
 }
 
 void ReadModel(CQUORDoc &doc, ChunkFile &file) {
+    file.vertexTable.capacity = doc.m_vertexCount;
+    file.faceTable.capacity = doc.m_faceCount;
+    file.textureMapTable.capacity = doc.m_textureMapCount;
+    file.materialTable.capacity = doc.m_materialCount;
     ReadMainChunk(doc, file);
+    TrimTable(doc.m_vertices, doc.m_vertexCount, file.vertexTable.capacity);
+    TrimTable(doc.m_faces, doc.m_faceCount, file.faceTable.capacity);
+    TrimTable(doc.m_textureMaps, doc.m_textureMapCount, file.textureMapTable.capacity);
     std::free(doc.m_materials);
     doc.m_materials = nullptr;
     doc.m_materialCount = 0;
@@ -202,8 +216,7 @@ void CQUORDoc::ReadMaterialBlock(ChunkFile &file) {
             case kMatName: {
                 std::string name;
                 file.String(name);
-                if (file.AtEnd() ||
-                    !GrowOnce(m_materials, m_materialCount, 1, file.materialTableFull, false)) {
+                if (file.AtEnd() || !GrowTable(m_materials, m_materialCount, 1, file.materialTable, false)) {
                     stop = true;
                     break;
                 }
@@ -260,8 +273,8 @@ void CQUORDoc::ReadMaterialBlock(ChunkFile &file) {
 bool CQUORDoc::ReadMapChunk(ChunkFile &file, uint16_t id, bool &newMaterial) {
     if (newMaterial) {
         // The index lives in an int16 field, which caps the table.
-        if (!GrowOnce(m_textureMaps, m_textureMapCount, 1, file.textureMapTableFull, true,
-                      std::numeric_limits<int16_t>::max()))
+        if (!GrowTable(m_textureMaps, m_textureMapCount, 1, file.textureMapTable, true,
+                       std::numeric_limits<int16_t>::max()))
             return false;
         std::memset(&m_textureMaps[m_textureMapCount], 0, sizeof(ModelTextureMap));
         m_materials[m_materialCount - 1].textureMap = static_cast<int16_t>(m_textureMapCount);
@@ -321,7 +334,7 @@ void CQUORDoc::ReadVertexList(ChunkFile &file) {
     m_vertexBase = m_vertexCount;
     // A list cut short by the end of the file keeps only the vertices it holds.
     const size_t n = std::min<uint64_t>(ReadWord(file), file.Remaining() / kVertexBytes);
-    if (!GrowOnce(m_vertices, m_vertexCount, n, file.vertexTableFull, true))
+    if (!GrowTable(m_vertices, m_vertexCount, n, file.vertexTable, true))
         return;
     m_vertexCount += static_cast<int32_t>(n);
     if (n == 0)
@@ -368,7 +381,7 @@ void CQUORDoc::ReadMappingList(ChunkFile &file) {
 void CQUORDoc::ReadFaceList(ChunkFile &file) {
     const uint16_t n = ReadWord(file);
     const size_t stored = std::min<uint64_t>(n, file.Remaining() / kFaceBytes);
-    if (!GrowOnce(m_faces, m_faceCount, stored, file.faceTableFull, true))
+    if (!GrowTable(m_faces, m_faceCount, stored, file.faceTable, true))
         return;
     m_faceBase = m_faceCount;
 
@@ -405,8 +418,6 @@ void CQUORDoc::ReadFaceList(ChunkFile &file) {
         done += batch;
     }
     m_faceCount += static_cast<int32_t>(kept);
-    if (kept < stored)
-        ShrinkTable(m_faces, m_faceCount);
     if (done < stored)
         return;
 

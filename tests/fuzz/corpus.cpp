@@ -226,10 +226,26 @@ std::vector<uint8_t> ManyTextureMaps(int materials) {
     });
 }
 
+std::vector<uint8_t> ManySmallLists(int pairs) {
+    return Editor([&](Writer3ds &w) {
+        w.Begin(0x4000);
+        w.Str("x");
+        w.Begin(0x4100);
+        for (int i = 0; i < pairs; ++i) {
+            w.VertexList({float(i), 0, 0});
+            w.BeginFaceList({0, 0, 0});
+            w.End();
+        }
+        w.End();
+        w.End();
+    });
+}
+
 std::vector<CorpusFile> HostileSeeds() {
     return {{"overlapping_vertex_lists", OverlappingVertexLists(1000)},
             {"overlapping_face_lists", OverlappingFaceLists(16673, 1000)},
             {"many_objects", ManyObjects(2000)},
             {"many_face_material_lists", ManyFaceMaterialLists(500)},
-            {"many_texture_maps", ManyTextureMaps(500)}};
+            {"many_texture_maps", ManyTextureMaps(500)},
+            {"many_small_lists", ManySmallLists(2000)}};
 }

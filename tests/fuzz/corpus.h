@@ -28,5 +28,7 @@ std::vector<uint8_t> ManyObjects(int objects);
 std::vector<uint8_t> ManyFaceMaterialLists(int materials);
 // `materials` materials, each with a texture map.
 std::vector<uint8_t> ManyTextureMaps(int materials);
+// One mesh of `pairs` one-vertex lists, each followed by a one-face list.
+std::vector<uint8_t> ManySmallLists(int pairs);
 // Small versions of the hostile files, for the fuzzer's seeds.
 std::vector<CorpusFile> HostileSeeds();
