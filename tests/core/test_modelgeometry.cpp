@@ -208,6 +208,7 @@ TEST_F(ModelList, ColourCommandsAreThinnedWithinTenPerChannel) {
     };
     const Case cases[] = {
         {{100, 100, 100}, {110, 95, 105}, 1},
+        {{100, 100, 100}, {100, 90, 110}, 1}, // 10 exactly in green and blue
         {{100, 100, 100}, {111, 100, 100}, 2},
         {{100, 100, 100}, {100, 100, 89}, 2},
         {{5, 5, 5}, {5, 5, 5}, 0}, // within 10 of the starting memory (0, 0, 0)
