@@ -551,6 +551,45 @@ TEST(Read3ds, IndicesOutsideTheVertexTableAreDropped) {
     const Result none = Read(File([](Writer3ds &w) { Mesh(w, "m", kTriangle, {3, 4, 5}); }));
     ExpectConsistent(*none.doc);
     EXPECT_EQ(none->m_faceCount, 0);
+
+    // Behind another object's faces, the list still finds the faces it names.
+    const Result later = Read(File([](Writer3ds &w) {
+        Material(w, "M", 50, 60, 70);
+        Mesh(w, "first", kTriangle, {0, 1, 2});
+        Mesh(w, "m", kTriangle, {0, 1, 2, 0, 1, 9}, [](Writer3ds &w) { w.FaceMaterial("M", {0}); });
+    }));
+    ASSERT_EQ(later->m_faceCount, 2);
+    ExpectColour(later->m_faces[0], 255, 255, 255);
+    ExpectColour(later->m_faces[1], 50, 60, 70);
+}
+
+TEST(ChunkFile, ReadsValuesAcrossTheBufferEdgeAndNoticesAFileThatShrank) {
+    std::vector<uint8_t> bytes(300000, 0);
+    const size_t edge = ChunkFile::kBufferSize;
+    for (size_t i = 0; i < 6; ++i)
+        bytes[edge - 3 + i] = static_cast<uint8_t>(0x11 * (i + 1));
+    const std::string path = testing::TempDir() + "chunkfile_edge.bin";
+    std::FILE *f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+    ASSERT_EQ(std::fclose(f), 0);
+
+    ChunkFile file;
+    ASSERT_TRUE(file.Open(path));
+    EXPECT_EQ(file.U8(), 0); // the first buffer ends at the edge
+    file.Seek(edge - 3);
+    EXPECT_EQ(file.U32(), 0x44332211u);
+    EXPECT_EQ(file.U16(), 0x6655u);
+    EXPECT_FALSE(file.AtEnd());
+
+    // Cut short after it was opened: reading finds the new end and stops there.
+    ASSERT_EQ(truncate(path.c_str(), 200000), 0);
+    file.Seek(199998); // beyond what is buffered
+    EXPECT_EQ(file.U32(), 0u);
+    EXPECT_TRUE(file.AtEnd());
+    EXPECT_EQ(file.Size(), 200000u);
+    EXPECT_EQ(file.Tell(), 200000u);
+    std::remove(path.c_str());
 }
 
 TEST(Read3ds, OverlappingObjectsDoNotReadTheSameChunksAgain) {
