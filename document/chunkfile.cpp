@@ -42,11 +42,21 @@ void ChunkFile::OpenMemory(const void *data, size_t size) {
     m_dataStart = 0;
     m_dataLen = size;
     m_size = size;
+    UpdateDataEnd();
+}
+
+void ChunkFile::UpdateDataEnd() {
+    m_dataEnd = std::min<uint64_t>(m_dataStart + m_dataLen, End());
+}
+
+void ChunkFile::SetLimit(uint64_t limit) {
+    m_limit = limit;
+    UpdateDataEnd();
 }
 
 void ChunkFile::Skip(uint64_t bytes) {
     if (bytes > Remaining()) {
-        m_pos = std::max(m_pos, m_size);
+        m_pos = std::max(m_pos, End());
         m_end = true;
         return;
     }
@@ -54,13 +64,14 @@ void ChunkFile::Skip(uint64_t bytes) {
 }
 
 size_t ChunkFile::Fill(size_t want) {
-    if (m_pos >= m_size)
+    if (m_pos >= End())
         return 0;
-    want = static_cast<size_t>(std::min<uint64_t>({want, m_size - m_pos, kBufferSize}));
+    const uint64_t left = End() - m_pos;
+    want = static_cast<size_t>(std::min<uint64_t>({want, left, kBufferSize}));
     const bool inside = m_pos >= m_dataStart && m_pos <= m_dataStart + m_dataLen;
     size_t have = inside ? static_cast<size_t>(m_dataStart + m_dataLen - m_pos) : 0;
     if (have >= want || !m_file)
-        return have;
+        return static_cast<size_t>(std::min<uint64_t>(have, left));
 
     // Keep the unread tail and fill the rest of the buffer behind it.
     uint8_t *buf = m_buffer.get();
@@ -72,6 +83,7 @@ size_t ChunkFile::Fill(size_t want) {
             m_size = readFrom;
             m_dataStart = m_pos;
             m_dataLen = have;
+            UpdateDataEnd();
             return have;
         }
         m_streamPos = readFrom;
@@ -83,7 +95,8 @@ size_t ChunkFile::Fill(size_t want) {
         m_size = readFrom + got; // the file turned out shorter than it said
     m_dataStart = m_pos;
     m_dataLen = have + got;
-    return std::min(m_dataLen, want);
+    UpdateDataEnd();
+    return static_cast<size_t>(std::min<uint64_t>(m_dataEnd - m_pos, want));
 }
 
 uint32_t ChunkFile::ReadSlow(size_t n) {
@@ -93,7 +106,7 @@ uint32_t ChunkFile::ReadSlow(size_t n) {
         const uint8_t *p;
         const size_t avail = Peek(n - done, &p);
         if (avail == 0) {
-            m_pos = std::max(m_pos, m_size);
+            m_pos = std::max(m_pos, End());
             m_end = true;
             break;
         }
@@ -112,27 +125,47 @@ size_t ChunkFile::Peek(size_t want, const uint8_t **data) {
     return avail;
 }
 
-void ChunkFile::String(char *out, size_t capacity) {
-    size_t kept = 0;
+size_t ChunkFile::Available(const uint8_t **data) {
+    // What is buffered is enough to go on with: asking for a whole buffer would
+    // read the file again for every short name.
+    const size_t avail = m_pos >= m_dataStart && m_pos < m_dataEnd ? static_cast<size_t>(m_dataEnd - m_pos)
+                                                                   : Fill(kBufferSize);
+    *data = avail ? m_data + (m_pos - m_dataStart) : nullptr;
+    return avail;
+}
+
+template <class Keep> void ChunkFile::ScanString(Keep keep) {
     for (;;) {
         const uint8_t *p;
-        const size_t avail = Peek(kBufferSize, &p);
+        const size_t avail = Available(&p);
         if (avail == 0) {
-            m_pos = std::max(m_pos, m_size);
+            m_pos = std::max(m_pos, End());
             m_end = true;
-            break;
+            return;
         }
         const auto *zero = static_cast<const uint8_t *>(std::memchr(p, 0, avail));
         const size_t len = zero ? static_cast<size_t>(zero - p) : avail;
-        if (out && kept + 1 < capacity) {
-            const size_t take = std::min(len, capacity - 1 - kept);
-            std::memcpy(out + kept, p, take);
-            kept += take;
-        }
+        keep(reinterpret_cast<const char *>(p), len);
         m_pos += zero ? len + 1 : len;
         if (zero)
-            break;
+            return;
     }
+}
+
+void ChunkFile::String(char *out, size_t capacity) {
+    size_t kept = 0;
+    ScanString([&](const char *text, size_t len) {
+        if (out && kept + 1 < capacity) {
+            const size_t take = std::min(len, capacity - 1 - kept);
+            std::memcpy(out + kept, text, take);
+            kept += take;
+        }
+    });
     if (out && capacity > 0)
         out[kept] = '\0';
+}
+
+void ChunkFile::String(std::string &out) {
+    out.clear();
+    ScanString([&](const char *text, size_t len) { out.append(text, len); });
 }

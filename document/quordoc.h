@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 
 class ChunkFile; // the reader's bounded view of an open .3ds file
 
@@ -30,11 +31,12 @@ public:
     uint16_t ReadWord(ChunkFile &file);
     uint8_t ReadByte(ChunkFile &file);
     void ReadMaterialBlock(ChunkFile &file);
+    bool ReadMapChunk(ChunkFile &file, uint16_t id, bool &newMaterial);
     void ReadNamedObject(ChunkFile &file);
     void ReadVertexList(ChunkFile &file);
     void ReadMappingList(ChunkFile &file);
     void ReadFaceList(ChunkFile &file);
-    int32_t FindMaterial(const char *name) const;
+    int32_t FindMaterial(const std::string &name) const;
 
     // --- Model geometry and display list (modelgeometry.cpp) ---
     void CompileModelList(); // into DefaultGlSink()
@@ -53,7 +55,8 @@ public:
     ModelVertex *m_vertices = nullptr;
     ModelFace *m_faces = nullptr;
     ModelTextureMap *m_textureMaps = nullptr;
-    ModelMaterial *m_materials = nullptr; // only while a file is being read
+    ModelMaterial *m_materials = nullptr;                     // only while a file is being read
+    std::unordered_map<std::string, int32_t> m_materialIndex; // whole name -> first material of that name
     int32_t m_vertexCount = 0;
     int32_t m_faceCount = 0;
     int32_t m_textureMapCount = 0;

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <vector>
 
 namespace {
@@ -44,33 +45,18 @@ constexpr int kMaxBadFaceMessages = 10;
 
 const char *const kOutOfMemory = "Out of Memory";
 
-// Grows a table to exactly count + extra records. On failure the table and its
-// count are as they were. `limit` caps the count where an index field is narrow.
-template <class T>
-bool GrowTable(T *&table, int32_t count, uint64_t extra,
-               int64_t limit = std::numeric_limits<int32_t>::max()) {
-    if (extra == 0)
-        return true;
-    const uint64_t newCount = static_cast<uint64_t>(count) + extra;
-    if (newCount > static_cast<uint64_t>(limit))
-        return false;
-    void *grown = TableRealloc(table, newCount * sizeof(T));
-    if (!grown)
-        return false;
-    table = static_cast<T *>(grown);
-    return true;
-}
-
-// Gives back the tail of a table after records were dropped; keeping the larger
-// block is harmless if that fails.
-template <class T> void ShrinkTable(T *&table, int32_t count) {
+// Gives back the spare room of a table; keeping the larger block is harmless if
+// that fails.
+template <class T> void TrimTable(T *&table, int32_t count, int64_t capacity) {
+    if (capacity <= count)
+        return;
     if (count == 0) {
         std::free(table);
         table = nullptr;
         return;
     }
-    if (void *shrunk = TableRealloc(table, static_cast<size_t>(count) * sizeof(T)))
-        table = static_cast<T *>(shrunk);
+    if (void *trimmed = TableRealloc(table, static_cast<size_t>(count) * sizeof(T)))
+        table = static_cast<T *>(trimmed);
 }
 
 uint16_t LoadU16(const uint8_t *p) {
@@ -85,13 +71,39 @@ float LoadF32(const uint8_t *p) {
     return v;
 }
 
-// Inner walks remember the last chunk they handled, so that a damaged file whose
-// chunks overlap cannot make them read the same chunks again and again.
-bool FirstVisit(int64_t &mark, uint64_t start) {
-    if (static_cast<int64_t>(start) <= mark)
+// Makes room for count + extra records in a table that has not yet failed in
+// this read. Room grows by half again at least, so that a file of many small lists
+// costs linear time; the read trims every table to its count at the end. The
+// first failure marks the table full, with the one message the read shows for it
+// (`report`). `limit` caps the count where an index field is narrow.
+template <class T>
+bool GrowTable(T *&table, int32_t count, uint64_t extra, ChunkFile::TableGrowth &growth, bool report,
+               int64_t limit = std::numeric_limits<int32_t>::max()) {
+    if (growth.full)
         return false;
-    mark = static_cast<int64_t>(start);
-    return true;
+    const uint64_t needed = static_cast<uint64_t>(count) + extra;
+    if (needed <= static_cast<uint64_t>(std::max<int64_t>(growth.capacity, count)))
+        return true;
+    if (needed <= static_cast<uint64_t>(limit)) {
+        const uint64_t roomy = std::min<uint64_t>(
+            std::max<uint64_t>(needed, static_cast<uint64_t>(growth.capacity + growth.capacity / 2)),
+            static_cast<uint64_t>(limit));
+        void *grown = TableRealloc(table, roomy * sizeof(T));
+        uint64_t got = roomy;
+        if (!grown && roomy > needed) { // what is needed may still fit
+            grown = TableRealloc(table, needed * sizeof(T));
+            got = needed;
+        }
+        if (grown) {
+            table = static_cast<T *>(grown);
+            growth.capacity = static_cast<int64_t>(got);
+            return true;
+        }
+    }
+    if (report)
+        ShowMessage(kOutOfMemory);
+    growth.full = true;
+    return false;
 }
 
 void ReadMainChunk(CQUORDoc &doc, ChunkFile &file) {
@@ -139,10 +151,18 @@ void ReadMainChunk(CQUORDoc &doc, ChunkFile &file) {
 }
 
 void ReadModel(CQUORDoc &doc, ChunkFile &file) {
+    file.vertexTable.capacity = doc.m_vertexCount;
+    file.faceTable.capacity = doc.m_faceCount;
+    file.textureMapTable.capacity = doc.m_textureMapCount;
+    file.materialTable.capacity = doc.m_materialCount;
     ReadMainChunk(doc, file);
+    TrimTable(doc.m_vertices, doc.m_vertexCount, file.vertexTable.capacity);
+    TrimTable(doc.m_faces, doc.m_faceCount, file.faceTable.capacity);
+    TrimTable(doc.m_textureMaps, doc.m_textureMapCount, file.textureMapTable.capacity);
     std::free(doc.m_materials);
     doc.m_materials = nullptr;
     doc.m_materialCount = 0;
+    doc.m_materialIndex.clear();
 }
 } // namespace
 
@@ -177,6 +197,8 @@ uint8_t CQUORDoc::ReadByte(ChunkFile &file) {
     return file.U8();
 }
 
+// Every chunk of the block is read inside its own length, and a chunk that starts
+// in bytes this kind of walk has already read ends the walk.
 void CQUORDoc::ReadMaterialBlock(ChunkFile &file) {
     bool newMaterial = false; // a name chunk of this block has not yet got its map record
     for (;;) {
@@ -184,80 +206,98 @@ void CQUORDoc::ReadMaterialBlock(ChunkFile &file) {
         const uint16_t id = ReadWord(file);
         const uint32_t length = ReadDword(file);
         if (file.AtEnd() || id < 0xA000 || id > 0xAFFE || length < kHeaderSize ||
-            !FirstVisit(file.materialWalkMark, start))
+            start < file.materialWalkRead)
             return;
 
-        switch (id) {
-        case kMatName: {
-            char name[sizeof(ModelMaterial::name)] = {};
-            file.String(name, sizeof name);
-            if (file.AtEnd() || !GrowTable(m_materials, m_materialCount, 1))
-                return;
-            ModelMaterial &material = m_materials[m_materialCount++];
-            std::memcpy(material.name, name, sizeof name);
-            material.textureMap = -1;
-            // Without a 24-bit diffuse colour the faces look like unmaterialed ones.
-            material.diffuse[0] = material.diffuse[1] = material.diffuse[2] = 255;
-            newMaterial = true;
-            break;
-        }
-        case kMatAmbient:
-        case kMatDiffuse:
-        case kMatSpecular: {
-            if (m_materialCount == 0)
-                break; // no material of this read to colour
-            if (ReadWord(file) != kColor24)
-                return;
-            ReadDword(file);
-            uint8_t rgb[3];
-            for (uint8_t &c : rgb)
-                c = ReadByte(file);
-            if (file.AtEnd())
-                return;
-            if (id == kMatDiffuse)
-                std::memcpy(m_materials[m_materialCount - 1].diffuse, rgb, sizeof rgb);
-            break;
-        }
-        case kTexMap:
-        case kOpacMap:
-        case kReflMap:
-        case kBumpMap: {
-            if (m_materialCount == 0)
-                break;
-            if (newMaterial) {
-                // The index lives in an int16 field, which caps the table.
-                if (!GrowTable(m_textureMaps, m_textureMapCount, 1, std::numeric_limits<int16_t>::max())) {
-                    ShowMessage(kOutOfMemory);
-                    return;
+        bool stop = false;
+        {
+            ChunkFile::Bound chunk(file, start + length);
+            switch (id) {
+            case kMatName: {
+                std::string name;
+                file.String(name);
+                if (file.AtEnd() || !GrowTable(m_materials, m_materialCount, 1, file.materialTable, false)) {
+                    stop = true;
+                    break;
                 }
-                std::memset(&m_textureMaps[m_textureMapCount], 0, sizeof(ModelTextureMap));
-                m_materials[m_materialCount - 1].textureMap = static_cast<int16_t>(m_textureMapCount);
-                ++m_textureMapCount;
-                newMaterial = false;
+                ModelMaterial &material = m_materials[m_materialCount];
+                // The record keeps what fits; lookups go by the whole name.
+                std::memset(material.name, 0, sizeof material.name);
+                name.copy(material.name, sizeof material.name - 1);
+                material.textureMap = -1;
+                // Without a 24-bit diffuse colour the faces look like unmaterialed ones.
+                material.diffuse[0] = material.diffuse[1] = material.diffuse[2] = 255;
+                m_materialIndex.emplace(std::move(name), m_materialCount); // the first of a name wins
+                ++m_materialCount;
+                newMaterial = true;
+                break;
             }
-            if (ReadWord(file) != kPercentInt)
-                return;
-            ReadDword(file);
-            ReadWord(file);
-            if (ReadWord(file) != kMapFileName)
-                return;
-            ReadDword(file);
-            char fileName[sizeof(ModelTextureMap::fileName)] = {};
-            file.String(fileName, sizeof fileName);
-            if (file.AtEnd())
-                return;
-            if (id == kTexMap && m_textureMapCount > 0) {
-                ModelTextureMap &map = m_textureMaps[m_textureMapCount - 1];
-                map.hasFile = 1;
-                std::memcpy(map.fileName, fileName, sizeof fileName);
+            case kMatAmbient:
+            case kMatDiffuse:
+            case kMatSpecular: {
+                if (m_materialCount == 0)
+                    break; // no material of this read to colour
+                if (ReadWord(file) != kColor24) {
+                    stop = true;
+                    break;
+                }
+                ReadDword(file);
+                uint8_t rgb[3];
+                for (uint8_t &c : rgb)
+                    c = ReadByte(file);
+                if (file.AtEnd())
+                    stop = true;
+                else if (id == kMatDiffuse)
+                    std::memcpy(m_materials[m_materialCount - 1].diffuse, rgb, sizeof rgb);
+                break;
             }
-            break;
+            case kTexMap:
+            case kOpacMap:
+            case kReflMap:
+            case kBumpMap:
+                if (m_materialCount > 0)
+                    stop = !ReadMapChunk(file, id, newMaterial);
+                break;
+            default:
+                break;
+            }
+            file.materialWalkRead = std::max(file.materialWalkRead, file.Tell());
         }
-        default:
-            break;
-        }
+        if (stop)
+            return;
         file.Seek(start + length);
     }
+}
+
+// One map chunk of a material block; false when the rest of the block is to be skipped.
+bool CQUORDoc::ReadMapChunk(ChunkFile &file, uint16_t id, bool &newMaterial) {
+    if (newMaterial) {
+        // The index lives in an int16 field, which caps the table.
+        if (!GrowTable(m_textureMaps, m_textureMapCount, 1, file.textureMapTable, true,
+                       std::numeric_limits<int16_t>::max()))
+            return false;
+        std::memset(&m_textureMaps[m_textureMapCount], 0, sizeof(ModelTextureMap));
+        m_materials[m_materialCount - 1].textureMap = static_cast<int16_t>(m_textureMapCount);
+        ++m_textureMapCount;
+        newMaterial = false;
+    }
+    if (ReadWord(file) != kPercentInt)
+        return false;
+    ReadDword(file);
+    ReadWord(file);
+    if (ReadWord(file) != kMapFileName)
+        return false;
+    ReadDword(file);
+    char fileName[sizeof(ModelTextureMap::fileName)] = {};
+    file.String(fileName, sizeof fileName);
+    if (file.AtEnd())
+        return false;
+    if (id == kTexMap && m_textureMapCount > 0) {
+        ModelTextureMap &map = m_textureMaps[m_textureMapCount - 1];
+        map.hasFile = 1;
+        std::memcpy(map.fileName, fileName, sizeof fileName);
+    }
+    return true;
 }
 
 void CQUORDoc::ReadNamedObject(ChunkFile &file) {
@@ -267,20 +307,25 @@ void CQUORDoc::ReadNamedObject(ChunkFile &file) {
     ReadDword(file);
 
     // Not bounded by the object's length: the walk ends at the first chunk outside
-    // the mesh range, normally the next object or material.
+    // the mesh range, normally the next object or material. Each list is read
+    // inside its own chunk, and a chunk that starts in bytes a mesh walk has
+    // already read ends the walk.
     for (;;) {
         const uint64_t start = file.Tell();
         const uint16_t id = ReadWord(file);
         const uint32_t length = ReadDword(file);
-        if (file.AtEnd() || id < 0x4001 || id > 0x5000 || length < kHeaderSize ||
-            !FirstVisit(file.objectWalkMark, start))
+        if (file.AtEnd() || id < 0x4001 || id > 0x5000 || length < kHeaderSize || start < file.objectWalkRead)
             return;
-        if (id == kVertexList)
-            ReadVertexList(file);
-        else if (id == kMappingList)
-            ReadMappingList(file);
-        else if (id == kFaceList)
-            ReadFaceList(file);
+        {
+            ChunkFile::Bound chunk(file, start + length);
+            if (id == kVertexList)
+                ReadVertexList(file);
+            else if (id == kMappingList)
+                ReadMappingList(file);
+            else if (id == kFaceList)
+                ReadFaceList(file);
+            file.objectWalkRead = std::max(file.objectWalkRead, file.Tell());
+        }
         file.Seek(start + length);
     }
 }
@@ -289,10 +334,8 @@ void CQUORDoc::ReadVertexList(ChunkFile &file) {
     m_vertexBase = m_vertexCount;
     // A list cut short by the end of the file keeps only the vertices it holds.
     const size_t n = std::min<uint64_t>(ReadWord(file), file.Remaining() / kVertexBytes);
-    if (!GrowTable(m_vertices, m_vertexCount, n)) {
-        ShowMessage(kOutOfMemory);
+    if (!GrowTable(m_vertices, m_vertexCount, n, file.vertexTable, true))
         return;
-    }
     m_vertexCount += static_cast<int32_t>(n);
     if (n == 0)
         return;
@@ -338,10 +381,8 @@ void CQUORDoc::ReadMappingList(ChunkFile &file) {
 void CQUORDoc::ReadFaceList(ChunkFile &file) {
     const uint16_t n = ReadWord(file);
     const size_t stored = std::min<uint64_t>(n, file.Remaining() / kFaceBytes);
-    if (!GrowTable(m_faces, m_faceCount, stored)) {
-        ShowMessage(kOutOfMemory);
+    if (!GrowTable(m_faces, m_faceCount, stored, file.faceTable, true))
         return;
-    }
     m_faceBase = m_faceCount;
 
     // A face naming a vertex outside the table is dropped; once one is, the
@@ -377,20 +418,18 @@ void CQUORDoc::ReadFaceList(ChunkFile &file) {
         done += batch;
     }
     m_faceCount += static_cast<int32_t>(kept);
-    if (kept < stored)
-        ShrinkTable(m_faces, m_faceCount);
     if (done < stored)
         return;
 
-    // Sub-chunks, read back to back.
+    // Sub-chunks, read back to back up to the end of the face list.
+    std::string name;
     for (;;) {
         const uint16_t id = ReadWord(file);
         const uint32_t length = ReadDword(file);
-        if (file.AtEnd() || length < kHeaderSize)
+        if (file.AtEnd())
             return;
-        if (id == kFaceMaterial) {
-            char name[sizeof(ModelMaterial::name)] = {};
-            file.String(name, sizeof name);
+        if (id == kFaceMaterial) { // read by its contents; its length is not used
+            file.String(name);
             const int32_t m = FindMaterial(name);
             const uint16_t k = ReadWord(file);
             for (uint32_t j = 0; j < k; ++j) {
@@ -419,7 +458,7 @@ void CQUORDoc::ReadFaceList(ChunkFile &file) {
                     face.textureMap = static_cast<uint8_t>(material.textureMap);
                 }
             }
-        } else if (id == kSmoothList) {
+        } else if (id == kSmoothList && length >= kHeaderSize) {
             if ((static_cast<int64_t>(length) - kHeaderSize) / 4 != n)
                 return;
             file.Skip(static_cast<uint64_t>(n) * 4); // the group bits are not used
@@ -433,9 +472,7 @@ void CQUORDoc::ReadFaceList(ChunkFile &file) {
     }
 }
 
-int32_t CQUORDoc::FindMaterial(const char *name) const {
-    for (int32_t i = 0; i < m_materialCount; ++i)
-        if (std::strcmp(m_materials[i].name, name) == 0)
-            return i;
-    return -1;
+int32_t CQUORDoc::FindMaterial(const std::string &name) const {
+    const auto found = m_materialIndex.find(name);
+    return found == m_materialIndex.end() ? -1 : found->second;
 }

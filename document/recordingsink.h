@@ -57,7 +57,8 @@ private:
     uint32_t m_nextName = 1;
 };
 
-// Keeps only the number of each command, for models too big to record whole.
+// Keeps only the number of each command and the bounds of the vertices given,
+// for models too big to record whole.
 class CountingSink : public GlSink {
 public:
     uint32_t GenList() override { return ++m_lastName; }
@@ -71,12 +72,27 @@ public:
     void Materialfv(uint32_t, uint32_t, const float *) override { Add(GlOp::Materialfv); }
     void Color4fv(const float *) override { Add(GlOp::Color4fv); }
     void Normal3f(float, float, float) override { Add(GlOp::Normal3f); }
-    void Vertex3f(float, float, float) override { Add(GlOp::Vertex3f); }
+    void Vertex3f(float x, float y, float z) override {
+        const float v[3] = {x, y, z};
+        const bool first = Count(GlOp::Vertex3f) == 0;
+        for (int k = 0; k < 3; ++k) {
+            if (first || v[k] < m_boxMin[k])
+                m_boxMin[k] = v[k];
+            if (first || v[k] > m_boxMax[k])
+                m_boxMax[k] = v[k];
+        }
+        Add(GlOp::Vertex3f);
+    }
 
     size_t Count(GlOp op) const { return m_counts[static_cast<size_t>(op)]; }
+    // Smallest and largest coordinates of the vertices so far; meaningless before the first.
+    const std::array<float, 3> &BoxMin() const { return m_boxMin; }
+    const std::array<float, 3> &BoxMax() const { return m_boxMax; }
 
 private:
     void Add(GlOp op) { ++m_counts[static_cast<size_t>(op)]; }
     std::array<size_t, kGlOpCount> m_counts{};
+    std::array<float, 3> m_boxMin{};
+    std::array<float, 3> m_boxMax{};
     uint32_t m_lastName = 0;
 };

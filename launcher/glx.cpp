@@ -146,7 +146,7 @@ std::vector<FbConfigInfo> GlxMultisampleProbe::Candidates() const {
 }
 
 std::optional<int> GlxMultisampleProbe::FindFormat() {
-    // GLX counts samples as a minimum; the choice insists on eight.
+    // GLX counts samples as a minimum and may list more first; the choice takes the fewest.
     return ChooseMultisampleFormat(Candidates());
 }
 

@@ -8,13 +8,17 @@
 #include <cstdlib>
 #include <thread>
 
-int main(int argc, char **argv) {
+int main(int, char **argv) {
     // The probe speaks GLX to the X server Qt draws on, so Qt must use X11.
     qputenv("QT_QPA_PLATFORM", "xcb");
     // Qt would abort without a display; to the launcher that is a failed window set-up.
     if (!CanOpenDisplay())
         return kSetupFailure;
-    QApplication app(argc, argv);
+    // The launcher ignores its command line, Qt's own options (-platform,
+    // -display and the like) included: Qt sees only the program's name.
+    static int qtArgc = 1;
+    static char *qtArgv[] = {argv[0], nullptr};
+    QApplication app(qtArgc, qtArgv);
 
     std::unique_ptr<MultisampleProbe> probe = ProbeFromEnvironment(QtX11Display());
     ProcessViewerStarter viewer(ViewerProgram());

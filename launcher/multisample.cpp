@@ -5,17 +5,18 @@ namespace {
 bool IsMultisampleFormat(const FbConfigInfo &c) {
     return c.drawsToWindow && c.rgba && c.doubleBuffer && !c.slow &&
            c.redBits + c.greenBits + c.blueBits >= 16 && c.alphaBits >= 8 && c.depthBits >= 16 &&
-           c.sampleBuffers == 1 && c.samples == 8;
+           c.sampleBuffers == 1 && c.samples >= 8;
 }
 
 } // namespace
 
 std::optional<int> ChooseMultisampleFormat(const std::vector<FbConfigInfo> &candidates) {
+    const FbConfigInfo *chosen = nullptr;
     for (const FbConfigInfo &c : candidates) {
-        if (IsMultisampleFormat(c))
-            return c.id;
+        if (IsMultisampleFormat(c) && (!chosen || c.samples < chosen->samples))
+            chosen = &c;
     }
-    return std::nullopt;
+    return chosen ? std::optional<int>(chosen->id) : std::nullopt;
 }
 
 std::optional<std::size_t> ChooseBasicFormat(const std::vector<FbConfigInfo> &candidates, int visualId) {

@@ -1,7 +1,7 @@
 #pragma once
 // Choosing the antialiasing format: the driver lists its candidate frame-buffer
-// configurations, and the launcher accepts the first one that really is an
-// accelerated, double-buffered window format with one eight-sample buffer.
+// configurations, and the launcher accepts one that really is an accelerated,
+// double-buffered window format with one buffer of at least eight samples.
 #include <cstddef>
 #include <optional>
 #include <vector>
@@ -24,9 +24,10 @@ struct FbConfigInfo {
     int samples = 0;
 };
 
-// The number of the first candidate with at least 16 colour bits (alpha not
-// counted), 8 alpha bits, 16 depth bits and exactly one buffer of exactly 8
-// samples. More samples do not count: the viewer is promised eight.
+// The number of the candidate with at least 16 colour bits (alpha not counted),
+// 8 alpha bits, 16 depth bits and exactly one sample buffer whose sample count
+// is the smallest of 8 or more; among equals, the first in the driver's order.
+// A driver that only offers 16 samples still gets its antialiasing.
 std::optional<int> ChooseMultisampleFormat(const std::vector<FbConfigInfo> &candidates);
 
 // The configuration for a plain context on a window whose X visual is fixed:

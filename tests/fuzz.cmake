@@ -5,6 +5,7 @@
 add_library(quor_fuzz_corpus STATIC tests/fuzz/corpus.cpp)
 target_include_directories(quor_fuzz_corpus PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(quor_fuzz_corpus PUBLIC quor_3dswriter)
+target_link_libraries(quor_core_tests PRIVATE quor_fuzz_corpus) # the hostile files
 if(TARGET quor_gui_tests)
     target_link_libraries(quor_gui_tests PRIVATE quor_fuzz_corpus)
 endif()
@@ -13,7 +14,7 @@ if(QUOR_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     # The core again, with coverage instrumentation so the fuzzer sees inside it.
     add_library(quor_core_fuzz STATIC ${QUOR_CORE_SOURCES})
     target_include_directories(quor_core_fuzz PUBLIC ${CMAKE_SOURCE_DIR})
-    target_compile_options(quor_core_fuzz PRIVATE -fsanitize=fuzzer-no-link)
+    target_compile_options(quor_core_fuzz PRIVATE -fsanitize=fuzzer-no-link -ffp-contract=off)
 
     add_executable(fuzz_read3ds tests/fuzz/fuzz_read3ds.cpp)
     target_compile_options(fuzz_read3ds PRIVATE -fsanitize=fuzzer)

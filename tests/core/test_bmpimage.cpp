@@ -259,3 +259,44 @@ TEST_F(BmpFiles, CorruptHeadersNeverReadOutOfBounds) {
     }
     EXPECT_GT(accepted, 0);
 }
+
+TEST(BmpLimits, EachLimitAndTheBitFieldMaskCheckIsWhatRejects) {
+    // Without pixels a header that breaks no limit fails as truncated, so the
+    // reason shows which check turned each one away.
+    const auto shape = [](int32_t width, int32_t height, uint16_t bits, int64_t pixelBytes = -1) {
+        BmpShape s;
+        s.width = width;
+        s.height = height;
+        s.bits = bits;
+        s.pixelBytes = pixelBytes;
+        return s;
+    };
+    BmpShape masks = shape(5, 3, 32);
+    masks.compression = 3;
+    BmpShape masksShort = masks;
+    masksShort.offsetOverride = 14 + 40 + 11;
+    BmpShape masksInHeader = masks;
+    masksInHeader.infoSize = 108;
+    const struct {
+        const char *name;
+        BmpShape shape;
+        std::string reason; // empty: read
+    } cases[] = {
+        {"widest", shape(32768, 1, 24), ""},
+        {"too wide", shape(32769, 1, 24, 0), "bitmap dimensions out of range"},
+        {"tallest", shape(1, 32768, 8), ""},
+        {"too tall", shape(1, 32769, 24, 0), "bitmap dimensions out of range"},
+        {"512 MiB", shape(32768, 4096, 32, 0), "pixel data truncated"},
+        {"past 512 MiB", shape(32768, 4097, 32, 0), "bitmap too large"},
+        {"masks after a 40-byte header", masks, ""},
+        {"masks cut short", masksShort, "bit field masks missing"},
+        {"masks inside a 108-byte header", masksInHeader, ""},
+    };
+    for (const auto &c : cases) {
+        const std::vector<uint8_t> bytes = MakeBmp(c.shape);
+        BmpImage image;
+        std::string reason;
+        EXPECT_EQ(ReadBmp(bytes.data(), bytes.size(), image, &reason), c.reason.empty()) << c.name;
+        EXPECT_EQ(reason, c.reason) << c.name;
+    }
+}

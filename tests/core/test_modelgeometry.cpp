@@ -59,6 +59,22 @@ void ExpectNear3(const GlCommand &c, float x, float y, float z, const char *what
     EXPECT_NEAR(c.value[2], z, 1e-5f) << what;
 }
 
+// The model turned a quarter clockwise about file z: file (x, y, z) goes to (y, -x, z).
+std::vector<Point> QuarterTurn(std::vector<Point> points) {
+    for (Point &p : points)
+        p = {p.y, -p.x, p.z};
+    return points;
+}
+
+// Expects the list normal (x, y, z) of the unturned model, or where the quarter
+// turn takes it: file (x, y, z) is list (x, z, -y), so list (x, y, z) goes to (-z, y, x).
+void ExpectListNormal(const GlCommand &c, float x, float y, float z, bool turned, const char *what) {
+    if (turned)
+        ExpectNear3(c, -z, y, x, what);
+    else
+        ExpectNear3(c, x, y, z, what);
+}
+
 } // namespace
 
 TEST(VectorHelpers, CrossFollowsRightHandRuleAndMayOverwriteItsInput) {
@@ -172,9 +188,14 @@ TEST_F(ModelList, RecordsTheFixedFrameAroundTheTrianglesInOrder) {
 }
 
 TEST_F(ModelList, DegenerateFacesKeepTheirColourButDrawNothing) {
-    Fill(doc, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 1, 200, 0, 0}, {0, 1, 2, 200, 0, 0}});
+    // The degenerate face's colour is emitted, so the next face, within 10 of it, needs none.
+    Fill(doc, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}},
+         {{0, 1, 1, 200, 0, 0}, {0, 1, 2, 205, 0, 0}, {2, 2, 2, 0, 200, 0}});
     doc.CompileModelList(sink);
-    EXPECT_EQ(sink.Count(GlOp::Color4fv), 1u);
+    const auto colours = sink.Of(GlOp::Color4fv);
+    ASSERT_EQ(colours.size(), 2u);
+    EXPECT_FLOAT_EQ(colours[0].value[0], 200 / 255.0f);
+    EXPECT_FLOAT_EQ(colours[1].value[1], 200 / 255.0f);
     EXPECT_EQ(sink.Count(GlOp::Vertex3f), 3u);
     EXPECT_EQ(sink.Count(GlOp::Normal3f), 3u);
 }
@@ -187,6 +208,7 @@ TEST_F(ModelList, ColourCommandsAreThinnedWithinTenPerChannel) {
     };
     const Case cases[] = {
         {{100, 100, 100}, {110, 95, 105}, 1},
+        {{100, 100, 100}, {100, 90, 110}, 1}, // 10 exactly in green and blue
         {{100, 100, 100}, {111, 100, 100}, 2},
         {{100, 100, 100}, {100, 100, 89}, 2},
         {{5, 5, 5}, {5, 5, 5}, 0}, // within 10 of the starting memory (0, 0, 0)
@@ -214,17 +236,42 @@ TEST_F(ModelList, ColourMemoryCarriesOverToTheNextCompile) {
 }
 
 TEST_F(ModelList, SmoothFacesWithinSixtyDegreesShareTheNormalisedSum) {
-    Fill(doc, Fold(30), {{0, 1, 2, 255, 255, 255, 1}, {1, 0, 3, 255, 255, 255, 1}});
+    // Flat normals: face 1 is (0,0,1); face 2 is (-sin30, 0, cos30). Their sum, normalised,
+    // is (-sin15, 0, cos15), which in list axes is (-sin15, cos15, 0). Turned a quarter
+    // about file z, the fold's normals lean along file y instead of x.
+    const float s15 = std::sin(15 * 3.14159265f / 180), c15 = std::cos(15 * 3.14159265f / 180);
+    for (const bool turned : {false, true}) {
+        SCOPED_TRACE(turned ? "fold about file x" : "fold about file y");
+        RecordingSink fresh;
+        Fill(doc, turned ? QuarterTurn(Fold(30)) : Fold(30),
+             {{0, 1, 2, 255, 255, 255, 1}, {1, 0, 3, 255, 255, 255, 1}});
+        doc.CompileModelList(fresh);
+        const auto n = fresh.Of(GlOp::Normal3f);
+        ASSERT_EQ(n.size(), 6u);
+        for (int i : {0, 1, 3, 4})
+            ExpectListNormal(n[i], -s15, c15, 0, turned, "shared corner");
+        ExpectListNormal(n[2], 0, 1, 0, turned, "face 1 own corner");
+        ExpectListNormal(n[5], -0.5f, c15 * c15 - s15 * s15, 0, turned, "face 2 own corner");
+    }
+}
+
+TEST_F(ModelList, AFaceAtRightAnglesReplacesTheRunningNormalForTheFacesAfterIt) {
+    // Three faces share the corners (0,0,0) and (0,1,0): A faces +z, B faces +x,
+    // exactly at right angles to A, and C lies 20 degrees from B (70 from A).
+    // B's normal replaces A's there, so C merges with B and A keeps its flat normal.
+    const float a = 20 * 3.14159265f / 180;
+    Fill(doc, {{0, 0, 0}, {0, 1, 0}, {1, 0, 0}, {0, 0, 1}, {-std::sin(a), 0, std::cos(a)}},
+         {{0, 2, 1, 255, 255, 255, 1}, {0, 1, 3, 255, 255, 255, 1}, {0, 1, 4, 255, 255, 255, 1}});
     doc.CompileModelList(sink);
     const auto n = Normals();
-    ASSERT_EQ(n.size(), 6u);
-    // Flat normals: face 1 is (0,0,1); face 2 is (-sin30, 0, cos30). Their sum, normalised,
-    // is (-sin15, 0, cos15), which in list axes is (-sin15, cos15, 0).
-    const float s15 = std::sin(15 * 3.14159265f / 180), c15 = std::cos(15 * 3.14159265f / 180);
-    for (int i : {0, 1, 3, 4})
-        ExpectNear3(n[i], -s15, c15, 0, "shared corner");
-    ExpectNear3(n[2], 0, 1, 0, "face 1 own corner");
-    ExpectNear3(n[5], -0.5f, c15 * c15 - s15 * s15, 0, "face 2 own corner");
+    ASSERT_EQ(n.size(), 9u);
+    const float c10 = std::cos(a / 2), s10 = std::sin(a / 2);
+    for (int i = 0; i < 3; ++i)
+        ExpectNear3(n[i], 0, 1, 0, "A, flat");
+    for (int i : {3, 4, 6, 7})
+        ExpectNear3(n[i], c10, s10, 0, "B and C at the shared corners");
+    ExpectNear3(n[5], 1, 0, 0, "B's own corner");
+    ExpectNear3(n[8], std::cos(a), std::sin(a), 0, "C's own corner");
 }
 
 TEST_F(ModelList, SmoothFacesAtRightAnglesKeepTheirFlatNormals) {
@@ -240,15 +287,20 @@ TEST_F(ModelList, SmoothFacesAtRightAnglesKeepTheirFlatNormals) {
 
 TEST_F(ModelList, OppositeWindingGetsTheSharedNormalTurnedToItsSide) {
     // Same fold as above, but the second face runs the other way round.
-    Fill(doc, Fold(30), {{0, 1, 2, 255, 255, 255, 1}, {0, 1, 3, 255, 255, 255, 1}});
-    doc.CompileModelList(sink);
-    const auto n = Normals();
-    ASSERT_EQ(n.size(), 6u);
     const float s15 = std::sin(15 * 3.14159265f / 180), c15 = std::cos(15 * 3.14159265f / 180);
-    ExpectNear3(n[0], -s15, c15, 0, "first face, shared corner");
-    ExpectNear3(n[1], -s15, c15, 0, "first face, shared corner");
-    ExpectNear3(n[3], s15, -c15, 0, "reversed face, shared corner");
-    ExpectNear3(n[4], s15, -c15, 0, "reversed face, shared corner");
+    for (const bool turned : {false, true}) {
+        SCOPED_TRACE(turned ? "fold about file x" : "fold about file y");
+        RecordingSink fresh;
+        Fill(doc, turned ? QuarterTurn(Fold(30)) : Fold(30),
+             {{0, 1, 2, 255, 255, 255, 1}, {0, 1, 3, 255, 255, 255, 1}});
+        doc.CompileModelList(fresh);
+        const auto n = fresh.Of(GlOp::Normal3f);
+        ASSERT_EQ(n.size(), 6u);
+        ExpectListNormal(n[0], -s15, c15, 0, turned, "first face, shared corner");
+        ExpectListNormal(n[1], -s15, c15, 0, turned, "first face, shared corner");
+        ExpectListNormal(n[3], s15, -c15, 0, turned, "reversed face, shared corner");
+        ExpectListNormal(n[4], s15, -c15, 0, turned, "reversed face, shared corner");
+    }
 }
 
 TEST_F(ModelList, FlatFacesIgnoreSmoothNeighbours) {

@@ -286,3 +286,30 @@ TEST(MillisecondClock, SystemClockIsMonotonicAndReplaceable) {
     SetMillisecondClock(nullptr);
     EXPECT_LT(static_cast<int32_t>(MillisecondClock() - a), 1000);
 }
+
+namespace {
+// The clock as the program starts, before any test resets it.
+struct ClockReading {
+    int hours, minutes, seconds, millis;
+};
+const ClockReading kClockAtStart = {g_clockHours, g_clockMinutes, g_clockSeconds, g_clockMillis};
+} // namespace
+
+TEST_F(OrbitSimulation, ClockStartsAtEightAndCarriesAtExactlyOneSecond) {
+    for (const ClockReading &c :
+         {kClockAtStart, ClockReading{g_clockHours, g_clockMinutes, g_clockSeconds, g_clockMillis}}) {
+        EXPECT_EQ(c.hours, 8);
+        EXPECT_EQ(c.minutes, 0);
+        EXPECT_EQ(c.seconds, 0);
+        EXPECT_EQ(c.millis, 0);
+    }
+    g_timeFactor = 1.0f;
+    g_clockMillis = 969;
+    Frame(30);
+    EXPECT_EQ(g_clockSeconds, 0);
+    EXPECT_EQ(g_clockMillis, 999);
+    g_clockMillis = 970;
+    Frame(30); // exactly 1000 ms
+    EXPECT_EQ(g_clockSeconds, 1);
+    EXPECT_EQ(g_clockMillis, 0);
+}

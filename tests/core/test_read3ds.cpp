@@ -1,10 +1,15 @@
 #include "document/chunkfile.h"
 #include "document/quordoc.h"
 #include "shell/core/messages.h"
+#include "tests/fuzz/corpus.h"
 #include "tools/3ds/writer3ds.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -162,6 +167,7 @@ TEST(Read3ds, MergesObjectsIntoOneTableWithVertexBases) {
 TEST(Read3ds, FaceMaterialFindsOnlyMaterialsReadBefore) {
     const Writer3ds w = File([](Writer3ds &w) {
         Material(w, "Red", 200, 10, 20);
+        Material(w, "Red", 1, 1, 1); // the first material of a name is the one found
         Mesh(w, "box", kQuad, {0, 1, 2, 0, 2, 3, 1, 2, 3}, [](Writer3ds &w) {
             w.FaceMaterial("Red", {0, 2});
             w.FaceMaterial("Blue", {1});
@@ -176,6 +182,45 @@ TEST(Read3ds, FaceMaterialFindsOnlyMaterialsReadBefore) {
     ExpectColour(r->m_faces[1], 255, 255, 255);
     ExpectColour(r->m_faces[2], 200, 10, 20);
     EXPECT_TRUE(r.messages.empty());
+}
+
+TEST(Read3ds, EmptyChunksAndAZeroLengthFaceMaterialListDoNotEndAWalk) {
+    // A chunk of only its 6-byte header moves every walk on; a face-material list
+    // is read by its contents, whatever its length says.
+    Writer3ds w;
+    w.Begin(0x4D4D);
+    w.Leaf(0x0002, {});
+    w.Begin(0x3D3D);
+    w.Leaf(0x3D3E, {});
+    w.Begin(0xAFFF);
+    w.Begin(0xA000);
+    w.Str("Gold");
+    w.End();
+    w.Leaf(0xA040, {});
+    w.Color24(0xA020, 250, 200, 40);
+    w.End();
+    w.Leaf(0x0100, {});
+    Mesh(
+        w, "m", kQuad, {0, 1, 2, 0, 2, 3},
+        [](Writer3ds &w) {
+            const size_t at = w.Size();
+            w.FaceMaterial("Gold", {1});
+            w.PatchLength(at, 0);
+            w.SmoothList(2);
+        },
+        [](Writer3ds &w) { w.Leaf(0x4160, {}); });
+    w.Leaf(0x0100, {});
+    Mesh(w, "n", kTriangle, {0, 1, 2});
+    w.End();
+    w.End();
+    const Result r = Read(w);
+    ExpectConsistent(*r.doc);
+    ASSERT_EQ(r->m_vertexCount, 7);
+    ASSERT_EQ(r->m_faceCount, 3);
+    ExpectColour(r->m_faces[0], 255, 255, 255);
+    ExpectColour(r->m_faces[1], 250, 200, 40);
+    EXPECT_EQ(r->m_faces[0].smooth, 1);
+    EXPECT_EQ(r->m_faces[2].vertexIndex[0], 4);
 }
 
 TEST(Read3ds, TextureMapRecordsFollowTheirMaterials) {
@@ -446,21 +491,27 @@ TEST(Read3ds, ClaimsBeyondTheFileReadOnlyWhatIsThere) {
     EXPECT_EQ(g->m_faces[1].vertexIndex[0], 2);
 }
 
-TEST(Read3ds, OverlongNamesAreCutToTheirFields) {
+TEST(Read3ds, OverlongNamesAreCutToTheirFieldsButMatchedWhole) {
     const std::string longName(40, 'n');
     const std::string longFile(200, 'f');
     const Writer3ds w = File([&](Writer3ds &w) {
         Material(w, longName, 1, 2, 3, [&](Writer3ds &w) { w.Map(0xA200, longFile); });
-        Mesh(w, std::string(5000, 'o'), kTriangle, {0, 1, 2},
-             [&](Writer3ds &w) { w.FaceMaterial(longName, {0}); });
+        Material(w, longName + "B", 4, 5, 6);
+        Mesh(w, std::string(5000, 'o'), kQuad, {0, 1, 2, 0, 2, 3, 1, 2, 3}, [&](Writer3ds &w) {
+            w.FaceMaterial(longName, {0});
+            w.FaceMaterial(longName + "B", {1});
+            w.FaceMaterial(longName.substr(0, 31), {2}); // what the record keeps is no name of it
+        });
     });
     const Result r = Read(w);
     ExpectConsistent(*r.doc);
     ASSERT_EQ(r->m_textureMapCount, 1);
     EXPECT_EQ(std::string(r->m_textureMaps[0].fileName), longFile.substr(0, 127));
-    // The face-material list's name is cut the same way and still finds its material.
     ExpectColour(r->m_faces[0], 1, 2, 3);
     EXPECT_EQ(r->m_faces[0].textured, 1);
+    ExpectColour(r->m_faces[1], 4, 5, 6);
+    EXPECT_EQ(r->m_faces[1].textured, 0);
+    ExpectColour(r->m_faces[2], 255, 255, 255);
 }
 
 TEST(Read3ds, IndicesOutsideTheVertexTableAreDropped) {
@@ -500,6 +551,45 @@ TEST(Read3ds, IndicesOutsideTheVertexTableAreDropped) {
     const Result none = Read(File([](Writer3ds &w) { Mesh(w, "m", kTriangle, {3, 4, 5}); }));
     ExpectConsistent(*none.doc);
     EXPECT_EQ(none->m_faceCount, 0);
+
+    // Behind another object's faces, the list still finds the faces it names.
+    const Result later = Read(File([](Writer3ds &w) {
+        Material(w, "M", 50, 60, 70);
+        Mesh(w, "first", kTriangle, {0, 1, 2});
+        Mesh(w, "m", kTriangle, {0, 1, 2, 0, 1, 9}, [](Writer3ds &w) { w.FaceMaterial("M", {0}); });
+    }));
+    ASSERT_EQ(later->m_faceCount, 2);
+    ExpectColour(later->m_faces[0], 255, 255, 255);
+    ExpectColour(later->m_faces[1], 50, 60, 70);
+}
+
+TEST(ChunkFile, ReadsValuesAcrossTheBufferEdgeAndNoticesAFileThatShrank) {
+    std::vector<uint8_t> bytes(300000, 0);
+    const size_t edge = ChunkFile::kBufferSize;
+    for (size_t i = 0; i < 6; ++i)
+        bytes[edge - 3 + i] = static_cast<uint8_t>(0x11 * (i + 1));
+    const std::string path = testing::TempDir() + "chunkfile_edge.bin";
+    std::FILE *f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+    ASSERT_EQ(std::fclose(f), 0);
+
+    ChunkFile file;
+    ASSERT_TRUE(file.Open(path));
+    EXPECT_EQ(file.U8(), 0); // the first buffer ends at the edge
+    file.Seek(edge - 3);
+    EXPECT_EQ(file.U32(), 0x44332211u);
+    EXPECT_EQ(file.U16(), 0x6655u);
+    EXPECT_FALSE(file.AtEnd());
+
+    // Cut short after it was opened: reading finds the new end and stops there.
+    ASSERT_EQ(truncate(path.c_str(), 200000), 0);
+    file.Seek(199998); // beyond what is buffered
+    EXPECT_EQ(file.U32(), 0u);
+    EXPECT_TRUE(file.AtEnd());
+    EXPECT_EQ(file.Size(), 200000u);
+    EXPECT_EQ(file.Tell(), 200000u);
+    std::remove(path.c_str());
 }
 
 TEST(Read3ds, OverlappingObjectsDoNotReadTheSameChunksAgain) {
@@ -547,17 +637,20 @@ TEST(Read3ds, TablesThatCannotGrowKeepTheirContents) {
             w.FaceMaterial("Lost", {0});
         });
         Mesh(w, "b", kQuad, {0, 1, 2, 1, 2, 3});
+        Mesh(w, "c", kTriangle, {0, 1, 2});
     });
     struct Case {
         size_t bytes;
         std::vector<std::string> messages;
         int32_t vertices, faces, maps;
     };
+    // A table that once could not grow takes nothing more in that read (c's
+    // smaller list would fit), and says so once.
     const Case cases[] = {
-        {7 * sizeof(ModelVertex), {"Out of Memory"}, 3, 1, 1},     // b's vertices: its faces are dropped
-        {3 * sizeof(ModelFace), {"Out of Memory"}, 7, 1, 1},       // b's faces
-        {1 * sizeof(ModelTextureMap), {"Out of Memory"}, 7, 3, 0}, // the only map record
-        {2 * sizeof(ModelMaterial), {}, 7, 3, 1},                  // "Lost": quietly missing
+        {7 * sizeof(ModelVertex), {"Out of Memory"}, 3, 1, 1}, // b's and c's vertices: their faces dropped
+        {3 * sizeof(ModelFace), {"Out of Memory"}, 10, 1, 1},  // b's and c's faces
+        {1 * sizeof(ModelTextureMap), {"Out of Memory"}, 10, 4, 0}, // the only map record
+        {2 * sizeof(ModelMaterial), {}, 10, 4, 1},                  // "Lost": quietly missing
     };
     for (const Case &c : cases) {
         FailingRealloc::failBytes = c.bytes;
@@ -689,6 +782,183 @@ TEST(Read3ds, FileReadMatchesMemoryReadAcrossBufferRefills) {
     std::fclose(f);
     after.resize(w.Size());
     EXPECT_EQ(after, w.Bytes());
+    std::remove(path.c_str());
+}
+
+TEST(Read3ds, HeadersAndEntriesAcrossTheFirstBufferEdgeReadAsInMemory) {
+    // A padding mesh fills the first buffer so that the next chunk header starts
+    // 1 to 6 bytes before its end: its id or its length then straddles the edge.
+    const size_t edge = ChunkFile::kBufferSize;
+    constexpr uint16_t kFaces = 8200;
+    for (size_t shift = 1; shift <= 6; ++shift) {
+        SCOPED_TRACE(shift);
+        const auto build = [&](size_t nameLength, size_t vertices) {
+            Writer3ds w;
+            w.Begin(0x4D4D);
+            w.Begin(0x3D3D);
+            Material(w, "M", 9, 8, 7);
+            w.Begin(0x4000);
+            w.Str(std::string(nameLength, 'p'));
+            w.Begin(0x4100);
+            w.VertexList(std::vector<float>(3 * vertices, 0.5f));
+            const size_t header = w.Size();
+            // Long enough that three bytes of its length are not zero.
+            std::vector<uint16_t> abc;
+            for (uint16_t f = 0; f < kFaces; ++f)
+                abc.insert(abc.end(), {static_cast<uint16_t>(f % 2), 2, 3});
+            w.BeginFaceList(abc);
+            w.FaceMaterial("M", {1, kFaces - 1});
+            w.End();
+            w.End();
+            w.End();
+            Mesh(w, "next", kTriangle, {0, 1, 2});
+            w.End();
+            w.End();
+            return std::make_pair(w, header);
+        };
+        const size_t base = build(0, 0).second;
+        const size_t target = edge - shift - base; // bytes of name and vertices to add
+        const size_t vertices = target / 12;
+        const auto [w, header] = build(target - 12 * vertices, vertices);
+        ASSERT_EQ(header, edge - shift);
+        const std::string path = testing::TempDir() + "read3ds_edge.3ds";
+        ASSERT_TRUE(w.Save(path));
+        CQUORDoc file;
+        file.Read3dsFile(path);
+        std::remove(path.c_str());
+        const Result memory = Read(w);
+        for (const CQUORDoc *doc : {&file, memory.doc.get()}) {
+            ASSERT_EQ(doc->m_vertexCount, static_cast<int32_t>(vertices) + 3);
+            ASSERT_EQ(doc->m_faceCount, kFaces + 1);
+            ExpectColour(doc->m_faces[0], 255, 255, 255);
+            ExpectColour(doc->m_faces[1], 9, 8, 7);
+            ExpectColour(doc->m_faces[kFaces - 1], 9, 8, 7);
+            EXPECT_EQ(doc->m_faces[kFaces].vertexIndex[2], static_cast<int32_t>(vertices) + 2);
+        }
+    }
+}
+
+// What one read of a file costs, measured in a child process of its own so that
+// nothing else this process did shows in its peak memory.
+struct ReadCost {
+    double seconds = -1;
+    int64_t peakBytes = -1; // growth of the peak resident size during the read
+    int32_t vertices = -1, faces = -1, textureMaps = -1;
+    int messages = -1;
+};
+
+int64_t StatusBytes(const char *field) {
+    std::FILE *f = std::fopen("/proc/self/status", "r");
+    if (!f)
+        return -1;
+    char line[256];
+    long kib = -1;
+    const size_t n = std::strlen(field);
+    while (std::fgets(line, sizeof line, f))
+        if (std::strncmp(line, field, n) == 0 && std::sscanf(line + n, "%ld", &kib) == 1)
+            break;
+    std::fclose(f);
+    return kib < 0 ? -1 : int64_t{kib} * 1024;
+}
+
+ReadCost MeasureRead(const std::string &path) {
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        return {};
+    const pid_t child = fork();
+    if (child == 0) {
+        close(pipeFds[0]);
+        ReadCost cost;
+        // Restart the peak at the present size (Linux's clear_refs "5").
+        std::FILE *refs = std::fopen("/proc/self/clear_refs", "w");
+        const bool reset = refs && std::fputs("5", refs) >= 0 && std::fclose(refs) == 0;
+        const int64_t before = StatusBytes("VmRSS:");
+        RecordingMessageService recorder;
+        ScopedMessageService scope(&recorder);
+        auto *doc = new CQUORDoc;
+        const auto start = std::chrono::steady_clock::now();
+        doc->Read3dsFile(path);
+        cost.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (reset && before > 0)
+            cost.peakBytes = StatusBytes("VmHWM:") - before;
+        cost.vertices = doc->m_vertexCount;
+        cost.faces = doc->m_faceCount;
+        cost.textureMaps = doc->m_textureMapCount;
+        cost.messages = static_cast<int>(recorder.shown.size());
+        const bool sent = write(pipeFds[1], &cost, sizeof cost) == static_cast<ssize_t>(sizeof cost);
+        _exit(sent ? 0 : 1);
+    }
+    close(pipeFds[1]);
+    ReadCost cost;
+    if (child < 0 || read(pipeFds[0], &cost, sizeof cost) != static_cast<ssize_t>(sizeof cost))
+        cost = {};
+    close(pipeFds[0]);
+    if (child > 0)
+        waitpid(child, nullptr, 0);
+    return cost;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
+TEST(Read3ds, HostileFilesCostTimeAndMemoryInProportionToTheirSize) {
+    // Each list is read inside its own chunk, and a walk never takes a chunk that
+    // starts in bytes it has already read, so none of these may cost more than a
+    // second or 64 MiB + 16 x its size, whatever its counts claim.
+    struct Case {
+        const char *name;
+        std::function<std::vector<uint8_t>()> recipe;
+        double seconds;
+        int32_t vertices, faces, textureMaps;
+        int messages;
+    };
+    const Case cases[] = {
+        {"vertex lists in each other's data, 100 KB", [] { return OverlappingVertexLists(12500); }, 1.0, 3, 1,
+         0, 0},
+        {"face lists over 16,673 vertices, 725 KB", [] { return OverlappingFaceLists(16673, 65600); }, 1.0,
+         16673, 0, 0, 0},
+        {"a million objects with empty names, 7 MB", [] { return ManyObjects(1000000); }, 0.25, 0, 0, 0, 0},
+        {"40,000 materials and face lists naming none, 1.9 MB", [] { return ManyFaceMaterialLists(40000); },
+         1.0, 3, 1, 0, 0},
+        // Tables grow with room to spare, or each list would copy its whole table.
+        {"200,000 one-vertex and one-face lists, 7 MB", [] { return ManySmallLists(200000); }, 1.0, 200000,
+         200000, 0, 0},
+        // The 16-bit index caps the map table: one message, then no more maps.
+        {"40,000 materials with texture maps, 1.8 MB", [] { return ManyTextureMaps(40000); }, 1.0, 0, 0,
+         32767, 1},
+    };
+    // The sanitizers slow everything down.
+    const double slowdown = kSanitized ? 10.0 : 1.0;
+    const std::string path = testing::TempDir() + "read3ds_hostile.3ds";
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<uint8_t> bytes = c.recipe();
+        std::FILE *f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+        ASSERT_EQ(std::fclose(f), 0);
+
+        const ReadCost cost = MeasureRead(path);
+        std::printf("  %-55s %8zu bytes: %7.3f s, peak +%6.1f MiB\n", c.name, bytes.size(), cost.seconds,
+                    static_cast<double>(cost.peakBytes) / (1 << 20));
+        ASSERT_GE(cost.seconds, 0.0) << "the reading child failed";
+        EXPECT_LT(cost.seconds, c.seconds * slowdown);
+        ASSERT_GE(cost.peakBytes, 0) << "peak memory cannot be measured here";
+        EXPECT_LT(cost.peakBytes, (int64_t{64} << 20) + 16 * static_cast<int64_t>(bytes.size()));
+        EXPECT_EQ(cost.vertices, c.vertices);
+        EXPECT_EQ(cost.faces, c.faces);
+        EXPECT_EQ(cost.textureMaps, c.textureMaps);
+        EXPECT_EQ(cost.messages, c.messages);
+    }
     std::remove(path.c_str());
 }
 

@@ -2,6 +2,8 @@
 
 #include "tools/3ds/writer3ds.h"
 
+#include <cstdio>
+
 namespace {
 void Material(Writer3ds &w, const std::string &name, uint8_t r, uint8_t g, uint8_t b, bool maps) {
     w.Begin(0xAFFF);
@@ -119,4 +121,131 @@ std::vector<CorpusFile> SeedCorpus() {
         },
         false));
     return files;
+}
+
+namespace {
+// Main and editor chunk around `editor`; the lengths cover everything.
+template <class F> std::vector<uint8_t> Editor(F editor) {
+    Writer3ds w;
+    w.Begin(0x4D4D);
+    w.Begin(0x3D3D);
+    editor(w);
+    w.End();
+    w.End();
+    return w.Bytes();
+}
+
+// A list header that claims 65535 entries but whose length holds only the count.
+void ClaimingHeader(Writer3ds &w, uint16_t id) {
+    w.U16(id);
+    w.U32(8);
+    w.U16(65535);
+}
+
+std::string Numbered(const char *prefix, int i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "%s%05d", prefix, i);
+    return name;
+}
+} // namespace
+
+std::vector<uint8_t> OverlappingVertexLists(int lists) {
+    return Editor([&](Writer3ds &w) {
+        w.Begin(0x4000);
+        w.Str("x");
+        w.Begin(0x4100);
+        w.VertexList({0, 0, 0, 1, 0, 0, 0, 1, 0});
+        w.BeginFaceList({0, 1, 2});
+        w.End();
+        for (int i = 0; i < lists; ++i)
+            ClaimingHeader(w, 0x4110);
+        w.End();
+        w.End();
+    });
+}
+
+std::vector<uint8_t> OverlappingFaceLists(int vertices, int lists) {
+    return Editor([&](Writer3ds &w) {
+        w.Begin(0x4000);
+        w.Str("x");
+        w.Begin(0x4100);
+        std::vector<float> xyz;
+        for (int i = 0; i < vertices; ++i)
+            xyz.insert(xyz.end(), {float(i % 97), float(i / 97), float(i % 7)});
+        w.VertexList(xyz);
+        for (int i = 0; i < lists; ++i)
+            ClaimingHeader(w, 0x4120);
+        w.End();
+        w.End();
+    });
+}
+
+std::vector<uint8_t> ManyObjects(int objects) {
+    return Editor([&](Writer3ds &w) {
+        for (int i = 0; i < objects; ++i) {
+            w.Begin(0x4000);
+            w.Str("");
+            w.End();
+        }
+    });
+}
+
+std::vector<uint8_t> ManyFaceMaterialLists(int materials) {
+    return Editor([&](Writer3ds &w) {
+        for (int i = 0; i < materials; ++i) {
+            w.Begin(0xAFFF);
+            w.Begin(0xA000);
+            w.Str(Numbered("M", i));
+            w.End();
+            w.Color24(0xA020, 1, 2, 3);
+            w.End();
+        }
+        w.Begin(0x4000);
+        w.Str("x");
+        w.Begin(0x4100);
+        w.VertexList({0, 0, 0, 1, 0, 0, 0, 1, 0});
+        w.BeginFaceList({0, 1, 2});
+        for (int i = 0; i < materials; ++i)
+            w.FaceMaterial("None", {});
+        w.End();
+        w.End();
+        w.End();
+    });
+}
+
+std::vector<uint8_t> ManyTextureMaps(int materials) {
+    return Editor([&](Writer3ds &w) {
+        for (int i = 0; i < materials; ++i) {
+            w.Begin(0xAFFF);
+            w.Begin(0xA000);
+            w.Str(Numbered("M", i));
+            w.End();
+            w.Map(0xA200, "t.gif");
+            w.End();
+        }
+    });
+}
+
+std::vector<uint8_t> ManySmallLists(int pairs) {
+    return Editor([&](Writer3ds &w) {
+        w.Begin(0x4000);
+        w.Str("x");
+        w.Begin(0x4100);
+        for (int i = 0; i < pairs; ++i) {
+            w.VertexList({float(i), 0, 0});
+            w.BeginFaceList({0, 0, 0});
+            w.End();
+        }
+        w.End();
+        w.End();
+    });
+}
+
+std::vector<CorpusFile> HostileSeeds() {
+    return {{"overlapping_vertex_lists", OverlappingVertexLists(1000)},
+            {"overlapping_face_lists", OverlappingFaceLists(16673, 1000)},
+            {"many_objects", ManyObjects(2000)},
+            {"many_face_material_lists", ManyFaceMaterialLists(500)},
+            {"many_texture_maps", ManyTextureMaps(500)},
+            {"many_small_lists", ManySmallLists(2000)}};
 }

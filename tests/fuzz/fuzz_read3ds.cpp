@@ -33,6 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             Check(v >= 0 && v < doc.m_vertexCount);
         Check(!doc.m_faces[i].textured || doc.m_faces[i].textureMap < doc.m_textureMapCount);
     }
+    // Whatever the counts and lengths claim, the tables stay in proportion to the input.
+    const uint64_t tableBytes = sizeof(ModelVertex) * static_cast<uint64_t>(doc.m_vertexCount) +
+                                sizeof(ModelFace) * static_cast<uint64_t>(doc.m_faceCount) +
+                                sizeof(ModelTextureMap) * static_cast<uint64_t>(doc.m_textureMapCount);
+    Check(tableBytes <= 16 * static_cast<uint64_t>(size) + 4096);
 
     CountingSink sink;
     doc.CompileModelList(sink);

@@ -10,7 +10,10 @@ int main(int argc, char **argv) {
         return 2;
     }
     const std::string dir = argv[1];
-    for (const CorpusFile &file : SeedCorpus()) {
+    std::vector<CorpusFile> files = SeedCorpus();
+    for (CorpusFile &hostile : HostileSeeds())
+        files.push_back(std::move(hostile));
+    for (const CorpusFile &file : files) {
         const std::string path = dir + "/" + file.name + ".3ds";
         std::FILE *f = std::fopen(path.c_str(), "wb");
         bool ok = f != nullptr;

@@ -39,7 +39,8 @@ TEST(ChooseMultisampleFormat, AcceptsOnlyAcceleratedDoubleBufferedEightSampleWin
         {"stencil bits", [](FbConfigInfo &c) { c.stencilBits = 8; }, true},
         {"more alpha", [](FbConfigInfo &c) { c.alphaBits = 16; }, true},
         {"4 samples", [](FbConfigInfo &c) { c.samples = 4; }, false},
-        {"16 samples", [](FbConfigInfo &c) { c.samples = 16; }, false},
+        {"16 samples", [](FbConfigInfo &c) { c.samples = 16; }, true},
+        {"7 samples", [](FbConfigInfo &c) { c.samples = 7; }, false},
         {"no sample buffer", [](FbConfigInfo &c) { c.sampleBuffers = 0; }, false},
         {"two sample buffers", [](FbConfigInfo &c) { c.sampleBuffers = 2; }, false},
         {"single buffered", [](FbConfigInfo &c) { c.doubleBuffer = false; }, false},
@@ -63,14 +64,20 @@ TEST(ChooseMultisampleFormat, AcceptsOnlyAcceleratedDoubleBufferedEightSampleWin
     }
 }
 
-TEST(ChooseMultisampleFormat, TakesTheFirstSuitableCandidateInTheDriversOrder) {
+TEST(ChooseMultisampleFormat, TakesTheFewestSamplesFromEightThenTheDriversOrder) {
     FbConfigInfo fourSamples = EightSampleFormat(3);
     fourSamples.samples = 4;
     FbConfigInfo slow = EightSampleFormat(4);
     slow.slow = true;
-    const std::vector<FbConfigInfo> candidates = {fourSamples, slow, EightSampleFormat(90000),
-                                                  EightSampleFormat(5)};
-    EXPECT_EQ(ChooseMultisampleFormat(candidates), 90000);
+    FbConfigInfo sixteen = EightSampleFormat(16);
+    sixteen.samples = 16;
+    FbConfigInfo twelve = EightSampleFormat(12);
+    twelve.samples = 12;
+    EXPECT_EQ(
+        ChooseMultisampleFormat({fourSamples, slow, sixteen, EightSampleFormat(90000), EightSampleFormat(5)}),
+        90000);
+    EXPECT_EQ(ChooseMultisampleFormat({sixteen, twelve, fourSamples, sixteen}), 12);
+    EXPECT_EQ(ChooseMultisampleFormat({fourSamples, sixteen}), 16); // a driver with only 16 samples
     EXPECT_EQ(ChooseMultisampleFormat({fourSamples, slow}), std::nullopt);
     EXPECT_EQ(ChooseMultisampleFormat({}), std::nullopt);
 }

@@ -70,7 +70,8 @@ protected:
         launcher.setWorkingDirectory(m_dir.path());
         QElapsedTimer clock;
         clock.start();
-        launcher.start(program, {"ignored", "arguments"});
+        // Qt's own options among them too: the launcher takes none of its arguments.
+        launcher.start(program, {"ignored", "-platform", "offscreen", "-display", ":nowhere", "arguments"});
         Outcome out;
         if (!launcher.waitForFinished(30000)) {
             launcher.kill();

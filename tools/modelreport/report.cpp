@@ -40,19 +40,15 @@ void CountFaces(const CQUORDoc &doc, InspectReport &report) {
     }
 }
 
-void MeasureList(const RecordingSink &sink, InspectReport &report) {
+// The list is measured as it is compiled and never stored: a million-face model
+// would otherwise cost hundreds of megabytes of recorded commands.
+void MeasureList(const CountingSink &sink, InspectReport &report) {
     report.colourCommands = sink.Count(GlOp::Color4fv);
-    for (const GlCommand &c : sink.commands) {
-        if (c.op != GlOp::Vertex3f)
-            continue;
-        for (int k = 0; k < 3; ++k) {
-            if (!report.hasBox || c.value[k] < report.boxMin[k])
-                report.boxMin[k] = c.value[k];
-            if (!report.hasBox || c.value[k] > report.boxMax[k])
-                report.boxMax[k] = c.value[k];
-        }
-        report.hasBox = true;
-        ++report.listVertices;
+    report.listVertices = sink.Count(GlOp::Vertex3f);
+    report.hasBox = report.listVertices > 0;
+    if (report.hasBox) {
+        report.boxMin = sink.BoxMin();
+        report.boxMax = sink.BoxMax();
     }
 }
 
@@ -109,7 +105,7 @@ size_t Utf8Length(const std::string &text, size_t i) {
 
 bool InspectFile(const std::string &path, InspectReport &report) {
     report.file = path;
-    RecordingSink sink;
+    CountingSink sink;
     RecordingMessageService messages;
     CQUORDoc doc;
     {
