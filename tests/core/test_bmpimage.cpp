@@ -194,7 +194,6 @@ TEST_F(BmpFiles, BrokenFilesAreUnreadableAndKeepTheRecord) {
     add("bits7", [](BmpShape &s) { s.bits = 7; });
     add("planes2", [](BmpShape &s) { s.planes = 2; });
     add("header20", [](BmpShape &s) { s.infoSize = 20; });
-    add("topdown", [](BmpShape &s) { s.height = -3; });
     add("negwidth", [](BmpShape &s) { s.width = -5; });
     add("zerowidth", [](BmpShape &s) { s.width = 0; });
     add("zeroheight", [](BmpShape &s) { s.height = 0; });
@@ -258,4 +257,27 @@ TEST_F(BmpFiles, CorruptHeadersNeverReadOutOfBounds) {
         }
     }
     EXPECT_GT(accepted, 0);
+}
+
+// Rows stored top-down (negative height).
+TEST_F(BmpFiles, TopDownRowsAreTurnedBottomUp) {
+    BmpShape shape;
+    shape.height = -3;
+    const auto bytes = MakeBmp(shape);
+    EXPECT_TRUE(Load(Write("topdown.bmp", bytes), 1).empty());
+    EXPECT_EQ(g_earthBitmap.width, 5);
+    EXPECT_EQ(g_earthBitmap.height, 3);
+    EXPECT_EQ(g_earthBitmap.widthBytes, 16);
+    ASSERT_EQ(g_earthBitmap.pixels.size(), 48u);
+    // The file's first row is the picture's top: it ends up last, padding and all.
+    const auto first = bytes.begin() + 54;
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(std::vector<uint8_t>(g_earthBitmap.pixels.begin() + row * 16,
+                                       g_earthBitmap.pixels.begin() + (row + 1) * 16),
+                  std::vector<uint8_t>(first + (2 - row) * 16, first + (3 - row) * 16))
+            << row;
+    // Still held to 24 bits.
+    shape.bits = 32;
+    EXPECT_EQ(Load(Write("topdown32.bmp", MakeBmp(shape)), 0), std::vector<std::string>{kNot24});
+    EXPECT_EQ(g_earthBitmap.height, 3);
 }

@@ -9,6 +9,7 @@
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
+#include <QRawFont>
 
 #include <GL/gl.h>
 
@@ -136,19 +137,26 @@ TEST_F(GlUtil, TextSitsOnTheBaselineAndAdvancesByTheFontsAdvance) {
     ASSERT_NE(base, 0u);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 
+    // The height is the character cell (ascent + descent), not the em: the
+    // font's own design metrics give the cap height and advance in such a cell.
+    const QRawFont raw = QRawFont::fromFont(BoldFont("Arial", 1000));
+    ASSERT_TRUE(raw.isValid());
+    const double cell = raw.ascent() + raw.descent();
+    const double capHeight = 80.0 * raw.capHeight() / cell;
+    const quint32 hIndex = raw.glyphIndexesForString(QStringLiteral("H")).value(0);
+    const double advance = 80.0 * raw.advancesForGlyphIndexes({hIndex}).value(0).x() / cell;
+
     const InkBox one = DrawText(base, "H");
     ASSERT_FALSE(one.empty());
     // "H" has no descender: its ink starts on the raster position's row.
     EXPECT_NEAR(one.bottom, 100, 1);
     EXPECT_GE(one.left, 20);
     EXPECT_LT(one.left, 20 + 15);
-    EXPECT_GT(one.top - one.bottom, 40);
-    EXPECT_LT(one.top - one.bottom, 80);
+    EXPECT_NEAR(one.top - one.bottom + 1, capHeight, 1.5);
 
     const InkBox two = DrawText(base, "HH");
-    const int advance = QFontMetrics(BoldFont("Arial", 80)).horizontalAdvance(QLatin1Char('H'));
     EXPECT_EQ(two.left, one.left);
-    EXPECT_NEAR(two.right - one.right, advance, 1);
+    EXPECT_NEAR(two.right - one.right, advance, 1.5);
     EXPECT_EQ(two.bottom, one.bottom);
     // The space draws nothing but moves the pen.
     EXPECT_GT(DrawText(base, "H H").width(), two.width() + 10);
