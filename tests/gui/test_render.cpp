@@ -4,11 +4,14 @@
 #include "guitest.h"
 
 #include "document/quordoc.h"
+#include "shell/childfrm.h"
+#include "shell/mainfrm.h"
 #include "view/core/bmpimage.h"
 #include "view/core/orbitsim.h"
 #include "view/earthtexture.h"
 #include "view/gldisplaylistsink.h"
 #include "view/offscreen.h"
+#include "view/quorview.h"
 #include "view/wiresphere.h"
 
 #include <QApplication>
@@ -434,4 +437,48 @@ TEST_F(RenderTest, DragNavigationTurnsOnlyTheSpaceView) {
         EXPECT_EQ(DifferentPixels(frame(SceneFrame()), frame(turned), QRect(QPoint(0, 0), kSize)), 0)
             << "mode " << mode;
     }
+}
+
+// At a device-pixel ratio of 2 the view works in device pixels throughout and
+// its text is as large on screen as at ratio 1.
+TEST(SceneViewHiDpi, RatioTwoKeepsOneUnitAndTheTextsSize) {
+    qputenv("QT_SCALE_FACTOR", "2");
+    ViewerApp v({QString::fromStdString(kStation)});
+    qunsetenv("QT_SCALE_FACTOR");
+    ASSERT_TRUE(v.started());
+    auto *frame = static_cast<CChildFrame *>(v.app().MainWindow()->ActiveChildFrame());
+    ASSERT_NE(frame, nullptr);
+    CQUORView *view = frame->SceneView();
+    ASSERT_TRUE(view->HasContext());
+    ASSERT_EQ(view->devicePixelRatioF(), 2.0);
+
+    const QImage picture = view->grabFramebuffer();
+    const int w = view->width() * 2, h = view->height() * 2;
+    ASSERT_EQ(picture.size(), QSize(w, h));
+    view->makeCurrent();
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], w);
+    EXPECT_EQ(viewport[3], h);
+    EXPECT_EQ(view->m_clientRect.right, w);
+    EXPECT_EQ(view->m_clientRect.bottom, h);
+    GLfloat proj[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, proj);
+    EXPECT_NEAR(proj[5] / proj[0], static_cast<double>(w) / h, 1e-3);
+    view->doneCurrent();
+
+    // The same pane at ratio 1: the text rows come out half as tall.
+    const std::vector<QRect> rows = TextRows(picture.convertToFormat(QImage::Format_RGB32));
+    ASSERT_EQ(rows.size(), 3u);
+    QImage plain;
+    {
+        OffscreenScene scene(QSize(view->width(), view->height()));
+        CQUORDoc doc;
+        ASSERT_TRUE(scene.Open(doc, kStation));
+        plain = scene.Render(doc);
+    }
+    const std::vector<QRect> plainRows = TextRows(plain);
+    ASSERT_EQ(plainRows.size(), 3u);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_NEAR(rows[i].height(), 2.0 * plainRows[i].height(), 4.0) << i;
 }
