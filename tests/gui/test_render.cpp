@@ -10,6 +10,7 @@
 #include "view/core/orbitsim.h"
 #include "view/earthtexture.h"
 #include "view/gldisplaylistsink.h"
+#include "view/glyphs.h"
 #include "view/offscreen.h"
 #include "view/quorview.h"
 #include "view/wiresphere.h"
@@ -206,7 +207,9 @@ TEST_F(RenderTest, FromSpaceTheLinesStandWholeInTheirCornersOnEveryPaneShape) {
         const QImage image = m_scene->Render(doc);
         ResetOrbitSimulation();
         InitViewSimulation();
+        const int rasterised = FontRasterisations();
         const QImage moved = m_scene->Render(doc, turned);
+        EXPECT_EQ(FontRasterisations(), rasterised) << "a fitted size is rasterised once";
 
         // The frame leaves the scene's state for the next one.
         EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
