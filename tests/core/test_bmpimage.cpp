@@ -281,3 +281,20 @@ TEST_F(BmpFiles, TopDownRowsAreTurnedBottomUp) {
     EXPECT_EQ(Load(Write("topdown32.bmp", MakeBmp(shape)), 0), std::vector<std::string>{kNot24});
     EXPECT_EQ(g_earthBitmap.height, 3);
 }
+
+TEST_F(BmpFiles, DimensionsAtTheirLimitsAreRead) {
+    BmpShape core; // 16-bit dimensions above 255
+    core.infoSize = 12;
+    core.width = 300;
+    core.height = 2;
+    EXPECT_TRUE(Load(Write("core300.bmp", MakeBmp(core)), 1).empty());
+    EXPECT_EQ(g_earthBitmap.width, 300);
+    EXPECT_EQ(g_earthBitmap.widthBytes, 900);
+    BmpShape tall; // the tallest accepted, stored top-down
+    tall.width = 1;
+    tall.height = -kBmpMaxDimension;
+    EXPECT_TRUE(Load(Write("tall.bmp", MakeBmp(tall)), 1).empty());
+    EXPECT_EQ(g_earthBitmap.height, kBmpMaxDimension);
+    ASSERT_EQ(g_earthBitmap.pixels.size(), 4u * kBmpMaxDimension);
+    EXPECT_EQ(g_earthBitmap.pixels.back(), PixelByte(3)); // the file's first row, padding included
+}
