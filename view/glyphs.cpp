@@ -304,10 +304,14 @@ bool MeasureString(const char *faceName, int height, const char *text, TextInk &
     return true;
 }
 
+QFont GlyphFont(const char *faceName, int height) {
+    return MakeFont(faceName, height, IsSymbolFace(faceName));
+}
+
 double TextAdvance(const char *faceName, int height, const char *text) {
     if (!FontPossible(faceName, height) || !text)
         return 0.0;
-    const QFontMetricsF metrics(MakeFont(faceName, height, IsSymbolFace(faceName)));
+    const QFontMetricsF metrics(GlyphFont(faceName, height));
     double advance = 0.0;
     for (const char *p = text; *p; ++p) {
         const QString character = CharacterFor(static_cast<unsigned char>(*p));

@@ -2,6 +2,8 @@
 // Bitmap text for the scene: 96 glyph display lists (characters 32..127) drawn
 // at the current raster position. All functions need a current GL context.
 
+class QFont;
+
 // Number of glyph lists behind a list base; list base + k draws character 32 + k.
 inline constexpr int kGlyphFirst = 32;
 inline constexpr int kGlyphCount = 96;
@@ -54,6 +56,9 @@ struct GlyphCell {
 // yet; false when the font cannot be had.
 bool MeasureString(const char *faceName, int height, const char *text, TextInk &ink,
                    GlyphCell *cell = nullptr);
+
+// The font the glyph lists of that face and height are rasterised from.
+QFont GlyphFont(const char *faceName, int height);
 
 // The advance of a string in the font BuildFontLists uses for that face and
 // height, from the font's metrics (nothing is rasterised); 0 without a font.

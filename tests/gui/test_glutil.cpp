@@ -6,9 +6,11 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QImage>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
+#include <QPainter>
 #include <QRawFont>
 
 #include <GL/gl.h>
@@ -18,6 +20,8 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <set>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -164,6 +168,49 @@ TEST_F(GlUtil, TextSitsOnTheBaselineAndAdvancesByTheFontsAdvance) {
     // A descender reaches below the baseline.
     const InkBox g = DrawText(base, "g");
     EXPECT_LT(g.bottom, 100 - 5);
+    DeleteFontLists(base);
+}
+
+TEST_F(GlUtil, EachGlyphIsTheFontsOwnPictureAtHalfCoverage) {
+    const unsigned base = BuildFontLists("Arial", 50);
+    ASSERT_NE(base, 0u);
+    const QFont font = GlyphFont("Arial", 50);
+    // Pixel sets, relative to their lower left ink corner, x right and y up.
+    using PixelSet = std::set<std::pair<int, int>>;
+    for (const char *text : {"H", "g", "Q", "7"}) {
+        QImage canvas(160, 160, QImage::Format_ARGB32_Premultiplied);
+        canvas.fill(Qt::black);
+        {
+            QPainter painter(&canvas);
+            painter.setRenderHint(QPainter::TextAntialiasing, true);
+            painter.setFont(font);
+            painter.setPen(Qt::white);
+            painter.drawText(QPointF(40, 110), QString::fromLatin1(text));
+        }
+        PixelSet expected, drawn;
+        int minX = 1000, maxY = -1;
+        for (int y = 0; y < canvas.height(); ++y)
+            for (int x = 0; x < canvas.width(); ++x)
+                if (qRed(canvas.pixel(x, y)) >= 128) {
+                    minX = std::min(minX, x);
+                    maxY = std::max(maxY, y);
+                }
+        for (int y = 0; y < canvas.height(); ++y)
+            for (int x = 0; x < canvas.width(); ++x)
+                if (qRed(canvas.pixel(x, y)) >= 128)
+                    expected.insert({x - minX, maxY - y});
+
+        const InkBox box = DrawText(base, text);
+        const auto rgba = Pixels();
+        for (int y = 0; y < kSize; ++y)
+            for (int x = 0; x < kSize; ++x) {
+                const unsigned char *p = &rgba[(size_t(y) * kSize + x) * 4];
+                if (p[0] > 200 && p[1] < 60 && p[2] > 200)
+                    drawn.insert({x - box.left, y - box.bottom});
+            }
+        EXPECT_FALSE(expected.empty()) << text;
+        EXPECT_EQ(drawn, expected) << text;
+    }
     DeleteFontLists(base);
 }
 
