@@ -272,6 +272,9 @@ TEST_F(GlUtil, ListsAreDeletedAndFailuresKeepNoNames) {
     EXPECT_EQ(BuildFontLists(nullptr, 80), 0u);
     EXPECT_EQ(BuildFontLists("Arial", 0), 0u);
     EXPECT_EQ(BuildFontLists("Arial", kMaxGlyphHeight + 1), 0u);
+    EXPECT_EQ(TextAdvance("", 80, "H"), 0.0);
+    EXPECT_EQ(TextAdvance("Arial", 0, "H"), 0.0);
+    EXPECT_GT(TextAdvance("Arial", 80, "H"), 20.0);
     for (unsigned n = probe; n < probe + 4 * kGlyphCount; ++n)
         EXPECT_FALSE(glIsList(n)) << n;
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
