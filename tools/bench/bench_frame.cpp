@@ -86,13 +86,13 @@ void Measure(OffscreenScene &scene, CQUORDoc &doc, const char *name, int frames)
     const auto fullFrame = [&] { scene.Draw(doc); };
     fullFrame(); // the first frame of the run rasterises the font
     const int rasterisedBefore = FontRasterisations();
-    const std::vector<double> t = Interleaved(frames, {emptyFrame, bareFrame, fullFrame});
-    const double empty = t[0], bare = t[1], full = t[2];
     // The text step as a frame runs it: glyph lists built, three lines drawn, lists deleted.
-    const double text = PerFrame(frames, [] {
+    const auto textStep = [] {
         DeleteFontLists(DrawSceneText(ViewFromSpace, -179.97f, 900, 1.0));
         glFinish();
-    });
+    };
+    const std::vector<double> t = Interleaved(frames, {emptyFrame, bareFrame, fullFrame, textStep});
+    const double empty = t[0], bare = t[1], full = t[2], text = t[3];
     std::printf("%-22s faces %8d  empty %7.2f ms  bare %7.2f ms  full %7.2f ms  full/bare %.3f\n"
                 "%-22s text step %.2f ms = %.1f %% of the full frame; fonts rasterised during the measured "
                 "frames: %d\n",
