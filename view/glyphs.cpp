@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -36,6 +37,7 @@ struct Glyph {
 struct GlyphSet {
     bool usable = false; // at least one glyph has ink
     std::array<Glyph, kGlyphCount> glyphs;
+    GlyphCell cell;
 };
 
 // Face names are case-insensitive, as they are for the font matcher.
@@ -60,9 +62,9 @@ bool IsSymbolFamily(const QString &family) {
 // The font matcher's choice for the face, held to the character set: the
 // symbol set takes a symbol font when the face is none, and the ordinary set
 // never draws with a symbol font, as the window system's font mapper would.
-QFont MakeFont(const char *faceName, int height, bool symbol) {
+QFont MatchedFont(const char *faceName, int pixelSize, bool symbol) {
     QFont font(QString::fromLocal8Bit(faceName));
-    font.setPixelSize(height);
+    font.setPixelSize(pixelSize);
     font.setWeight(QFont::Bold);
     font.setItalic(false);
     font.setUnderline(false);
@@ -76,6 +78,32 @@ QFont MakeFont(const char *faceName, int height, bool symbol) {
         font.setFamily(QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
     }
     return font;
+}
+
+double CellOf(const QFont &font) {
+    const QFontMetricsF metrics(font);
+    return metrics.ascent() + metrics.descent();
+}
+
+// A font's height is its character cell (ascent + descent), not its em: the
+// pixel size whose cell comes nearest to the height asked for.
+QFont MakeFont(const char *faceName, int height, bool symbol) {
+    QFont font = MatchedFont(faceName, height, symbol);
+    const double cell = CellOf(font);
+    if (!(cell > 0.0))
+        return font;
+    const int guess = std::max(1, int(std::lround(height * double(height) / cell)));
+    QFont best = font;
+    double bestError = 1e300;
+    for (int size = std::max(1, guess - 1); size <= guess + 1; ++size) {
+        font.setPixelSize(size);
+        const double error = std::fabs(CellOf(font) - height);
+        if (error < bestError) {
+            bestError = error;
+            best = font;
+        }
+    }
+    return best;
 }
 
 Glyph Rasterise(const QFontMetrics &metrics, const QFont &font, const QString &text) {
@@ -144,7 +172,21 @@ std::unique_ptr<GlyphSet> RasteriseFont(const char *faceName, int height, bool s
         if (!set->glyphs[k].bits.empty())
             set->usable = true;
     }
+    // The cell holds every glyph's ink, even where it pokes out of the font's own cell.
+    set->cell = {metrics.ascent(), metrics.descent()};
+    for (const Glyph &g : set->glyphs) {
+        if (g.bits.empty())
+            continue;
+        set->cell.above = std::max(set->cell.above, g.height - int(g.yorig));
+        set->cell.below = std::max(set->cell.below, int(g.yorig));
+    }
     return set;
+}
+
+bool FontPossible(const char *faceName, int height) {
+    // Fonts come from the GUI application's font database.
+    return faceName && *faceName && height > 0 && height <= kMaxGlyphHeight &&
+           qobject_cast<QGuiApplication *>(QCoreApplication::instance());
 }
 
 const GlyphSet *GlyphsFor(const char *faceName, int height) {
@@ -198,10 +240,7 @@ unsigned BuildFontLists(const char *faceName, int height) {
     if (listBase == 0)
         return 0;
 
-    // Fonts come from the GUI application's font database.
-    const bool fontPossible = faceName && *faceName && height > 0 && height <= kMaxGlyphHeight &&
-                              qobject_cast<QGuiApplication *>(QCoreApplication::instance());
-    const GlyphSet *set = fontPossible ? GlyphsFor(faceName, height) : nullptr;
+    const GlyphSet *set = FontPossible(faceName, height) ? GlyphsFor(faceName, height) : nullptr;
     if (!set || !set->usable) {
         glDeleteLists(listBase, kGlyphCount);
         return 0;
@@ -232,4 +271,52 @@ void PrintString(unsigned listBase, const char *text) {
 void DeleteFontLists(unsigned listBase) {
     if (listBase != 0)
         glDeleteLists(listBase, kGlyphCount);
+}
+
+bool MeasureString(const char *faceName, int height, const char *text, TextInk &ink, GlyphCell *cell) {
+    ink = TextInk();
+    const GlyphSet *set = FontPossible(faceName, height) ? GlyphsFor(faceName, height) : nullptr;
+    if (!set || !set->usable)
+        return false;
+    if (cell)
+        *cell = set->cell;
+    // Walks the pen as glBitmap moves the raster position.
+    float pen = 0.0f;
+    for (const char *p = text; p && *p; ++p) {
+        const auto c = static_cast<unsigned char>(*p);
+        if (c < kGlyphFirst || c >= kGlyphFirst + kGlyphCount)
+            continue;
+        const Glyph &g = set->glyphs[c - kGlyphFirst];
+        if (!g.bits.empty()) {
+            const int left = int(std::floor(pen - g.xorig));
+            const TextInk box{left, left + g.width - 1, -int(g.yorig), g.height - 1 - int(g.yorig)};
+            if (ink.empty()) {
+                ink = box;
+            } else {
+                ink.left = std::min(ink.left, box.left);
+                ink.right = std::max(ink.right, box.right);
+                ink.bottom = std::min(ink.bottom, box.bottom);
+                ink.top = std::max(ink.top, box.top);
+            }
+        }
+        pen += g.xmove;
+    }
+    return true;
+}
+
+QFont GlyphFont(const char *faceName, int height) {
+    return MakeFont(faceName, height, IsSymbolFace(faceName));
+}
+
+double TextAdvance(const char *faceName, int height, const char *text) {
+    if (!FontPossible(faceName, height) || !text)
+        return 0.0;
+    const QFontMetricsF metrics(GlyphFont(faceName, height));
+    double advance = 0.0;
+    for (const char *p = text; *p; ++p) {
+        const QString character = CharacterFor(static_cast<unsigned char>(*p));
+        if (!character.isEmpty())
+            advance += std::round(metrics.horizontalAdvance(character));
+    }
+    return advance;
 }

@@ -118,9 +118,12 @@ float CQUORView::Aspect() const {
 }
 
 void CQUORView::resizeGL(int w, int h) {
-    OnSize(w, h);
+    // Qt gives the size in logical pixels; the view works in device pixels throughout.
+    const qreal ratio = devicePixelRatioF();
+    OnSize(static_cast<int>(w * ratio), static_cast<int>(h * ratio));
 }
 
+// w and h in device pixels, like the client rectangle.
 void CQUORView::OnSize(int w, int h) {
     if (!m_hRC)
         return;
@@ -151,6 +154,7 @@ void CQUORView::OnDraw() {
     frame.spinAngle = m_spinAngle;
     frame.tiltAngle = m_tiltAngle;
     frame.zoom = m_zoom;
+    frame.pixelRatio = devicePixelRatioF();
     // Qt composes the widget's framebuffer into the window after paintGL; there is no swap of our own.
     frame.swapBuffers = [this] {
         QOpenGLContext *current = QOpenGLContext::currentContext();
@@ -207,9 +211,16 @@ void CQUORView::CheckContext() {
 void CQUORView::OnUpdate(View *, long) {}
 
 void CQUORView::BuildPalette() {
+    // A context made anew (the widget moved to another window) installs a
+    // fresh colormap and records what it replaced, so that destroying the view
+    // restores that one again.
+    if (m_pOldPalette)
+        RestorePalette(*m_pOldPalette);
     m_pOldPalette = nullptr;
+    FreePalette(m_paletteColormap);
+    m_paletteColormap = 0;
     const int depth = IndexedVisualDepth(window());
-    if (depth <= 0 || m_paletteColormap)
+    if (depth <= 0)
         return;
     // The common 8-bit layout is 3-3-2; other depths share their bits out evenly.
     if (depth == 8) {

@@ -11,6 +11,10 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <algorithm>
+#include <cmath>
+#include <tuple>
+
 void SetFixedSceneState(const float clearColor[3]) {
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
@@ -39,10 +43,6 @@ double SpaceEyeDistance(float zoom) {
 }
 
 namespace {
-
-void PlainSpaceCamera() {
-    gluLookAt(0.0, 0.0, -scene::kSpaceEyeDistance, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
-}
 
 void SetCamera(int mode, const SceneFrame &frame) {
     switch (mode) {
@@ -137,6 +137,8 @@ void DrawChaser() {
     glPopMatrix();
 }
 
+constexpr const char *kTextFace = "Arial";
+
 void DrawTextLine(unsigned fontBase, float x, float y, float z, const std::string &text) {
     glRasterPos3f(x, y, z);
     GLboolean valid = GL_FALSE;
@@ -145,23 +147,128 @@ void DrawTextLine(unsigned fontBase, float x, float y, float z, const std::strin
         PrintString(fontBase, text.c_str());
 }
 
-void DrawText(int mode, unsigned fontBase, float longitude, int64_t scaledStep) {
-    if (mode == ViewFromSpace) {
-        // Dragging turns the globe, not the captions in the corners.
-        glLoadIdentity();
-        PlainSpaceCamera();
-    }
-    // The text keeps its magenta: lighting is off while the raster colour is taken.
-    glDisable(GL_LIGHTING);
-    glColor3f(1.0f, 0.0f, 1.0f);
-    DrawTextLine(fontBase, 7500.0f, 6000.0f, -6.0f,
-                 FormatClockLine(g_clockHours, g_clockMinutes, g_clockSeconds));
-    DrawTextLine(fontBase, -5000.0f, 5000.0f, -5.0f, FormatLongitudeLine(longitude));
-    DrawTextLine(fontBase, -5000.0f, -6000.0f, -5.0f, FormatFpsLine(scaledStep, g_timeFactor));
-    glEnable(GL_LIGHTING);
+// Lines drawn at points of the scene, under the camera; a point outside the view draws nothing.
+unsigned DrawScenePointText(const SceneLines &lines, double pixelRatio) {
+    const unsigned fontBase = BuildFontLists(kTextFace, int(std::lround(scene::kFontHeight * pixelRatio)));
+    DrawTextLine(fontBase, 7500.0f, 6000.0f, -6.0f, lines.clock);
+    DrawTextLine(fontBase, -5000.0f, 5000.0f, -5.0f, lines.longitude);
+    DrawTextLine(fontBase, -5000.0f, -6000.0f, -5.0f, lines.fps);
+    return fontBase;
+}
+
+// Puts the raster position at a window pixel, inside the view or not: a
+// position set outside the view would be invalid and draw nothing.
+void RasterAtPixel(int x, int y) {
+    glRasterPos2f(0.25f, 0.25f);
+    glBitmap(0, 0, 0.0f, 0.0f, static_cast<float>(x), static_cast<float>(y), nullptr);
+}
+
+// The clock at the upper left, the longitude on the row below at the upper
+// right, the frame rate at the lower right, whole, in one size for all three.
+unsigned DrawCornerText(const SceneLines &lines, int width, int height, double pixelRatio) {
+    const int glyphHeight = CornerTextHeight(lines, width, height, pixelRatio);
+    if (glyphHeight == 0)
+        return 0;
+    const unsigned fontBase = BuildFontLists(kTextFace, glyphHeight);
+    if (fontBase == 0)
+        return 0;
+    GlyphCell cell;
+    TextInk clock, longitude, fps;
+    MeasureString(kTextFace, glyphHeight, lines.clock.c_str(), clock, &cell);
+    MeasureString(kTextFace, glyphHeight, lines.longitude.c_str(), longitude);
+    MeasureString(kTextFace, glyphHeight, lines.fps.c_str(), fps);
+
+    const int margin = TextMargin(pixelRatio);
+    const int topRow = height - margin - cell.above;
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0.0, width, 0.0, height, -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    RasterAtPixel(margin - clock.left, topRow);
+    PrintString(fontBase, lines.clock.c_str());
+    RasterAtPixel(width - margin - 1 - longitude.right, topRow - cell.height());
+    PrintString(fontBase, lines.longitude.c_str());
+    RasterAtPixel(width - margin - 1 - fps.right, margin + cell.below);
+    PrintString(fontBase, lines.fps.c_str());
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    return fontBase;
 }
 
 } // namespace
+
+int TextMargin(double pixelRatio) {
+    return int(std::lround(scene::kTextMargin * pixelRatio));
+}
+
+int CornerTextHeight(const SceneLines &lines, int width, int height, double pixelRatio) {
+    // The widest each line can get, so that the size holds while the numbers change.
+    static const SceneLines widest{FormatClockLine(88, 88, 88), FormatLongitudeLine(-188.88f),
+                                   FormatFpsLine(1, 1.0f)};
+    auto longer = [](const std::string &a, const std::string &b) { return a.size() > b.size() ? a : b; };
+    const SceneLines fitted{longer(lines.clock, widest.clock), longer(lines.longitude, widest.longitude),
+                            longer(lines.fps, widest.fps)};
+
+    // Fitting asks the font for metrics: done again only when the pane or the lines' shape changes.
+    static std::tuple<int, int, double, std::string, std::string, std::string> lastKey;
+    static int lastHeight = -1;
+    const auto key = std::make_tuple(width, height, pixelRatio, fitted.clock, fitted.longitude, fitted.fps);
+    if (lastHeight >= 0 && key == lastKey)
+        return lastHeight;
+
+    const int preferred = int(std::lround(scene::kFontHeight * pixelRatio));
+    const int smallest = int(std::lround(scene::kMinFontHeight * pixelRatio));
+    const int margin = TextMargin(pixelRatio);
+    auto widestAt = [&](int glyphHeight) {
+        return std::max({TextAdvance(kTextFace, glyphHeight, fitted.clock.c_str()),
+                         TextAdvance(kTextFace, glyphHeight, fitted.longitude.c_str()),
+                         TextAdvance(kTextFace, glyphHeight, fitted.fps.c_str())});
+    };
+    // Three rows, a pixel spare on each for rounding of the font's cell.
+    auto fits = [&](int glyphHeight) {
+        return widestAt(glyphHeight) + 2 * margin <= width && 3 * (glyphHeight + 1) + 2 * margin <= height;
+    };
+    int glyphHeight = preferred;
+    if (!fits(glyphHeight)) {
+        // Widths grow in proportion with the height: start from that guess, then step.
+        const double widest = widestAt(preferred);
+        const double byWidth = widest > 0.0 ? preferred * (width - 2.0 * margin) / widest : 0.0;
+        const double byHeight = (height - 2.0 * margin) / 3.0 - 1.0;
+        glyphHeight = std::min(preferred - 1, int(std::floor(std::min(byWidth, byHeight))));
+        while (glyphHeight >= smallest && !fits(glyphHeight))
+            --glyphHeight;
+        while (glyphHeight >= smallest && glyphHeight + 1 < preferred && fits(glyphHeight + 1))
+            ++glyphHeight;
+        if (glyphHeight < smallest)
+            glyphHeight = 0;
+    }
+    lastKey = key;
+    lastHeight = glyphHeight;
+    return glyphHeight;
+}
+
+unsigned DrawSceneText(int mode, float longitude, int64_t scaledStep, double pixelRatio) {
+    const SceneLines lines{FormatClockLine(g_clockHours, g_clockMinutes, g_clockSeconds),
+                           FormatLongitudeLine(longitude), FormatFpsLine(scaledStep, g_timeFactor)};
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    // An overlay: magenta, unlit, never hidden by the globe. The scene gets
+    // its lighting and depth test back for the next frame.
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    glColor3f(1.0f, 0.0f, 1.0f);
+    const unsigned fontBase = mode == ViewFromSpace
+                                  ? DrawCornerText(lines, viewport[2], viewport[3], pixelRatio)
+                                  : DrawScenePointText(lines, pixelRatio);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_LIGHTING);
+    return fontBase;
+}
 
 int64_t DrawSceneFrame(const SceneFrame &frame) {
     CQUORDoc *doc = frame.doc;
@@ -185,8 +292,7 @@ int64_t DrawSceneFrame(const SceneFrame &frame) {
     DrawStation(mode, doc ? doc->m_modelList : 0);
     DrawChaser();
 
-    const unsigned fontBase = BuildFontLists("Arial", scene::kFontHeight);
-    DrawText(mode, fontBase, longitude, scaledStep);
+    const unsigned fontBase = DrawSceneText(mode, longitude, scaledStep, frame.pixelRatio);
 
     glPopMatrix();
     glFinish();

@@ -4,6 +4,7 @@
 // quor-inspect draw with it into an offscreen framebuffer.
 #include <cstdint>
 #include <functional>
+#include <string>
 
 class CQUORDoc;
 class View;
@@ -18,6 +19,15 @@ struct SceneFrame {
     float spinAngle = 45.0f;
     float tiltAngle = 45.0f;
     float zoom = 1.0f;
+    // Device pixels per logical pixel: text keeps its size on screen.
+    double pixelRatio = 1.0;
+};
+
+// The three text lines of a frame.
+struct SceneLines {
+    std::string clock;
+    std::string longitude;
+    std::string fps;
 };
 
 // The GL state every scene context starts with: depth test, clear values,
@@ -31,6 +41,19 @@ void SetSceneProjection(double fovy, float aspect, float nearPlane, float farPla
 // kept where the orbits stay in front of the eye and the Earth inside the far plane.
 double SpaceEyeDistance(float zoom);
 
+// The text step of a frame, under its camera and in its viewport: builds the
+// glyph lists and draws the three lines. From space they stand in the
+// picture's corners; the other cameras place them at points of the scene.
+// Returns the list base for DeleteFontLists (0: no text).
+unsigned DrawSceneText(int mode, float longitude, int64_t scaledStep, double pixelRatio);
+
+// The glyph height (character cell, device pixels) of the corner lines in a
+// pane of that size: the full height when the widest line fits with margins,
+// else the largest that fits; 0 when not even the smallest does.
+int CornerTextHeight(const SceneLines &lines, int width, int height, double pixelRatio);
+// Distance of the corner lines from the picture's edges, device pixels.
+int TextMargin(double pixelRatio);
+
 // Draws one frame and returns the scaled step it advanced the simulation by.
 int64_t DrawSceneFrame(const SceneFrame &frame);
 
@@ -40,5 +63,7 @@ constexpr double kSpaceEyeDistance = 12000.0;
 constexpr double kIssCameraFactor = 1.22;
 constexpr float kStationScale = 300.0f;
 constexpr float kApproachStationScale = 30.0f;
-constexpr int kFontHeight = 80;
+constexpr int kFontHeight = 80;    // character cell, logical pixels
+constexpr int kMinFontHeight = 12; // smaller corner text is not drawn
+constexpr int kTextMargin = 8;
 } // namespace scene

@@ -194,7 +194,6 @@ TEST_F(BmpFiles, BrokenFilesAreUnreadableAndKeepTheRecord) {
     add("bits7", [](BmpShape &s) { s.bits = 7; });
     add("planes2", [](BmpShape &s) { s.planes = 2; });
     add("header20", [](BmpShape &s) { s.infoSize = 20; });
-    add("topdown", [](BmpShape &s) { s.height = -3; });
     add("negwidth", [](BmpShape &s) { s.width = -5; });
     add("zerowidth", [](BmpShape &s) { s.width = 0; });
     add("zeroheight", [](BmpShape &s) { s.height = 0; });
@@ -299,4 +298,44 @@ TEST(BmpLimits, EachLimitAndTheBitFieldMaskCheckIsWhatRejects) {
         EXPECT_EQ(ReadBmp(bytes.data(), bytes.size(), image, &reason), c.reason.empty()) << c.name;
         EXPECT_EQ(reason, c.reason) << c.name;
     }
+}
+
+// Rows stored top-down (negative height).
+TEST_F(BmpFiles, TopDownRowsAreTurnedBottomUp) {
+    BmpShape shape;
+    shape.height = -3;
+    const auto bytes = MakeBmp(shape);
+    EXPECT_TRUE(Load(Write("topdown.bmp", bytes), 1).empty());
+    EXPECT_EQ(g_earthBitmap.width, 5);
+    EXPECT_EQ(g_earthBitmap.height, 3);
+    EXPECT_EQ(g_earthBitmap.widthBytes, 16);
+    ASSERT_EQ(g_earthBitmap.pixels.size(), 48u);
+    // The file's first row is the picture's top: it ends up last, padding and all.
+    const auto first = bytes.begin() + 54;
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(std::vector<uint8_t>(g_earthBitmap.pixels.begin() + row * 16,
+                                       g_earthBitmap.pixels.begin() + (row + 1) * 16),
+                  std::vector<uint8_t>(first + (2 - row) * 16, first + (3 - row) * 16))
+            << row;
+    // Still held to 24 bits.
+    shape.bits = 32;
+    EXPECT_EQ(Load(Write("topdown32.bmp", MakeBmp(shape)), 0), std::vector<std::string>{kNot24});
+    EXPECT_EQ(g_earthBitmap.height, 3);
+}
+
+TEST_F(BmpFiles, DimensionsAtTheirLimitsAreRead) {
+    BmpShape core; // 16-bit dimensions above 255
+    core.infoSize = 12;
+    core.width = 300;
+    core.height = 2;
+    EXPECT_TRUE(Load(Write("core300.bmp", MakeBmp(core)), 1).empty());
+    EXPECT_EQ(g_earthBitmap.width, 300);
+    EXPECT_EQ(g_earthBitmap.widthBytes, 900);
+    BmpShape tall; // the tallest accepted, stored top-down
+    tall.width = 1;
+    tall.height = -kBmpMaxDimension;
+    EXPECT_TRUE(Load(Write("tall.bmp", MakeBmp(tall)), 1).empty());
+    EXPECT_EQ(g_earthBitmap.height, kBmpMaxDimension);
+    ASSERT_EQ(g_earthBitmap.pixels.size(), 4u * kBmpMaxDimension);
+    EXPECT_EQ(g_earthBitmap.pixels.back(), PixelByte(3)); // the file's first row, padding included
 }

@@ -265,7 +265,7 @@ TEST_F(OrbitSimulation, DecayRunsToRestAndStaysFinite) {
 
     // At rest: at the centre, not moving, nothing undefined on screen.
     EXPECT_EQ(g_issSpeed, 0.0f);
-    EXPECT_EQ(g_chaserSpeed, 0.0f);
+    EXPECT_LT(g_chaserSpeed, 0.0f); // decayed past zero: orbiting backwards
     EXPECT_EQ(doc.m_altitude, -g_earthRadius);
     EXPECT_EQ(doc.m_longitude, 0.0f);
     EXPECT_EQ(doc.m_latitude, 0.0f);
@@ -312,4 +312,23 @@ TEST_F(OrbitSimulation, ClockStartsAtEightAndCarriesAtExactlyOneSecond) {
     Frame(30); // exactly 1000 ms
     EXPECT_EQ(g_clockSeconds, 1);
     EXPECT_EQ(g_clockMillis, 0);
+}
+
+// The chaser steered below zero (Down key) follows the orbit formulas backwards.
+TEST_F(OrbitSimulation, ChaserBelowZeroSpeedOrbitsBackwards) {
+    Frame(30);
+    g_chaserSpeed = -7.0f;
+    const float angle = g_chaserAngle;
+    const int64_t step = Frame(30);
+    const double v = static_cast<double>(-7.0f) - 0.000011;
+    EXPECT_FLOAT_EQ(g_chaserSpeed, static_cast<float>(v));
+    EXPECT_FLOAT_EQ(g_chaserRadius, static_cast<float>(v * v / static_cast<double>(g_gravity)));
+    EXPECT_LT(g_chaserPeriod, 0.0);
+    EXPECT_NEAR(g_chaserAngle - angle, 360.0 / g_chaserPeriod * step, 1e-4);
+    Frame(30);
+    EXPECT_NEAR(std::hypot(g_chaserPos.x, g_chaserPos.y, g_chaserPos.z), g_chaserRadius,
+                0.1);                   // from the previous step's radius
+    EXPECT_GT(g_chaserRadius, 4000.0f); // far from the Earth's centre
+    // The station keeps decaying forward.
+    EXPECT_GT(g_issSpeed, 0.0f);
 }

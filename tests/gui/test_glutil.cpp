@@ -6,9 +6,12 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QImage>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
+#include <QPainter>
+#include <QRawFont>
 
 #include <GL/gl.h>
 
@@ -17,6 +20,8 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <set>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -136,19 +141,26 @@ TEST_F(GlUtil, TextSitsOnTheBaselineAndAdvancesByTheFontsAdvance) {
     ASSERT_NE(base, 0u);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 
+    // The height is the character cell (ascent + descent), not the em: the
+    // font's own design metrics give the cap height and advance in such a cell.
+    const QRawFont raw = QRawFont::fromFont(BoldFont("Arial", 1000));
+    ASSERT_TRUE(raw.isValid());
+    const double cell = raw.ascent() + raw.descent();
+    const double capHeight = 80.0 * raw.capHeight() / cell;
+    const quint32 hIndex = raw.glyphIndexesForString(QStringLiteral("H")).value(0);
+    const double advance = 80.0 * raw.advancesForGlyphIndexes({hIndex}).value(0).x() / cell;
+
     const InkBox one = DrawText(base, "H");
     ASSERT_FALSE(one.empty());
     // "H" has no descender: its ink starts on the raster position's row.
     EXPECT_NEAR(one.bottom, 100, 1);
     EXPECT_GE(one.left, 20);
     EXPECT_LT(one.left, 20 + 15);
-    EXPECT_GT(one.top - one.bottom, 40);
-    EXPECT_LT(one.top - one.bottom, 80);
+    EXPECT_NEAR(one.top - one.bottom + 1, capHeight, 1.5);
 
     const InkBox two = DrawText(base, "HH");
-    const int advance = QFontMetrics(BoldFont("Arial", 80)).horizontalAdvance(QLatin1Char('H'));
     EXPECT_EQ(two.left, one.left);
-    EXPECT_NEAR(two.right - one.right, advance, 1);
+    EXPECT_NEAR(two.right - one.right, advance, 1.5);
     EXPECT_EQ(two.bottom, one.bottom);
     // The space draws nothing but moves the pen.
     EXPECT_GT(DrawText(base, "H H").width(), two.width() + 10);
@@ -156,6 +168,49 @@ TEST_F(GlUtil, TextSitsOnTheBaselineAndAdvancesByTheFontsAdvance) {
     // A descender reaches below the baseline.
     const InkBox g = DrawText(base, "g");
     EXPECT_LT(g.bottom, 100 - 5);
+    DeleteFontLists(base);
+}
+
+TEST_F(GlUtil, EachGlyphIsTheFontsOwnPictureAtHalfCoverage) {
+    const unsigned base = BuildFontLists("Arial", 50);
+    ASSERT_NE(base, 0u);
+    const QFont font = GlyphFont("Arial", 50);
+    // Pixel sets, relative to their lower left ink corner, x right and y up.
+    using PixelSet = std::set<std::pair<int, int>>;
+    for (const char *text : {"H", "g", "Q", "7"}) {
+        QImage canvas(160, 160, QImage::Format_ARGB32_Premultiplied);
+        canvas.fill(Qt::black);
+        {
+            QPainter painter(&canvas);
+            painter.setRenderHint(QPainter::TextAntialiasing, true);
+            painter.setFont(font);
+            painter.setPen(Qt::white);
+            painter.drawText(QPointF(40, 110), QString::fromLatin1(text));
+        }
+        PixelSet expected, drawn;
+        int minX = 1000, maxY = -1;
+        for (int y = 0; y < canvas.height(); ++y)
+            for (int x = 0; x < canvas.width(); ++x)
+                if (qRed(canvas.pixel(x, y)) >= 128) {
+                    minX = std::min(minX, x);
+                    maxY = std::max(maxY, y);
+                }
+        for (int y = 0; y < canvas.height(); ++y)
+            for (int x = 0; x < canvas.width(); ++x)
+                if (qRed(canvas.pixel(x, y)) >= 128)
+                    expected.insert({x - minX, maxY - y});
+
+        const InkBox box = DrawText(base, text);
+        const auto rgba = Pixels();
+        for (int y = 0; y < kSize; ++y)
+            for (int x = 0; x < kSize; ++x) {
+                const unsigned char *p = &rgba[(size_t(y) * kSize + x) * 4];
+                if (p[0] > 200 && p[1] < 60 && p[2] > 200)
+                    drawn.insert({x - box.left, y - box.bottom});
+            }
+        EXPECT_FALSE(expected.empty()) << text;
+        EXPECT_EQ(drawn, expected) << text;
+    }
     DeleteFontLists(base);
 }
 
@@ -217,6 +272,9 @@ TEST_F(GlUtil, ListsAreDeletedAndFailuresKeepNoNames) {
     EXPECT_EQ(BuildFontLists(nullptr, 80), 0u);
     EXPECT_EQ(BuildFontLists("Arial", 0), 0u);
     EXPECT_EQ(BuildFontLists("Arial", kMaxGlyphHeight + 1), 0u);
+    EXPECT_EQ(TextAdvance("", 80, "H"), 0.0);
+    EXPECT_EQ(TextAdvance("Arial", 0, "H"), 0.0);
+    EXPECT_GT(TextAdvance("Arial", 80, "H"), 20.0);
     for (unsigned n = probe; n < probe + 4 * kGlyphCount; ++n)
         EXPECT_FALSE(glIsList(n)) << n;
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));

@@ -4,11 +4,15 @@
 #include "guitest.h"
 
 #include "document/quordoc.h"
+#include "shell/childfrm.h"
+#include "shell/mainfrm.h"
 #include "view/core/bmpimage.h"
 #include "view/core/orbitsim.h"
 #include "view/earthtexture.h"
 #include "view/gldisplaylistsink.h"
+#include "view/glyphs.h"
 #include "view/offscreen.h"
+#include "view/quorview.h"
 #include "view/wiresphere.h"
 
 #include <QApplication>
@@ -19,7 +23,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -140,19 +146,130 @@ TEST_F(RenderTest, FromSpaceShowsTheMapUprightWithItsMiddleFacingTheCamera) {
     EXPECT_TRUE(m_messages.shown.empty());
 }
 
-TEST_F(RenderTest, TextLinesStandInTheirCornersInMagenta) {
-    OffscreenScene &scene = OpenStation(QSize(1280, 720));
-    ASSERT_TRUE(scene.IsValid());
-    CQUORDoc &doc = m_doc;
-    const QImage image = scene.Render(doc);
-    EXPECT_GT(Measure(image, QRect(0, 0, 640, 120)).magenta, 500) << "clock, upper left";
-    EXPECT_GT(Measure(image, QRect(800, 0, 480, 200)).magenta, 500) << "longitude, upper right";
-    EXPECT_GT(Measure(image, QRect(800, 560, 480, 160)).magenta, 500) << "frame rate, lower right";
-    EXPECT_EQ(Measure(image, QRect(0, 560, 400, 160)).magenta, 0) << "nothing lower left";
+namespace {
 
-    // From the station the same scene points lie outside the picture: no text.
+bool IsTextPixel(QRgb p) {
+    return qRed(p) > 200 && qBlue(p) > 200 && qGreen(p) < 60;
+}
+
+// Bounds of the text pixels in each run of rows that hold any, top to bottom.
+std::vector<QRect> TextRows(const QImage &image) {
+    std::vector<QRect> rows;
+    bool inRun = false;
+    for (int y = 0; y < image.height(); ++y) {
+        int left = image.width(), right = -1;
+        for (int x = 0; x < image.width(); ++x)
+            if (IsTextPixel(image.pixel(x, y))) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        if (right < 0) {
+            inRun = false;
+            continue;
+        }
+        if (!inRun)
+            rows.emplace_back(left, y, right - left + 1, 1);
+        else
+            rows.back() = rows.back().united(QRect(left, y, right - left + 1, 1));
+        inRun = true;
+    }
+    return rows;
+}
+
+QImage TextMask(const QImage &image) {
+    QImage mask(image.size(), QImage::Format_Mono);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            mask.setPixel(x, y, IsTextPixel(image.pixel(x, y)) ? 1 : 0);
+    return mask;
+}
+
+} // namespace
+
+TEST_F(RenderTest, FromSpaceTheLinesStandWholeInTheirCornersOnEveryPaneShape) {
+    ASSERT_TRUE(WriteTestEarthMap(m_dir.path())); // no magenta anywhere in the map
+    SceneFrame turned;                            // the globe moved and shrunk behind the text
+    turned.spinAngle = 135.0f;
+    turned.tiltAngle = 10.0f;
+    turned.zoom = 0.8f;
+    int fullHeight = 0;
+    for (const QSize size :
+         {QSize(1280, 720), QSize(1600, 900), QSize(750, 1110), QSize(480, 640), QSize(400, 300)}) {
+        SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height());
+        m_scene = std::make_unique<OffscreenScene>(size);
+        ASSERT_TRUE(m_scene->IsValid());
+        CQUORDoc doc;
+        ASSERT_TRUE(m_scene->Open(doc, kStation));
+        GLfloat projection[16], after[16];
+        glGetFloatv(GL_PROJECTION_MATRIX, projection);
+        ResetOrbitSimulation();
+        InitViewSimulation();
+        const QImage image = m_scene->Render(doc);
+        ResetOrbitSimulation();
+        InitViewSimulation();
+        const int rasterised = FontRasterisations();
+        const QImage moved = m_scene->Render(doc, turned);
+        EXPECT_EQ(FontRasterisations(), rasterised) << "a fitted size is rasterised once";
+
+        // The frame leaves the scene's state for the next one.
+        EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+        EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
+        glGetFloatv(GL_PROJECTION_MATRIX, after);
+        EXPECT_EQ(std::memcmp(projection, after, sizeof projection), 0);
+
+        // Three rows: clock at the upper left, longitude below it at the upper right, frame rate lower right.
+        const std::vector<QRect> rows = TextRows(image);
+        ASSERT_EQ(rows.size(), 3u);
+        const QRect &clock = rows[0], &longitude = rows[1], &fps = rows[2];
+        const int w = size.width(), h = size.height();
+        EXPECT_GE(clock.top(), 2) << "not cut at the top";
+        EXPECT_GE(clock.left(), 2);
+        EXPECT_LT(clock.left(), 20);
+        EXPECT_LT(clock.right(), w - 2);
+        EXPECT_LT(longitude.top(), h / 3);
+        EXPECT_GT(longitude.left(), 2);
+        EXPECT_LE(longitude.right(), w - 3);
+        EXPECT_GT(longitude.right(), w - 20);
+        EXPECT_GT(fps.top(), h / 2);
+        EXPECT_LE(fps.bottom(), h - 3) << "not cut at the bottom";
+        EXPECT_LE(fps.right(), w - 3);
+        EXPECT_GT(fps.right(), w - 20);
+        EXPECT_GT(fps.left(), w / 2);
+        // One size for the three; the full size wherever the widest line fits.
+        EXPECT_NEAR(clock.height(), longitude.height(), clock.height() / 5);
+        if (fullHeight == 0)
+            fullHeight = longitude.height();
+        else if (w >= 1280)
+            EXPECT_EQ(longitude.height(), fullHeight);
+        else
+            EXPECT_GT(longitude.height(), fullHeight / 4);
+
+        // Over the globe or not, every text pixel is drawn.
+        EXPECT_TRUE(TextMask(image) == TextMask(moved));
+    }
+
+    // A pane too small for legible text shows none.
+    m_scene = std::make_unique<OffscreenScene>(QSize(150, 100));
+    CQUORDoc doc;
+    ASSERT_TRUE(m_scene->Open(doc, kStation));
+    EXPECT_TRUE(TextRows(m_scene->Render(doc)).empty());
+}
+
+TEST_F(RenderTest, OtherCamerasDrawTheLinesAtTheirScenePointsOverTheGlobe) {
+    ASSERT_TRUE(WriteTestEarthMap(m_dir.path())); // no magenta anywhere in the map
+    OffscreenScene scene(QSize(1280, 720));
+    CQUORDoc doc;
+    ASSERT_TRUE(scene.Open(doc, kStation));
+    // From the station's usual place the scene points lie outside the picture: no text.
     doc.OnFromIss();
-    EXPECT_EQ(Measure(scene.Render(doc), image.rect()).magenta, 0);
+    EXPECT_EQ(Measure(scene.Render(doc), QRect(0, 0, 1280, 720)).magenta, 0);
+    // With the station at orbit angle 0 the longitude's point lies behind the
+    // Earth, near the middle of the picture: drawn over the globe all the same.
+    g_issAngle = 3.0; // just on the near side: a solid globe
+    const QImage behind = scene.Render(doc);
+    EXPECT_GT(Measure(behind, QRect(320, 180, 640, 360)).magenta, 500);
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
 }
 
 TEST_F(RenderTest, EarthTurnsToAWireFrameWhileTheStationIsBehindIt) {
@@ -323,4 +440,48 @@ TEST_F(RenderTest, DragNavigationTurnsOnlyTheSpaceView) {
         EXPECT_EQ(DifferentPixels(frame(SceneFrame()), frame(turned), QRect(QPoint(0, 0), kSize)), 0)
             << "mode " << mode;
     }
+}
+
+// At a device-pixel ratio of 2 the view works in device pixels throughout and
+// its text is as large on screen as at ratio 1.
+TEST(SceneViewHiDpi, RatioTwoKeepsOneUnitAndTheTextsSize) {
+    qputenv("QT_SCALE_FACTOR", "2");
+    ViewerApp v({QString::fromStdString(kStation)});
+    qunsetenv("QT_SCALE_FACTOR");
+    ASSERT_TRUE(v.started());
+    auto *frame = static_cast<CChildFrame *>(v.app().MainWindow()->ActiveChildFrame());
+    ASSERT_NE(frame, nullptr);
+    CQUORView *view = frame->SceneView();
+    ASSERT_TRUE(view->HasContext());
+    ASSERT_EQ(view->devicePixelRatioF(), 2.0);
+
+    const QImage picture = view->grabFramebuffer();
+    const int w = view->width() * 2, h = view->height() * 2;
+    ASSERT_EQ(picture.size(), QSize(w, h));
+    view->makeCurrent();
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], w);
+    EXPECT_EQ(viewport[3], h);
+    EXPECT_EQ(view->m_clientRect.right, w);
+    EXPECT_EQ(view->m_clientRect.bottom, h);
+    GLfloat proj[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, proj);
+    EXPECT_NEAR(proj[5] / proj[0], static_cast<double>(w) / h, 1e-3);
+    view->doneCurrent();
+
+    // The same pane at ratio 1: the text rows come out half as tall.
+    const std::vector<QRect> rows = TextRows(picture.convertToFormat(QImage::Format_RGB32));
+    ASSERT_EQ(rows.size(), 3u);
+    QImage plain;
+    {
+        OffscreenScene scene(QSize(view->width(), view->height()));
+        CQUORDoc doc;
+        ASSERT_TRUE(scene.Open(doc, kStation));
+        plain = scene.Render(doc);
+    }
+    const std::vector<QRect> plainRows = TextRows(plain);
+    ASSERT_EQ(plainRows.size(), 3u);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_NEAR(rows[i].height(), 2.0 * plainRows[i].height(), 4.0) << i;
 }

@@ -1,7 +1,7 @@
 // CPU time per scene frame, offscreen (framebuffer object), for three frames in
 // one run: an empty frame (clear only), the bare geometry (the Earth sphere and
 // the model list, nothing else) and the full frame (simulation step, cameras,
-// light, Earth, station, chaser, text). For the sample station and for the
+// light, Earth, station, chaser, text), and the text step alone. For the sample station and for the
 // 1,024,000-face model. Usage (with an X display and Weltkart.bmp in the working
 // directory): bench_frame [frames] [station.3ds]
 #include "document/quordoc.h"
@@ -11,6 +11,7 @@
 #include "view/glshared.h"
 #include "view/glyphs.h"
 #include "view/offscreen.h"
+#include "view/scenerenderer.h"
 #include "view/wiresphere.h"
 
 #include <QGuiApplication>
@@ -85,28 +86,18 @@ void Measure(OffscreenScene &scene, CQUORDoc &doc, const char *name, int frames)
     const auto fullFrame = [&] { scene.Draw(doc); };
     fullFrame(); // the first frame of the run rasterises the font
     const int rasterisedBefore = FontRasterisations();
-    const std::vector<double> t = Interleaved(frames, {emptyFrame, bareFrame, fullFrame});
-    const double empty = t[0], bare = t[1], full = t[2];
-    // Where the difference goes: the glyph lists and the three text lines.
-    const double lists = PerFrame(frames, [] { DeleteFontLists(BuildFontLists("Arial", 80)); });
-    const double text = PerFrame(frames, [] {
-        const unsigned base = BuildFontLists("Arial", 80);
-        glDisable(GL_LIGHTING);
-        glColor3f(1.0f, 0.0f, 1.0f);
-        for (int i = 0; i < 3; ++i) {
-            glRasterPos3f(0.0f, 0.0f, 0.0f);
-            PrintString(base, "Time(GMT):  8:0:0 a.m.");
-        }
-        glEnable(GL_LIGHTING);
+    // The text step as a frame runs it: glyph lists built, three lines drawn, lists deleted.
+    const auto textStep = [] {
+        DeleteFontLists(DrawSceneText(ViewFromSpace, -179.97f, 900, 1.0));
         glFinish();
-        DeleteFontLists(base);
-    });
-    std::printf("%-22s glyph lists built and deleted %.2f ms, with three lines drawn %.2f ms\n", name, lists,
-                text);
-    std::printf(
-        "%-22s faces %8d  empty %7.2f ms  bare %7.2f ms  full %7.2f ms  full/bare %.3f  fonts rasterised "
-        "during the full frames: %d\n",
-        name, doc.m_faceCount, empty, bare, full, full / bare, FontRasterisations() - rasterisedBefore);
+    };
+    const std::vector<double> t = Interleaved(frames, {emptyFrame, bareFrame, fullFrame, textStep});
+    const double empty = t[0], bare = t[1], full = t[2], text = t[3];
+    std::printf("%-22s faces %8d  empty %7.2f ms  bare %7.2f ms  full %7.2f ms  full/bare %.3f\n"
+                "%-22s text step %.2f ms = %.1f %% of the full frame; fonts rasterised during the measured "
+                "frames: %d\n",
+                name, doc.m_faceCount, empty, bare, full, full / bare, name, text, 100.0 * text / full,
+                FontRasterisations() - rasterisedBefore);
 }
 
 } // namespace

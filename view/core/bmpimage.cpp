@@ -24,6 +24,7 @@ struct BmpLayout {
     uint32_t stride = 0;
     uint64_t pixelOffset = 0;
     uint64_t pixelBytes = 0;
+    bool topDown = false;
 };
 
 uint16_t U16(const uint8_t *p) {
@@ -92,8 +93,10 @@ bool ParseHeader(const uint8_t *header, size_t headerSize, uint64_t fileSize, Bm
     } else if (compression != kBiRgb) {
         return Fail(reason, "compressed bitmaps are not supported");
     }
-    if (height < 0)
-        return Fail(reason, "top-down bitmaps are not supported");
+    // A negative height marks rows stored top-down; the image is handed on bottom-up.
+    const bool topDown = height < 0;
+    if (topDown)
+        height = -height;
     if (width <= 0 || height == 0 || width > kBmpMaxDimension || height > kBmpMaxDimension)
         return Fail(reason, "bitmap dimensions out of range");
 
@@ -112,10 +115,18 @@ bool ParseHeader(const uint8_t *header, size_t headerSize, uint64_t fileSize, Bm
     layout.stride = static_cast<uint32_t>(stride);
     layout.pixelOffset = pixelOffset;
     layout.pixelBytes = pixelBytes;
+    layout.topDown = topDown;
     return true;
 }
 
 void Describe(const BmpLayout &layout, std::vector<uint8_t> pixels, BmpImage &image) {
+    if (layout.topDown) {
+        // Swap rows in place: the first row in memory becomes the picture's bottom row.
+        const size_t stride = layout.stride;
+        for (size_t top = 0, bottom = size_t(layout.height) - 1; top < bottom; ++top, --bottom)
+            std::swap_ranges(pixels.begin() + top * stride, pixels.begin() + (top + 1) * stride,
+                             pixels.begin() + bottom * stride);
+    }
     image.type = 0;
     image.width = layout.width;
     image.height = layout.height;

@@ -1,5 +1,5 @@
 #pragma once
-// A bounds-checked reader for uncompressed bottom-up BMP files, and the
+// A bounds-checked reader for uncompressed BMP files, and the
 // program-wide Earth map record the scene views build their texture from.
 #include <cstddef>
 #include <cstdint>
@@ -26,9 +26,9 @@ struct BmpImage {
 inline constexpr int32_t kBmpMaxDimension = 32768;
 inline constexpr uint64_t kBmpMaxPixelBytes = 512ull << 20;
 
-// Reads an uncompressed (BI_RGB or BI_BITFIELDS) bottom-up BMP of 1, 4, 8, 16,
-// 24 or 32 bits per pixel. On failure returns false, leaves image untouched
-// and, if asked, says why.
+// Reads an uncompressed (BI_RGB or BI_BITFIELDS) BMP of 1, 4, 8, 16, 24 or 32
+// bits per pixel; rows stored top-down (negative height) are turned bottom-up. On failure returns false,
+// leaves image untouched and, if asked, says why.
 bool ReadBmp(const uint8_t *data, size_t size, BmpImage &image, std::string *reason = nullptr);
 bool ReadBmpFile(const std::string &path, BmpImage &image, std::string *reason = nullptr);
 

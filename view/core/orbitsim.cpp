@@ -59,8 +59,8 @@ ScenePoint OrbitPoint(double angle, float radius) {
     return {r * std::cos(-u) * g_cosIncl, r * std::cos(-u) * g_sinIncl, r * std::sin(-u)};
 }
 
-// A speed that has decayed to nothing stays at zero: below it v² / g would
-// lift the orbit again with the vehicle running backwards.
+// The station's speed that has decayed to nothing stays at zero: below it
+// v² / g would lift the orbit again with the station running backwards.
 float DecayedSpeed(float speed, double decay) {
     const float v = static_cast<float>(static_cast<double>(speed) - decay);
     return v > 0.0f ? v : 0.0f;
@@ -71,15 +71,16 @@ float OrbitRadius(float speed) {
     return static_cast<float>(v * v / static_cast<double>(g_gravity));
 }
 
-// A vehicle at rest has no period: it never comes round again.
+// A vehicle at rest has no period: it never comes round again. A negative
+// speed (the chaser steered below zero) gives a negative period: it orbits backwards.
 double OrbitPeriod(float radius, float speed) {
-    if (!(speed > 0.0f))
+    if (speed == 0.0f || !std::isfinite(speed))
         return std::numeric_limits<double>::infinity();
     return static_cast<double>(radius) * 2000.0 * g_pi / static_cast<double>(speed);
 }
 
 double AdvancedAngle(double angle, double period, int64_t step) {
-    if (!(period > 0.0) || !std::isfinite(period))
+    if (period == 0.0 || !std::isfinite(period))
         return angle;
     return 360.0 / period * static_cast<double>(step) + angle;
 }
@@ -174,7 +175,8 @@ void AdvanceOrbits(CQUORDoc *doc, View *sender) {
     if (g_issAngle >= 360.0)
         g_issAngle = 0.0;
 
-    g_chaserSpeed = DecayedSpeed(g_chaserSpeed, kChaserDecay);
+    // The arrow keys may steer the chaser below zero: it then orbits backwards.
+    g_chaserSpeed = static_cast<float>(static_cast<double>(g_chaserSpeed) - kChaserDecay);
     g_chaserRadius = OrbitRadius(g_chaserSpeed);
     g_chaserPeriod = OrbitPeriod(g_chaserRadius, g_chaserSpeed);
     g_chaserAngle = static_cast<float>(AdvancedAngle(g_chaserAngle, g_chaserPeriod, g_scaledStep));
