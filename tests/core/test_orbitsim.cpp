@@ -331,4 +331,9 @@ TEST_F(OrbitSimulation, ChaserBelowZeroSpeedOrbitsBackwards) {
     EXPECT_GT(g_chaserRadius, 4000.0f); // far from the Earth's centre
     // The station keeps decaying forward.
     EXPECT_GT(g_issSpeed, 0.0f);
+    // Backwards past 0 degrees comes round to just under 360.
+    g_chaserAngle = 0.001f;
+    Frame(30);
+    EXPECT_GT(g_chaserAngle, 359.9f);
+    EXPECT_LT(g_chaserAngle, 360.0f);
 }

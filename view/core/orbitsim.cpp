@@ -182,6 +182,8 @@ void AdvanceOrbits(CQUORDoc *doc, View *sender) {
     g_chaserAngle = static_cast<float>(AdvancedAngle(g_chaserAngle, g_chaserPeriod, g_scaledStep));
     if (g_chaserAngle >= 360.0f)
         g_chaserAngle = 0.0f;
+    else if (g_chaserAngle < 0.0f) // backwards: keep the angle small, so float precision holds
+        g_chaserAngle += 360.0f;
 }
 
 void InitViewSimulation() {
