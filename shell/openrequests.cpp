@@ -1,5 +1,6 @@
 #include "openrequests.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -15,11 +16,16 @@
 
 namespace {
 
-// A request is "open " and an absolute path, ended by a NUL (no path holds one);
-// the viewer answers "ok\n" once it has taken the request on.
+// A request is "open ", the time by which the caller wants an answer (milliseconds
+// since the epoch), a space and an absolute path, ended by a NUL (no path holds
+// one); the viewer answers "ok\n" once it has taken the request on. A viewer that
+// reads the request too late to answer in time leaves it: by then the caller is
+// showing the file itself.
 constexpr char kOpenVerb[] = "open ";
 constexpr char kAccepted[] = "ok\n";
 constexpr qint64 kMaxRequest = 64 * 1024;
+// Time the answer needs to reach the caller before its deadline.
+constexpr qint64 kAnswerMarginMs = 250;
 
 // The user's own directory for the socket, or empty when it is not safely private.
 QString PrivateDirectory() {
@@ -73,7 +79,8 @@ bool HandOverToRunningViewer(const QString &path, int timeoutMs) {
     socket.connectToServer(socketPath);
     if (!socket.waitForConnected(left()))
         return false;
-    socket.write(QByteArray(kOpenVerb) + path.toUtf8() + '\0');
+    const qint64 deadline = QDateTime::currentMSecsSinceEpoch() + timeoutMs;
+    socket.write(QByteArray(kOpenVerb) + QByteArray::number(deadline) + ' ' + path.toUtf8() + '\0');
     if (!socket.waitForBytesWritten(left()))
         return false;
     QByteArray reply;
@@ -92,14 +99,18 @@ OpenRequestServer::OpenRequestServer(std::function<void(const QString &)> open, 
 }
 
 OpenRequestServer::~OpenRequestServer() {
-    m_server->close(); // removes the socket file, so no later start waits on it
+    // Closing removes the socket file, so no later start waits on it; one that never
+    // listened leaves the file alone (it is another viewer's).
+    if (m_server->isListening())
+        m_server->close();
 }
 
 bool OpenRequestServer::Listen() {
     const QString path = OpenRequestSocketPath();
     if (path.isEmpty())
         return false;
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    // No socket options: the directory keeps others out already, and with options the
+    // socket is made elsewhere and renamed into place, over a running viewer's socket.
     if (m_server->listen(path))
         return true;
     if (m_server->serverError() != QAbstractSocket::AddressInUseError)
@@ -137,8 +148,13 @@ void OpenRequestServer::OnReadable(QLocalSocket *socket) {
         return;
     }
     const QByteArray request = socket->read(end + 1).chopped(1);
-    const QString path = QString::fromUtf8(request.mid(static_cast<qsizetype>(sizeof(kOpenVerb) - 1)));
-    if (!request.startsWith(kOpenVerb) || !QFileInfo(path).isAbsolute()) {
+    const QByteArray body = request.mid(static_cast<qsizetype>(sizeof(kOpenVerb) - 1));
+    const qsizetype space = body.indexOf(' ');
+    bool number = false;
+    const qint64 deadline = body.left(space).toLongLong(&number);
+    const QString path = QString::fromUtf8(body.mid(space + 1));
+    if (!request.startsWith(kOpenVerb) || space < 0 || !number || !QFileInfo(path).isAbsolute() ||
+        QDateTime::currentMSecsSinceEpoch() + kAnswerMarginMs > deadline) {
         socket->abort();
         return;
     }

@@ -8,11 +8,19 @@
 #include "tools/3ds/writer3ds.h"
 #include "view/quorview.h"
 
+#include <QComboBox>
 #include <QDropEvent>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QLocalServer>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QOpenGLContext>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTimer>
+#include <QTreeView>
 
 #include <GL/gl.h>
 
@@ -224,6 +232,13 @@ TEST(Documents, DroppedFilesOpenLikeFileOpen) {
     QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(main, &enter);
     ASSERT_TRUE(enter.isAccepted());
+    // What is no local file is refused at the entry already, so the cursor says so.
+    QMimeData web;
+    web.setUrls({QUrl("https://example.org/station.3ds")});
+    web.setText(kStation);
+    QDragEnterEvent refused(QPoint(100, 100), Qt::CopyAction, &web, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(main, &refused);
+    EXPECT_FALSE(refused.isAccepted());
     QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(main, &drop);
     ViewerApp::Settle(100);
@@ -235,4 +250,110 @@ TEST(Documents, DroppedFilesOpenLikeFileOpen) {
     EXPECT_EQ(other->m_faceCount, 0);
     EXPECT_EQ(other->m_modelList, 0);
     EXPECT_TRUE(v.messages.shown.empty());
+}
+
+TEST(Documents, RecentFileEntriesOpenOrReportAndGo) {
+    QTemporaryDir files, profile;
+    const QString model = files.path() + "/x&y.3ds", gone = files.path() + "/gone.3ds";
+    const QString socketFile = files.path() + "/socket.3ds";
+    ASSERT_TRUE(QFile::copy(kStation, model));
+    {
+        QSettings ini(profile.path() + "/QUOR.ini", QSettings::IniFormat);
+        const QStringList list{model, files.path(), gone, socketFile};
+        for (int i = 0; i < list.size(); ++i)
+            ini.setValue(QStringLiteral("Recent File List/File%1").arg(i + 1), list[i]);
+    }
+    ViewerApp v({}, profile.path());
+    // A file that exists and may be read but cannot be opened as one: a socket.
+    QLocalServer socket;
+    ASSERT_TRUE(socket.listen(socketFile));
+    MainFrame *main = v.app().MainWindow();
+    const QStringList entries = MenuItemTexts(main, "&File").filter(QRegularExpression("^&\\d "));
+    ASSERT_EQ(entries.size(), 4);
+    EXPECT_EQ(entries[0], "&1 " + files.path() + "/x&&y.3ds") << "the name as it is, no mnemonic";
+
+    struct Case {
+        QString path, message;
+    };
+    const Case failures[] = {
+        {files.path(), "Access to " + files.path() + " was denied."},
+        {gone, gone + " was not found."},
+        {socketFile,
+         socketFile +
+             "\nCannot find this file.\nPlease verify that the correct path and file name are given."},
+    };
+    for (const Case &c : failures) {
+        // The entry of this file is always the second: the ones before it have gone.
+        ASSERT_TRUE(ChooseMenuItem(main, "&File", "&2 " + c.path)) << c.path.toStdString();
+        ASSERT_FALSE(v.messages.shown.empty());
+        EXPECT_EQ(v.messages.shown.back().text, c.message.toStdString());
+        EXPECT_EQ(v.messages.shown.back().caption, "QUOR");
+        EXPECT_EQ(v.messages.shown.back().icon, MessageIcon::Exclamation);
+        EXPECT_FALSE(v.app().RecentFiles().contains(c.path));
+        const QStringList left = MenuItemTexts(main, "&File");
+        EXPECT_TRUE(std::none_of(left.begin(), left.end(), [&](const QString &t) {
+            return t.endsWith(' ' + c.path);
+        })) << c.path.toStdString();
+    }
+    EXPECT_EQ(v.messages.shown.size(), 3u);
+    EXPECT_TRUE(v.app().Documents().empty());
+
+    ASSERT_TRUE(ChooseMenuItem(main, "&File", "&1 " + files.path() + "/x&&y.3ds"));
+    ASSERT_EQ(v.app().Documents().size(), 1u);
+    EXPECT_EQ(main->ActiveChildFrame()->windowTitle(), "x&y.3ds");
+    EXPECT_EQ(v.app().RecentFiles(), QStringList{model});
+    EXPECT_EQ(v.messages.shown.size(), 3u);
+}
+
+TEST(Documents, OpenDialogStartsInTheLastFolderAndAllFilesListsEveryFile) {
+    QTemporaryDir files;
+    const QString first = files.path() + "/first.3ds", plain = files.path() + "/model";
+    ASSERT_TRUE(QFile::copy(kStation, first) && QFile::copy(kStation, plain));
+    ViewerApp v({first});
+    MainFrame *main = v.app().MainWindow();
+    QString folder;
+    QStringList filters;
+    bool listed = false;
+    // Looks at the dialog from inside its own event loop, then picks the file without a dot.
+    QTimer poll;
+    poll.setInterval(50);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        poll.stop();
+        folder = dialog->directory().absolutePath();
+        auto *types = dialog->findChild<QComboBox *>("fileTypeCombo");
+        auto *list = dialog->findChild<QTreeView *>("treeView");
+        auto *name = dialog->findChild<QLineEdit *>("fileNameEdit");
+        if (!types || !list || !name) {
+            dialog->reject();
+            return;
+        }
+        for (int i = 0; i < types->count(); ++i)
+            filters << types->itemText(i);
+        types->setCurrentIndex(1);
+        emit types->activated(1);
+        listed = SettleUntil(
+            [&] {
+                const QModelIndex root = list->rootIndex();
+                for (int row = 0; row < list->model()->rowCount(root); ++row) {
+                    if (list->model()->index(row, 0, root).data().toString() == "model")
+                        return true;
+                }
+                return false;
+            },
+            5000);
+        name->setText("model");
+        static_cast<QDialog *>(dialog)->accept();
+        if (dialog->isVisible()) // a failed test does not hang in the dialog
+            dialog->reject();
+    });
+    poll.start();
+    ASSERT_TRUE(ChooseMenuItem(main, "&File", "&Open...\tCtrl+O"));
+    EXPECT_EQ(folder, files.path()) << "the folder of the last file opened";
+    EXPECT_EQ(filters.join('|'), "QUOR Files (*.3ds)|All Files (*.*)");
+    EXPECT_TRUE(listed) << "a file without a dot is listed under All Files";
+    ASSERT_EQ(v.app().Documents().size(), 2u);
+    EXPECT_EQ(main->ActiveChildFrame()->windowTitle(), "model");
 }
