@@ -96,6 +96,12 @@ TEST(Documents, OpeningAnOpenFileActivatesItsWindow) {
     ViewerApp::Settle(100);
     EXPECT_EQ(app.Documents().size(), 2u);
     EXPECT_EQ(app.MainWindow()->ActiveChildFrame()->GetDocument(), first);
+    // A request handed over by a later start goes the same way.
+    app.FrameOf(second)->ActivateFrame();
+    app.OnShellOpenRequest(QFileInfo(kStation).absoluteFilePath());
+    ViewerApp::Settle(100);
+    EXPECT_EQ(app.Documents().size(), 2u);
+    EXPECT_EQ(app.MainWindow()->ActiveChildFrame()->GetDocument(), first);
     EXPECT_TRUE(app.MainWindow()->ActiveChildFrame()->isMaximized());
     // Re-activated windows come back maximised too.
     for (ChildFrame *f : app.MainWindow()->ChildFrames()) {
