@@ -12,6 +12,8 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include <algorithm>
+
 CMainFrame::CMainFrame() {
     SetFrameTitle(QString::fromUtf8(kMainTitle));
     setWindowTitle(FrameTitle());

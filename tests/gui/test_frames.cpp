@@ -370,6 +370,9 @@ TEST(Panes, SplitMovesTheBarFromTheKeyboardAndGivesTheKeysBack) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
     EXPECT_EQ(splitter->IdealWidth(), ideal + 16);
+    const float chaser = g_chaserAngle;
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+    EXPECT_EQ(g_chaserAngle, chaser) << "while the bar moves, keys steer nothing else";
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     EXPECT_FALSE(splitter->IsTracking());
     EXPECT_EQ(splitter->IdealWidth(), ideal) << "Esc cancels";
@@ -486,6 +489,27 @@ TEST(Windows, CascadeTileArrangeIconsAndTheWindowListFromTheMenus) {
     EXPECT_TRUE(usable(frames[1]) && usable(frames[2]));
     EXPECT_FALSE(frames[1]->geometry().intersects(frames[0]->geometry())) << "the icon stays free";
     EXPECT_FALSE(frames[2]->geometry().intersects(frames[0]->geometry()));
+
+    // More windows than rows of a readable height: a second column, still no overlap.
+    for (int i = 0; i < 4; ++i) {
+        const QString more = dir.path() + QStringLiteral("/more%1.3ds").arg(i);
+        ASSERT_TRUE(QFile::copy(kStation, more));
+        ASSERT_NE(v.app().OpenDocumentFile(more), nullptr);
+    }
+    ViewerApp::Settle(100);
+    ASSERT_TRUE(ChooseMenuItem(main, "&Window", "&Tile"));
+    const std::vector<ChildFrame *> all = main->ChildFrames();
+    int rightColumn = 0;
+    for (size_t i = 0; i < all.size(); ++i) {
+        if (all[i]->isMinimized())
+            continue;
+        EXPECT_TRUE(area.contains(all[i]->geometry())) << i;
+        EXPECT_GE(all[i]->height(), 200) << i;
+        rightColumn += all[i]->x() == area.width() / 2;
+        for (size_t j = 0; j < i; ++j)
+            EXPECT_FALSE(all[i]->geometry().intersects(all[j]->geometry())) << i << j;
+    }
+    EXPECT_GT(rightColumn, 0);
 
     // The window list names the file as it is; choosing it brings the window back maximised.
     ASSERT_TRUE(ChooseMenuItem(main, "&Window", "&1 a&&b.3ds"));
