@@ -670,15 +670,13 @@ QString Application::FileArgument(const QStringList &arguments) {
     return {};
 }
 
-bool Application::EnableShellOpen() {
+void Application::EnableShellOpen() {
     m_openRequests = std::make_unique<OpenRequestServer>([this](const QString &path) {
         // Not from inside the socket's signal: opening runs an event loop of its own.
         QTimer::singleShot(0, this, [this, path] { OnShellOpenRequest(path); });
     });
-    if (m_openRequests->Listen())
-        return true;
-    m_openRequests.reset();
-    return false;
+    if (!m_openRequests->Listen())
+        m_openRequests.reset();
 }
 
 void Application::OnShellOpenRequest(const QString &path) {

@@ -172,8 +172,8 @@ public:
     // The command line: the first non-switch argument is the file to open.
     static QString FileArgument(const QStringList &arguments);
     bool ProcessShellCommand(const QString &fileName);
-    // Takes open requests from later starts on this display; false when another viewer does.
-    bool EnableShellOpen();
+    // Takes open requests from later starts on this display, unless another viewer does.
+    void EnableShellOpen();
     // A request from such a start: opened as File Open does, then the window comes to the front.
     void OnShellOpenRequest(const QString &path);
 

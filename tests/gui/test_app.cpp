@@ -303,6 +303,9 @@ TEST(Documents, RecentFileEntriesOpenOrReportAndGo) {
     }
     EXPECT_EQ(v.messages.shown.size(), 3u);
     EXPECT_TRUE(v.app().Documents().empty());
+    EXPECT_EQ(MenuItemTexts(main, "&File").filter(QRegularExpression("^&\\d ")),
+              QStringList{"&1 " + files.path() + "/x&&y.3ds"})
+        << "each opening of the menu lists the entries once";
 
     ASSERT_TRUE(ChooseMenuItem(main, "&File", "&1 " + files.path() + "/x&&y.3ds"));
     ASSERT_EQ(v.app().Documents().size(), 1u);
