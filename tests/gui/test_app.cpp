@@ -1,6 +1,8 @@
 // The viewer's start-up, document handling and GL set-up, driven in process.
 #include "guitest.h"
 
+#include "shell/openrequests.h"
+
 #include "document/quordoc.h"
 #include "resources/ids.h"
 #include "shell/childfrm.h"
@@ -9,10 +11,12 @@
 #include "view/quorview.h"
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QLocalServer>
+#include <QLocalSocket>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QMimeData>
@@ -27,6 +31,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -365,4 +373,50 @@ TEST(Documents, OpenDialogStartsInTheLastFolderAndAllFilesListsEveryFile) {
     EXPECT_TRUE(listed) << "a file without a dot is listed under All Files";
     ASSERT_EQ(v.app().Documents().size(), 2u);
     EXPECT_EQ(main->ActiveChildFrame()->windowTitle(), "model");
+}
+
+TEST(OpenRequests, TheViewerTakesOnlyWellFormedRequestsInTime) {
+    // A socket file left by a viewer that did not end cleanly: the next viewer takes its place.
+    const QString path = OpenRequestSocketPath();
+    ASSERT_FALSE(path.isEmpty());
+    {
+        const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray native = QFile::encodeName(path);
+        ASSERT_LT(native.size(), static_cast<qsizetype>(sizeof(address.sun_path)));
+        std::copy(native.begin(), native.end(), address.sun_path);
+        ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)), 0);
+        close(fd);
+    }
+    ViewerApp v;
+    // Sends a request and returns the answer the viewer gave before closing.
+    auto request = [&](const QByteArray &bytes) {
+        QLocalSocket socket;
+        socket.connectToServer(path);
+        if (!socket.waitForConnected(1000))
+            return QByteArray("no connection");
+        socket.write(bytes);
+        QByteArray answer;
+        SettleUntil(
+            [&] {
+                answer += socket.readAll();
+                return socket.state() == QLocalSocket::UnconnectedState;
+            },
+            3000);
+        return answer + socket.readAll();
+    };
+    const QByteArray file = QFileInfo(kStation).absoluteFilePath().toUtf8();
+    const QByteArray soon = QByteArray::number(QDateTime::currentMSecsSinceEpoch() + 2000);
+    const QByteArray past = QByteArray::number(QDateTime::currentMSecsSinceEpoch() - 1);
+    EXPECT_EQ(request("open " + past + ' ' + file + '\0'), "") << "read too late: left to the caller";
+    EXPECT_EQ(request("open " + file + '\0'), "") << "no deadline";
+    EXPECT_EQ(request("open " + soon + " station.3ds" + '\0'), "") << "not an absolute path";
+    EXPECT_EQ(request("show " + soon + ' ' + file + '\0'), "");
+    ViewerApp::Settle(100);
+    EXPECT_TRUE(v.app().Documents().empty());
+    EXPECT_EQ(request("open " + soon + ' ' + file + '\0'), "ok\n");
+    ASSERT_TRUE(SettleUntil([&] { return v.app().Documents().size() == 1u; }, 5000));
+    EXPECT_EQ(v.app().MainWindow()->windowTitle(), "QUOR - [station.3ds]");
+    EXPECT_TRUE(v.messages.shown.empty());
 }
