@@ -42,11 +42,21 @@ void PaneSplitter::ApplyLayout() {
     m_applying = false;
 }
 
+QSize PaneSplitter::sizeHint() const {
+    // The panel's longest line is about 200 pixels wide; five lines are about 110 high.
+    return {m_idealWidth + handleWidth() + 240, 560};
+}
+
+QSize PaneSplitter::minimumSizeHint() const {
+    return {160, 120};
+}
+
 void PaneSplitter::StartKeyboardSplit() {
     if (m_tracking || count() < 2)
         return;
     m_tracking = true;
     m_trackStart = m_idealWidth;
+    m_focusBeforeTracking = QApplication::focusWidget();
     qApp->installEventFilter(this);
     handle(1)->setFocus();
     QApplication::setOverrideCursor(Qt::SplitHCursor);
@@ -61,6 +71,11 @@ void PaneSplitter::EndKeyboardSplit(bool keep) {
     if (!keep)
         m_idealWidth = m_trackStart;
     ApplyLayout();
+    // The keys steer the pane that had them before, or the scene if that pane went.
+    QWidget *back = m_focusBeforeTracking;
+    if (!back || !isAncestorOf(back) || !back->isVisible())
+        back = widget(0);
+    back->setFocus(Qt::OtherFocusReason);
 }
 
 bool PaneSplitter::eventFilter(QObject *watched, QEvent *event) {

@@ -20,6 +20,11 @@ public:
     void StartKeyboardSplit();
     bool IsTracking() const { return m_tracking; }
 
+    // Room for the scene at its ideal width with the panel's lines beside it; the
+    // document area sizes restored and newly shown windows by this.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -32,6 +37,7 @@ private:
     bool m_tracking = false;
     int m_trackStart = 0;
     bool m_applying = false;
+    QPointer<QWidget> m_focusBeforeTracking;
 };
 
 class CChildFrame : public ChildFrame {

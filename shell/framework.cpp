@@ -2,6 +2,7 @@
 
 #include "../resources/ids.h"
 #include "../resources/strings.h"
+#include "openrequests.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -17,6 +18,7 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QStyle>
 #include <QTimer>
 
 namespace {
@@ -34,8 +36,17 @@ QString StatusTipFor(unsigned id) {
 
 constexpr const char *kWindowListProperty = "quorWindowList";
 constexpr const char *kRecentProperty = "quorRecentFile";
+constexpr const char *kLastFolderKey = "Settings/Last Folder";
+
+// Tiled windows stay at least this tall, so that the data panel's lines show.
+constexpr int kMinTileHeight = 200;
 
 } // namespace
+
+QString MenuItemText(const QString &name) {
+    QString text = name;
+    return text.replace(QLatin1Char('&'), QLatin1String("&&"));
+}
 
 // ---------------------------------------------------------------------------
 
@@ -82,8 +93,9 @@ ChildFrame::~ChildFrame() = default;
 
 void ChildFrame::AddPane(QWidget *widget, View *view) {
     m_panes.push_back({widget, view});
-    view->MapCommand(ID_NEXT_PANE, [this] { SetActivePane((m_activePane + 1) % PaneCount()); });
-    view->MapCommand(ID_PREV_PANE, [this] { SetActivePane((m_activePane + PaneCount() - 1) % PaneCount()); });
+    widget->installEventFilter(this);
+    view->MapCommand(ID_NEXT_PANE, [this] { SetActivePane(NeighbourPane(1)); });
+    view->MapCommand(ID_PREV_PANE, [this] { SetActivePane(NeighbourPane(-1)); });
 }
 
 View *ChildFrame::GetActiveView() const {
@@ -93,12 +105,57 @@ View *ChildFrame::GetActiveView() const {
 }
 
 void ChildFrame::SetActivePane(int i) {
-    if (i < 0 || i >= PaneCount())
+    ActivatePane(i, true);
+}
+
+void ChildFrame::ActivatePane(int i, bool takeFocus) {
+    if (!IsPaneShown(i))
         return;
     m_activePane = i;
     QWidget *w = m_panes[i].widget;
-    if (w && w->isVisible() && !w->hasFocus())
+    if (takeFocus && w->isVisible() && !w->hasFocus())
         w->setFocus(Qt::OtherFocusReason);
+}
+
+bool ChildFrame::IsPaneShown(int i) const {
+    if (i < 0 || i >= PaneCount())
+        return false;
+    const QWidget *w = m_panes[i].widget;
+    return w && w->isVisibleTo(this) && w->width() > 0 && w->height() > 0;
+}
+
+int ChildFrame::NeighbourPane(int step) const {
+    const int n = PaneCount();
+    for (int k = 1; k < n; ++k) {
+        const int i = ((m_activePane + step * k) % n + n) % n;
+        if (IsPaneShown(i))
+            return i;
+    }
+    return m_activePane;
+}
+
+bool ChildFrame::eventFilter(QObject *watched, QEvent *event) {
+    const int pane = PaneOf(qobject_cast<QWidget *>(watched));
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        // A click activates its pane even where the focus already was.
+        SetActivePane(pane);
+        break;
+    case QEvent::Hide:
+    case QEvent::Resize:
+        // The active pane went out of sight: activation moves to one that shows,
+        // and the focus with it only if it was in the pane that went.
+        if (pane >= 0 && pane == m_activePane && !IsPaneShown(pane)) {
+            const int other = NeighbourPane(1);
+            if (other != pane)
+                ActivatePane(other, m_panes[pane].widget->hasFocus());
+        }
+        break;
+    default:
+        break;
+    }
+    return QMdiSubWindow::eventFilter(watched, event);
 }
 
 int ChildFrame::PaneOf(const QWidget *w) const {
@@ -132,9 +189,33 @@ MainFrame::MainFrame() : m_mdiArea(new QMdiArea(this)) {
     setCentralWidget(m_mdiArea);
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, [this] {
         UpdateMenuBar();
+        UpdateFrameTitle();
         emit ActiveFrameChanged();
     });
     InstallAccelerators();
+}
+
+void MainFrame::SetFrameTitle(const QString &title) {
+    m_frameTitle = title;
+    UpdateFrameTitle();
+}
+
+void MainFrame::UpdateFrameTitle() {
+    // The document area rewrites the caption itself as windows maximise and restore;
+    // ours is set after it has done so.
+    if (m_titleQueued)
+        return;
+    m_titleQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        m_titleQueued = false;
+        QString title = m_frameTitle;
+        ChildFrame *active = ActiveChildFrame();
+        if (active && !active->windowTitle().isEmpty())
+            title += (active->isMaximized() ? QStringLiteral(" - [%1]") : QStringLiteral(" - %1"))
+                         .arg(active->windowTitle());
+        if (windowTitle() != title)
+            setWindowTitle(title);
+    });
 }
 
 ChildFrame *MainFrame::ActiveChildFrame() const {
@@ -153,7 +234,106 @@ std::vector<ChildFrame *> MainFrame::ChildFrames() const {
 void MainFrame::AddChildFrame(ChildFrame *frame) {
     m_mdiArea->addSubWindow(frame);
     connect(
-        frame, &QObject::destroyed, this, [this] { UpdateMenuBar(); }, Qt::QueuedConnection);
+        frame, &QObject::destroyed, this,
+        [this] {
+            UpdateMenuBar();
+            UpdateFrameTitle();
+        },
+        Qt::QueuedConnection);
+    connect(frame, &QMdiSubWindow::windowStateChanged, this, [this] { UpdateFrameTitle(); });
+    connect(frame, &QWidget::windowTitleChanged, this, [this] { UpdateFrameTitle(); });
+}
+
+std::vector<ChildFrame *> MainFrame::OpenFrames() const {
+    std::vector<ChildFrame *> frames;
+    ChildFrame *active = ActiveChildFrame();
+    for (ChildFrame *f : ChildFrames()) {
+        if (!f->isMinimized() && f != active)
+            frames.push_back(f);
+    }
+    if (active && !active->isMinimized())
+        frames.push_back(active);
+    return frames;
+}
+
+int MainFrame::LineUpIcons() {
+    const QRect area = m_mdiArea->viewport()->rect();
+    int x = 0;
+    int y = area.bottom() + 1;
+    int top = y;
+    for (ChildFrame *frame : ChildFrames()) {
+        if (!frame->isMinimized())
+            continue;
+        const QSize size = frame->size();
+        if (x > 0 && x + size.width() > area.width()) {
+            x = 0;
+            y -= size.height();
+        }
+        frame->move(x, y - size.height());
+        top = std::min(top, y - size.height());
+        x += size.width();
+    }
+    return area.bottom() + 1 - top;
+}
+
+void MainFrame::ArrangeIcons() {
+    LineUpIcons();
+}
+
+void MainFrame::CascadeWindows() {
+    const int icons = LineUpIcons();
+    const std::vector<ChildFrame *> frames = OpenFrames();
+    if (frames.empty())
+        return;
+    QRect area = m_mdiArea->viewport()->rect();
+    area.setBottom(area.bottom() - icons);
+    // Each window one title bar further down and right, as large as the area leaves room
+    // for, but never less than two thirds of it: a scene to look at and the panel beside it.
+    const int step =
+        std::max(8, frames.front()->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, frames.front()));
+    const int n = static_cast<int>(frames.size());
+    const int w = std::max(area.width() - (n - 1) * step, area.width() * 2 / 3);
+    const int h = std::max(area.height() - (n - 1) * step, area.height() * 2 / 3);
+    const int spanX = std::max(1, area.width() - w + 1);
+    const int spanY = std::max(1, area.height() - h + 1);
+    for (int i = 0; i < n; ++i) {
+        ChildFrame *frame = frames[i];
+        if (frame->isMaximized())
+            frame->showNormal();
+        frame->setGeometry(area.left() + (i * step) % spanX, area.top() + (i * step) % spanY, w, h);
+        frame->raise();
+    }
+}
+
+void MainFrame::TileWindows() {
+    const int icons = LineUpIcons();
+    std::vector<ChildFrame *> frames;
+    for (ChildFrame *f : ChildFrames()) {
+        if (!f->isMinimized())
+            frames.push_back(f);
+    }
+    if (frames.empty())
+        return;
+    QRect area = m_mdiArea->viewport()->rect();
+    area.setBottom(area.bottom() - icons);
+    // Full-width windows one above the other keep the scene at its width with the panel
+    // beside it; a second column starts only when the rows would get too low.
+    const int n = static_cast<int>(frames.size());
+    const int maxRows = std::max(1, area.height() / kMinTileHeight);
+    const int columns = (n + maxRows - 1) / maxRows;
+    const int rows = (n + columns - 1) / columns;
+    for (int i = 0; i < n; ++i) {
+        const int column = i / rows, row = i % rows;
+        const int inColumn = std::min(rows, n - column * rows);
+        const int x0 = area.left() + area.width() * column / columns;
+        const int x1 = area.left() + area.width() * (column + 1) / columns;
+        const int y0 = area.top() + area.height() * row / inColumn;
+        const int y1 = area.top() + area.height() * (row + 1) / inColumn;
+        ChildFrame *frame = frames[i];
+        if (frame->isMaximized())
+            frame->showNormal();
+        frame->setGeometry(x0, y0, x1 - x0, y1 - y0);
+    }
 }
 
 void MainFrame::UpdateMenuBar() {
@@ -239,7 +419,7 @@ void MainFrame::FillRecentFiles(QMenu *menu, QAction *placeholder) {
     for (int i = 0; i < files.size(); ++i) {
         const QString shown =
             fontMetrics().elidedText(QDir::toNativeSeparators(files[i]), Qt::ElideMiddle, 400);
-        QAction *entry = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown), menu);
+        QAction *entry = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(MenuItemText(shown)), menu);
         entry->setProperty(kRecentProperty, 2 + i);
         entry->setStatusTip(StatusTipFor(ID_FILE_MRU_FILE1 + i));
         connect(entry, &QAction::triggered, this,
@@ -263,7 +443,8 @@ void MainFrame::RebuildWindowList(QMenu *menu) {
     ChildFrame *active = ActiveChildFrame();
     for (size_t i = 0; i < frames.size(); ++i) {
         ChildFrame *frame = frames[i];
-        QAction *a = menu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(frame->windowTitle()));
+        QAction *a =
+            menu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(MenuItemText(frame->windowTitle())));
         a->setProperty(kWindowListProperty, true);
         a->setCheckable(true);
         a->setChecked(frame == active);
@@ -444,6 +625,7 @@ Document *Application::OpenDocumentFile(const QString &path) {
         return nullptr;
     }
     doc->SetPathName(full.toStdString());
+    Profile().setValue(kLastFolderKey, QFileInfo(full).absolutePath());
     doc->MapCommand(ID_FILE_CLOSE, [this, doc] {
         // Not from inside the command: the menu that sent it is still on the stack.
         QTimer::singleShot(0, this, [this, doc] { CloseDocument(doc); });
@@ -486,6 +668,31 @@ QString Application::FileArgument(const QStringList &arguments) {
             return arguments[i];
     }
     return {};
+}
+
+void Application::EnableShellOpen() {
+    m_openRequests = std::make_unique<OpenRequestServer>([this](const QString &path) {
+        // Not from inside the socket's signal: opening runs an event loop of its own.
+        QTimer::singleShot(0, this, [this, path] { OnShellOpenRequest(path); });
+    });
+    if (!m_openRequests->Listen())
+        m_openRequests.reset();
+}
+
+void Application::OnShellOpenRequest(const QString &path) {
+    // A dialog of this viewer is open: the request waits until it has been answered.
+    if (activeModalWidget()) {
+        QTimer::singleShot(200, this, [this, path] { OnShellOpenRequest(path); });
+        return;
+    }
+    if (!m_pMainWnd)
+        return;
+    OpenDocumentFile(path);
+    if (m_pMainWnd->isMinimized())
+        m_pMainWnd->setWindowState((m_pMainWnd->windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+    m_pMainWnd->show();
+    m_pMainWnd->raise();
+    m_pMainWnd->activateWindow();
 }
 
 bool Application::ProcessShellCommand(const QString &fileName) {
@@ -533,13 +740,25 @@ void Application::OnFileOpen() {
     if (!m_template)
         return;
     // The dialog's name filters compare without regard to case, so "*.3ds" also lists ".3DS" files.
-    QFileDialog dialog(m_pMainWnd, QStringLiteral("Open"));
+    QFileDialog dialog(m_pMainWnd, QStringLiteral("Open"), LastOpenFolder());
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setNameFilters({m_template->FilterName(), QStringLiteral("All Files (*.*)")});
+    // Shown without their pattern part, the filters read exactly as their names; the
+    // pattern the dialog uses is the last parenthesis, so "All Files (*.*)" lists files
+    // without a dot too. The desktop's own dialogs would show or match these differently.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    const QString pattern = '*' + Q(TemplateField(m_template->templateString, 4)).toLower();
+    dialog.setNameFilters(
+        {m_template->FilterName() + " (" + pattern + ')', QStringLiteral("All Files (*.*) (*)")});
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     OpenDocumentFile(dialog.selectedFiles().first());
+}
+
+QString Application::LastOpenFolder() {
+    const QString folder = Profile().value(kLastFolderKey).toString();
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QDir::currentPath();
 }
 
 void Application::OnFileMru(int index) {

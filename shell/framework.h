@@ -19,8 +19,12 @@
 
 class ChildFrame;
 class MainFrame;
+class OpenRequestServer;
 class QMdiArea;
 class QMenu;
+
+// A file or window name as a menu item shows it: "&" stands for itself, not a mnemonic.
+QString MenuItemText(const QString &name);
 
 // Message boxes as real modal QMessageBoxes with an OK button.
 class QtMessageService : public MessageService {
@@ -51,7 +55,10 @@ public:
     int PaneCount() const { return static_cast<int>(m_panes.size()); }
     View *GetActiveView() const;
     int ActivePane() const { return m_activePane; }
+    // A pane the user cannot see (hidden, or squeezed to nothing) is never made active.
     void SetActivePane(int i);
+    // Whether the pane is shown in the window, so that it can be the active one.
+    bool IsPaneShown(int i) const;
     // The pane whose widget contains w, or -1.
     int PaneOf(const QWidget *w) const;
 
@@ -62,8 +69,13 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The next shown pane in the given direction, or the active one when no other is shown.
+    int NeighbourPane(int step) const;
+    void ActivatePane(int i, bool takeFocus);
+
     struct Pane {
         QPointer<QWidget> widget;
         View *view;
@@ -93,6 +105,17 @@ public:
     // Check mark of a menu item.
     virtual bool IsChecked(unsigned) const { return false; }
 
+    // The caption: the frame's own title, and the active document's while one is active.
+    void SetFrameTitle(const QString &title);
+    QString FrameTitle() const { return m_frameTitle; }
+    void UpdateFrameTitle();
+
+    // The document windows of the arrangement commands: minimised ones in a row at
+    // the bottom of the document area, the others overlapping or side by side above it.
+    void CascadeWindows();
+    void TileWindows();
+    void ArrangeIcons();
+
 signals:
     void ActiveFrameChanged();
 
@@ -102,12 +125,18 @@ protected:
     virtual void RebuildWindowList(QMenu *menu);
 
 private:
+    // Lines up the minimised windows; the height their rows take.
+    int LineUpIcons();
+    // The windows that take part in cascading and tiling, the active one last.
+    std::vector<ChildFrame *> OpenFrames() const;
     void BuildMenuBar(bool document);
     QMenu *AddPopup(const char *title);
     void FillRecentFiles(QMenu *menu, QAction *placeholder);
 
     QMdiArea *m_mdiArea;
     int m_menuKind = -1; // 0 main frame, 1 document
+    QString m_frameTitle;
+    bool m_titleQueued = false;
 };
 
 class Application : public QApplication, public CommandTarget {
@@ -143,6 +172,10 @@ public:
     // The command line: the first non-switch argument is the file to open.
     static QString FileArgument(const QStringList &arguments);
     bool ProcessShellCommand(const QString &fileName);
+    // Takes open requests from later starts on this display, unless another viewer does.
+    void EnableShellOpen();
+    // A request from such a start: opened as File Open does, then the window comes to the front.
+    void OnShellOpenRequest(const QString &path);
 
     // Commands travel: active view, its document, the document window, the main frame, the application.
     CommandRoute CurrentRoute();
@@ -161,6 +194,8 @@ protected:
 
 private:
     void ReportOpenFailure(const QString &path);
+    // The Open dialog starts where the last file was opened from.
+    QString LastOpenFolder();
 
     QtMessageService m_messages;
     std::unique_ptr<QSettings> m_profile;
@@ -168,4 +203,5 @@ private:
     int m_maxRecentFiles = 4;
     std::unique_ptr<DocTemplate> m_template;
     std::vector<std::unique_ptr<Document>> m_documents;
+    std::unique_ptr<OpenRequestServer> m_openRequests;
 };

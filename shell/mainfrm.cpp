@@ -12,13 +12,16 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include <algorithm>
+
 CMainFrame::CMainFrame() {
-    setWindowTitle(QString::fromUtf8(kMainTitle));
+    SetFrameTitle(QString::fromUtf8(kMainTitle));
+    setWindowTitle(FrameTitle());
     setAcceptDrops(true);
     MapCommand(ID_VIEW_TOOLBAR, [this] { m_wndToolBar->setVisible(!m_wndToolBar->isVisible()); });
     MapCommand(ID_VIEW_STATUS_BAR, [this] { m_wndStatusBar->setVisible(!m_wndStatusBar->isVisible()); });
-    MapCommand(ID_WINDOW_CASCADE, [this] { MdiArea()->cascadeSubWindows(); });
-    MapCommand(ID_WINDOW_TILE_HORZ, [this] { MdiArea()->tileSubWindows(); });
+    MapCommand(ID_WINDOW_CASCADE, [this] { CascadeWindows(); });
+    MapCommand(ID_WINDOW_TILE_HORZ, [this] { TileWindows(); });
     MapCommand(ID_WINDOW_ARRANGE, [this] { ArrangeIcons(); });
 }
 
@@ -38,14 +41,14 @@ int CMainFrame::OnCreate() {
     m_wndToolBar->setIconSize(QSize(16, 15));
     const struct {
         unsigned id;
-        QPixmap image;
-    } buttons[] = {{ID_FILE_OPEN, OpenButtonImage()}, {0, {}}, {ID_APP_ABOUT, AboutButtonImage()}};
+        QIcon image;
+    } buttons[] = {{ID_FILE_OPEN, OpenButtonIcon()}, {0, {}}, {ID_APP_ABOUT, AboutButtonIcon()}};
     for (const auto &b : buttons) {
         if (b.id == 0) {
             m_wndToolBar->addSeparator();
             continue;
         }
-        QAction *action = m_wndToolBar->addAction(QIcon(b.image), QString::fromStdString(CommandTip(b.id)));
+        QAction *action = m_wndToolBar->addAction(b.image, QString::fromStdString(CommandTip(b.id)));
         action->setToolTip(QString::fromStdString(CommandTip(b.id)));
         action->setStatusTip(QString::fromStdString(CommandPrompt(b.id)));
         action->setData(b.id);
@@ -81,23 +84,6 @@ bool CMainFrame::IsChecked(unsigned id) const {
     return false;
 }
 
-void CMainFrame::ArrangeIcons() {
-    const QRect area = MdiArea()->viewport()->rect();
-    int x = 0;
-    int y = area.bottom() + 1;
-    for (ChildFrame *frame : ChildFrames()) {
-        if (!frame->isMinimized())
-            continue;
-        const QSize size = frame->size();
-        if (x > 0 && x + size.width() > area.width()) {
-            x = 0;
-            y -= size.height();
-        }
-        frame->move(x, y - size.height());
-        x += size.width();
-    }
-}
-
 void CMainFrame::OnClose() {
     // Toolbar docking and visibility are in the window state; the status bar is not.
     QSettings &profile = Application::Instance()->Profile();
@@ -116,9 +102,21 @@ void CMainFrame::closeEvent(QCloseEvent *event) {
     event->accept();
 }
 
+namespace {
+
+bool HasLocalFile(const QMimeData *data) {
+    const QList<QUrl> urls = data->urls();
+    return std::any_of(urls.begin(), urls.end(), [](const QUrl &url) { return url.isLocalFile(); });
+}
+
+} // namespace
+
 void CMainFrame::dragEnterEvent(QDragEnterEvent *event) {
-    if (event->mimeData()->hasUrls())
+    // Refused here, the cursor tells the user before the drop that nothing would open.
+    if (HasLocalFile(event->mimeData()))
         event->acceptProposedAction();
+    else
+        event->ignore();
 }
 
 void CMainFrame::dropEvent(QDropEvent *event) {

@@ -23,10 +23,6 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
-
-private:
-    // Lines up minimised document windows along the bottom of the document area.
-    void ArrangeIcons();
 };
 
 // Profile key of the bar layout.

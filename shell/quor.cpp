@@ -19,7 +19,7 @@
 CAboutDlg::CAboutDlg(QWidget *parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About QUOR"));
     auto *icon = new QLabel(this);
-    icon->setPixmap(MainIcon().pixmap(32, 32));
+    icon->setPixmap(MainIcon().pixmap(QSize(32, 32), devicePixelRatioF()));
     auto *version = new QLabel(QStringLiteral("QUOR Version 5.0 (MDI)"), this);
     version->setTextFormat(Qt::PlainText);
     auto *second = new QLabel(QStringLiteral("The space station on its orbit, in 3-D"), this);
@@ -84,6 +84,9 @@ bool CQUORApp::InitInstance() {
     }
     m_pMainWnd = mainFrame;
     setWindowIcon(MainIcon());
+
+    // Later starts on this display hand their files to this viewer (the first one to run).
+    EnableShellOpen();
 
     // A document window needs a shown main window for its GL view's context.
     m_pMainWnd->showMaximized();

@@ -7,8 +7,9 @@
 namespace {
 
 // A small globe with an orbit ring: the program's mark, at any size.
-QPixmap Globe(int size, const QColor &ring) {
-    QPixmap pm(size, size);
+QPixmap Globe(int size, const QColor &ring, int dpr = 1) {
+    QPixmap pm(size * dpr, size * dpr);
+    pm.setDevicePixelRatio(dpr);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
@@ -34,33 +35,70 @@ QPixmap Globe(int size, const QColor &ring) {
     return pm;
 }
 
-} // namespace
-
-QIcon MainIcon() {
+// The sizes of an icon, each also drawn for screens of device-pixel ratio 2, so
+// that nothing is scaled up there.
+template <typename Draw> QIcon Sharp(std::initializer_list<int> sizes, Draw draw) {
     QIcon icon;
-    icon.addPixmap(Globe(32, QColor(255, 200, 40)));
-    icon.addPixmap(Globe(16, QColor(255, 200, 40)));
+    for (int dpr : {1, 2}) {
+        for (int size : sizes)
+            icon.addPixmap(draw(size, dpr));
+    }
     return icon;
 }
 
+QPixmap Button(int dpr, void (*draw)(QPainter &)) {
+    QPixmap pm(16 * dpr, 15 * dpr);
+    pm.setDevicePixelRatio(dpr);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    draw(p);
+    return pm;
+}
+
+void DrawOpenButton(QPainter &p) {
+    // An opening folder.
+    p.setPen(Qt::black);
+    p.setBrush(QColor(255, 220, 90));
+    p.drawPolygon(
+        QPolygon({QPoint(1, 3), QPoint(5, 3), QPoint(6, 4), QPoint(12, 4), QPoint(12, 13), QPoint(1, 13)}));
+    p.setBrush(QColor(240, 190, 50));
+    p.drawPolygon(QPolygon({QPoint(3, 7), QPoint(15, 7), QPoint(12, 13), QPoint(1, 13)}));
+}
+
+void DrawAboutButton(QPainter &p) {
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0, 0, 128), 1));
+    p.setBrush(QColor(255, 255, 220));
+    p.drawEllipse(QRectF(0.5, 0.5, 14, 13.5));
+    p.setPen(QPen(QColor(0, 0, 160), 2));
+    p.drawPoint(QPointF(7.5, 3.5));
+    p.drawLine(QPointF(7.5, 6), QPointF(7.5, 11));
+}
+
+} // namespace
+
+QIcon MainIcon() {
+    return Sharp({32, 16}, [](int size, int dpr) { return Globe(size, QColor(255, 200, 40), dpr); });
+}
+
 QIcon DocumentIcon() {
-    QIcon icon;
-    for (int size : {32, 16}) {
-        QPixmap pm(size, size);
+    return Sharp({32, 16}, [](int size, int dpr) {
+        QPixmap pm(size * dpr, size * dpr);
+        pm.setDevicePixelRatio(dpr);
         pm.fill(Qt::transparent);
         QPainter p(&pm);
         p.setRenderHint(QPainter::Antialiasing);
         p.setBrush(Qt::white);
         p.setPen(QPen(Qt::black, size / 16.0));
         p.drawRect(QRectF(size * 0.15, size * 0.05, size * 0.7, size * 0.9));
-        p.drawPixmap(QRect(size / 4, size / 4, size / 2, size / 2), Globe(size, QColor(255, 200, 40)));
-        icon.addPixmap(pm);
-    }
-    return icon;
+        p.drawPixmap(QRectF(size / 4, size / 4, size / 2, size / 2), Globe(size, QColor(255, 200, 40), dpr),
+                     QRectF(0, 0, size * dpr, size * dpr));
+        return pm;
+    });
 }
 
 QIcon ClassIcon() {
-    return QIcon(Globe(32, QColor(230, 60, 60)));
+    return Sharp({32}, [](int size, int dpr) { return Globe(size, QColor(230, 60, 60), dpr); });
 }
 
 QIcon LauncherIcon() {
@@ -70,32 +108,24 @@ QIcon LauncherIcon() {
     return icon;
 }
 
-QPixmap OpenButtonImage() {
-    QPixmap pm(16, 15);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    // An opening folder.
-    p.setPen(Qt::black);
-    p.setBrush(QColor(255, 220, 90));
-    p.drawPolygon(
-        QPolygon({QPoint(1, 3), QPoint(5, 3), QPoint(6, 4), QPoint(12, 4), QPoint(12, 13), QPoint(1, 13)}));
-    p.setBrush(QColor(240, 190, 50));
-    p.drawPolygon(QPolygon({QPoint(3, 7), QPoint(15, 7), QPoint(12, 13), QPoint(1, 13)}));
-    return pm;
+QPixmap OpenButtonImage(int dpr) {
+    return Button(dpr, DrawOpenButton);
 }
 
-QPixmap AboutButtonImage() {
-    QPixmap pm(16, 15);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(0, 0, 128), 1));
-    p.setBrush(QColor(255, 255, 220));
-    p.drawEllipse(QRectF(0.5, 0.5, 14, 13.5));
-    p.setPen(QPen(QColor(0, 0, 160), 2));
-    p.drawPoint(QPointF(7.5, 3.5));
-    p.drawLine(QPointF(7.5, 6), QPointF(7.5, 11));
-    return pm;
+QPixmap AboutButtonImage(int dpr) {
+    return Button(dpr, DrawAboutButton);
+}
+
+QIcon OpenButtonIcon() {
+    QIcon icon(OpenButtonImage(1));
+    icon.addPixmap(OpenButtonImage(2));
+    return icon;
+}
+
+QIcon AboutButtonIcon() {
+    QIcon icon(AboutButtonImage(1));
+    icon.addPixmap(AboutButtonImage(2));
+    return icon;
 }
 
 QCursor HandCursor() {

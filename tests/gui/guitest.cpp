@@ -3,6 +3,47 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+
+namespace {
+
+QMenu *PopupMenu(MainFrame *main, const QString &title) {
+    for (QAction *a : main->menuBar()->actions()) {
+        if (a->text() == title && a->menu()) {
+            emit a->menu()->aboutToShow();
+            return a->menu();
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+bool ChooseMenuItem(MainFrame *main, const QString &title, const QString &text) {
+    QMenu *menu = PopupMenu(main, title);
+    if (!menu)
+        return false;
+    for (QAction *item : menu->actions()) {
+        if (item->text() == text && item->isVisible() && item->isEnabled()) {
+            item->trigger();
+            ViewerApp::Settle(100);
+            return true;
+        }
+    }
+    return false;
+}
+
+QStringList MenuItemTexts(MainFrame *main, const QString &title) {
+    QStringList texts;
+    if (QMenu *menu = PopupMenu(main, title)) {
+        for (QAction *item : menu->actions()) {
+            if (!item->isSeparator() && item->isVisible())
+                texts << item->text();
+        }
+    }
+    return texts;
+}
 
 bool WriteBmp24(const QString &path, int w, int h, const std::function<QColor(int, int)> &pixel) {
     const int stride = (w * 3 + 3) / 4 * 4;

@@ -22,6 +22,14 @@ bool WriteBmp24(const QString &path, int w, int h, const std::function<QColor(in
 // A small Earth map (blue oceans, green land bands) named Weltkart.bmp in the directory.
 bool WriteTestEarthMap(const QString &directory);
 
+class MainFrame;
+
+// Opens the popup as a click on its title does and triggers the shown, enabled item
+// with the text; false when there is none.
+bool ChooseMenuItem(MainFrame *main, const QString &title, const QString &text);
+// The texts of the popup's shown items, as the popup shows them when opened.
+QStringList MenuItemTexts(MainFrame *main, const QString &title);
+
 // Runs the event loop until done() holds or capMs have passed; whether it holds.
 bool SettleUntil(const std::function<bool()> &done, int capMs);
 

@@ -1,6 +1,8 @@
 // The viewer's start-up, document handling and GL set-up, driven in process.
 #include "guitest.h"
 
+#include "shell/openrequests.h"
+
 #include "document/quordoc.h"
 #include "resources/ids.h"
 #include "shell/childfrm.h"
@@ -8,17 +10,31 @@
 #include "tools/3ds/writer3ds.h"
 #include "view/quorview.h"
 
+#include <QComboBox>
+#include <QDateTime>
 #include <QDropEvent>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QOpenGLContext>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTimer>
+#include <QTreeView>
 
 #include <GL/gl.h>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -85,6 +101,12 @@ TEST(Documents, OpeningAnOpenFileActivatesItsWindow) {
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(app.Documents().size(), 2u);
     EXPECT_EQ(app.OpenDocumentFile(kStation), first);
+    ViewerApp::Settle(100);
+    EXPECT_EQ(app.Documents().size(), 2u);
+    EXPECT_EQ(app.MainWindow()->ActiveChildFrame()->GetDocument(), first);
+    // A request handed over by a later start goes the same way.
+    app.FrameOf(second)->ActivateFrame();
+    app.OnShellOpenRequest(QFileInfo(kStation).absoluteFilePath());
     ViewerApp::Settle(100);
     EXPECT_EQ(app.Documents().size(), 2u);
     EXPECT_EQ(app.MainWindow()->ActiveChildFrame()->GetDocument(), first);
@@ -224,6 +246,13 @@ TEST(Documents, DroppedFilesOpenLikeFileOpen) {
     QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(main, &enter);
     ASSERT_TRUE(enter.isAccepted());
+    // What is no local file is refused at the entry already, so the cursor says so.
+    QMimeData web;
+    web.setUrls({QUrl("https://example.org/station.3ds")});
+    web.setText(kStation);
+    QDragEnterEvent refused(QPoint(100, 100), Qt::CopyAction, &web, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(main, &refused);
+    EXPECT_FALSE(refused.isAccepted());
     QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(main, &drop);
     ViewerApp::Settle(100);
@@ -234,5 +263,160 @@ TEST(Documents, DroppedFilesOpenLikeFileOpen) {
     // A file that is no model opens quietly, without a model.
     EXPECT_EQ(other->m_faceCount, 0);
     EXPECT_EQ(other->m_modelList, 0);
+    EXPECT_TRUE(v.messages.shown.empty());
+}
+
+TEST(Documents, RecentFileEntriesOpenOrReportAndGo) {
+    QTemporaryDir files, profile;
+    const QString model = files.path() + "/x&y.3ds", gone = files.path() + "/gone.3ds";
+    const QString socketFile = files.path() + "/socket.3ds";
+    ASSERT_TRUE(QFile::copy(kStation, model));
+    {
+        QSettings ini(profile.path() + "/QUOR.ini", QSettings::IniFormat);
+        const QStringList list{model, files.path(), gone, socketFile};
+        for (int i = 0; i < list.size(); ++i)
+            ini.setValue(QStringLiteral("Recent File List/File%1").arg(i + 1), list[i]);
+    }
+    ViewerApp v({}, profile.path());
+    // A file that exists and may be read but cannot be opened as one: a socket.
+    QLocalServer socket;
+    ASSERT_TRUE(socket.listen(socketFile));
+    MainFrame *main = v.app().MainWindow();
+    const QStringList entries = MenuItemTexts(main, "&File").filter(QRegularExpression("^&\\d "));
+    ASSERT_EQ(entries.size(), 4);
+    EXPECT_EQ(entries[0], "&1 " + files.path() + "/x&&y.3ds") << "the name as it is, no mnemonic";
+
+    struct Case {
+        QString path, message;
+    };
+    const Case failures[] = {
+        {files.path(), "Access to " + files.path() + " was denied."},
+        {gone, gone + " was not found."},
+        {socketFile,
+         socketFile +
+             "\nCannot find this file.\nPlease verify that the correct path and file name are given."},
+    };
+    for (const Case &c : failures) {
+        // The entry of this file is always the second: the ones before it have gone.
+        ASSERT_TRUE(ChooseMenuItem(main, "&File", "&2 " + c.path)) << c.path.toStdString();
+        ASSERT_FALSE(v.messages.shown.empty());
+        EXPECT_EQ(v.messages.shown.back().text, c.message.toStdString());
+        EXPECT_EQ(v.messages.shown.back().caption, "QUOR");
+        EXPECT_EQ(v.messages.shown.back().icon, MessageIcon::Exclamation);
+        EXPECT_FALSE(v.app().RecentFiles().contains(c.path));
+        const QStringList left = MenuItemTexts(main, "&File");
+        EXPECT_TRUE(std::none_of(left.begin(), left.end(), [&](const QString &t) {
+            return t.endsWith(' ' + c.path);
+        })) << c.path.toStdString();
+    }
+    EXPECT_EQ(v.messages.shown.size(), 3u);
+    EXPECT_TRUE(v.app().Documents().empty());
+    EXPECT_EQ(MenuItemTexts(main, "&File").filter(QRegularExpression("^&\\d ")),
+              QStringList{"&1 " + files.path() + "/x&&y.3ds"})
+        << "each opening of the menu lists the entries once";
+
+    ASSERT_TRUE(ChooseMenuItem(main, "&File", "&1 " + files.path() + "/x&&y.3ds"));
+    ASSERT_EQ(v.app().Documents().size(), 1u);
+    EXPECT_EQ(main->ActiveChildFrame()->windowTitle(), "x&y.3ds");
+    EXPECT_EQ(v.app().RecentFiles(), QStringList{model});
+    EXPECT_EQ(v.messages.shown.size(), 3u);
+}
+
+TEST(Documents, OpenDialogStartsInTheLastFolderAndAllFilesListsEveryFile) {
+    QTemporaryDir files;
+    const QString first = files.path() + "/first.3ds", plain = files.path() + "/model";
+    ASSERT_TRUE(QFile::copy(kStation, first) && QFile::copy(kStation, plain));
+    ViewerApp v({first});
+    MainFrame *main = v.app().MainWindow();
+    QString folder;
+    QStringList filters;
+    bool listed = false;
+    // Looks at the dialog from inside its own event loop, then picks the file without a dot.
+    QTimer poll;
+    poll.setInterval(50);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        poll.stop();
+        folder = dialog->directory().absolutePath();
+        auto *types = dialog->findChild<QComboBox *>("fileTypeCombo");
+        auto *list = dialog->findChild<QTreeView *>("treeView");
+        auto *name = dialog->findChild<QLineEdit *>("fileNameEdit");
+        if (!types || !list || !name) {
+            dialog->reject();
+            return;
+        }
+        for (int i = 0; i < types->count(); ++i)
+            filters << types->itemText(i);
+        types->setCurrentIndex(1);
+        emit types->activated(1);
+        listed = SettleUntil(
+            [&] {
+                const QModelIndex root = list->rootIndex();
+                for (int row = 0; row < list->model()->rowCount(root); ++row) {
+                    if (list->model()->index(row, 0, root).data().toString() == "model")
+                        return true;
+                }
+                return false;
+            },
+            5000);
+        name->setText("model");
+        static_cast<QDialog *>(dialog)->accept();
+        if (dialog->isVisible()) // a failed test does not hang in the dialog
+            dialog->reject();
+    });
+    poll.start();
+    ASSERT_TRUE(ChooseMenuItem(main, "&File", "&Open...\tCtrl+O"));
+    EXPECT_EQ(folder, files.path()) << "the folder of the last file opened";
+    EXPECT_EQ(filters.join('|'), "QUOR Files (*.3ds)|All Files (*.*)");
+    EXPECT_TRUE(listed) << "a file without a dot is listed under All Files";
+    ASSERT_EQ(v.app().Documents().size(), 2u);
+    EXPECT_EQ(main->ActiveChildFrame()->windowTitle(), "model");
+}
+
+TEST(OpenRequests, TheViewerTakesOnlyWellFormedRequestsInTime) {
+    // A socket file left by a viewer that did not end cleanly: the next viewer takes its place.
+    const QString path = OpenRequestSocketPath();
+    ASSERT_FALSE(path.isEmpty());
+    {
+        const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray native = QFile::encodeName(path);
+        ASSERT_LT(native.size(), static_cast<qsizetype>(sizeof(address.sun_path)));
+        std::copy(native.begin(), native.end(), address.sun_path);
+        ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)), 0);
+        close(fd);
+    }
+    ViewerApp v;
+    // Sends a request and returns the answer the viewer gave before closing.
+    auto request = [&](const QByteArray &bytes) {
+        QLocalSocket socket;
+        socket.connectToServer(path);
+        if (!socket.waitForConnected(1000))
+            return QByteArray("no connection");
+        socket.write(bytes);
+        QByteArray answer;
+        SettleUntil(
+            [&] {
+                answer += socket.readAll();
+                return socket.state() == QLocalSocket::UnconnectedState;
+            },
+            3000);
+        return answer + socket.readAll();
+    };
+    const QByteArray file = QFileInfo(kStation).absoluteFilePath().toUtf8();
+    const QByteArray soon = QByteArray::number(QDateTime::currentMSecsSinceEpoch() + 2000);
+    const QByteArray past = QByteArray::number(QDateTime::currentMSecsSinceEpoch() - 1);
+    EXPECT_EQ(request("open " + past + ' ' + file + '\0'), "") << "read too late: left to the caller";
+    EXPECT_EQ(request("open " + file + '\0'), "") << "no deadline";
+    EXPECT_EQ(request("open " + soon + " station.3ds" + '\0'), "") << "not an absolute path";
+    EXPECT_EQ(request("show " + soon + ' ' + file + '\0'), "");
+    ViewerApp::Settle(100);
+    EXPECT_TRUE(v.app().Documents().empty());
+    EXPECT_EQ(request("open " + soon + ' ' + file + '\0'), "ok\n");
+    ASSERT_TRUE(SettleUntil([&] { return v.app().Documents().size() == 1u; }, 5000));
+    EXPECT_EQ(v.app().MainWindow()->windowTitle(), "QUOR - [station.3ds]");
     EXPECT_TRUE(v.messages.shown.empty());
 }

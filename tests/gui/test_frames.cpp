@@ -10,8 +10,10 @@
 #include "view/quorview.h"
 
 #include <QKeyEvent>
+#include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionToolBar>
@@ -46,6 +48,31 @@ std::map<QString, MenuState> Popup(MainFrame *main, const QString &title) {
 
 CChildFrame *ActiveFrame(ViewerApp &v) {
     return static_cast<CChildFrame *>(v.app().MainWindow()->ActiveChildFrame());
+}
+
+bool TimerItemsEnabled(MainFrame *main) {
+    const auto timer = Popup(main, "Timer");
+    return timer.size() == 5 &&
+           std::all_of(timer.begin(), timer.end(), [](const auto &item) { return item.second.enabled; });
+}
+
+// Sizes a document window so that its client area is the given width.
+int ClientWidth(CChildFrame *frame, int width) {
+    frame->showNormal();
+    ViewerApp::Settle(20);
+    frame->resize(frame->width() - frame->m_wndSplitter->width() + width, 600);
+    ViewerApp::Settle(50);
+    return frame->m_wndSplitter->width();
+}
+
+// Pixels of the scene that are not the clear colour: something was drawn.
+int DrawnPixels(CQUORView *view) {
+    const QImage image = view->grabFramebuffer();
+    int drawn = 0;
+    for (int y = 0; y < image.height(); y += 4)
+        for (int x = 0; x < image.width(); x += 4)
+            drawn += image.pixel(x, y) != qRgb(0, 0, 51);
+    return drawn;
 }
 
 } // namespace
@@ -189,6 +216,10 @@ TEST(StatusBar, PromptsOfCommandsAndTheIdleText) {
     EXPECT_EQ(buttons[0]->statusTip(), "Open an existing document");
     EXPECT_TRUE(buttons[1]->isSeparator());
     EXPECT_EQ(buttons[2]->toolTip(), "About");
+    // Drawn for a device-pixel ratio of 2 too, not scaled up there.
+    for (QAction *button : {buttons[0], buttons[2]})
+        EXPECT_EQ(button->icon().pixmap(QSize(16, 15), 2.0).size(), QSize(32, 30));
+    EXPECT_EQ(main->windowIcon().pixmap(QSize(32, 32), 2.0).size(), QSize(64, 64));
 }
 
 TEST(StatusBar, BarLayoutIsRestoredInTheNextRun) {
@@ -324,25 +355,168 @@ TEST(SceneInput, DraggingTurnsAndZoomsTheSpaceCamera) {
     EXPECT_EQ(view->m_dragging, 0);
 }
 
-TEST(Panes, SplitMovesTheBarFromTheKeyboard) {
+TEST(Panes, SplitMovesTheBarFromTheKeyboardAndGivesTheKeysBack) {
     ViewerApp v({kStation});
     CChildFrame *frame = ActiveFrame(v);
     ASSERT_NE(frame, nullptr);
+    MainFrame *main = v.app().MainWindow();
+    main->activateWindow();
+    ViewerApp::Settle(100);
+    frame->SceneView()->setFocus();
     PaneSplitter *splitter = frame->m_wndSplitter;
     const int ideal = splitter->IdealWidth();
-    ASSERT_TRUE(v.app().DispatchCommand(ID_WINDOW_SPLIT));
+    ASSERT_TRUE(ChooseMenuItem(main, "&Window", "Split"));
     ASSERT_TRUE(splitter->IsTracking());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
     EXPECT_EQ(splitter->IdealWidth(), ideal + 16);
+    const float chaser = g_chaserAngle;
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+    EXPECT_EQ(g_chaserAngle, chaser) << "while the bar moves, keys steer nothing else";
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     EXPECT_FALSE(splitter->IsTracking());
     EXPECT_EQ(splitter->IdealWidth(), ideal) << "Esc cancels";
+    EXPECT_TRUE(frame->SceneView()->hasFocus()) << "the arrow keys steer the scene again";
 
-    ASSERT_TRUE(v.app().DispatchCommand(ID_WINDOW_SPLIT));
+    // From the data panel, Enter gives the keys back to the panel.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
+    ASSERT_EQ(frame->ActivePane(), 1);
+    ASSERT_TRUE(ChooseMenuItem(main, "&Window", "Split"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     EXPECT_FALSE(splitter->IsTracking());
     EXPECT_EQ(splitter->IdealWidth(), ideal - 8) << "Enter sets";
     EXPECT_EQ(splitter->sizes().value(0), ideal - 8);
+    EXPECT_TRUE(frame->DataPanel()->hasFocus());
+    EXPECT_EQ(frame->ActivePane(), 1);
+}
+
+TEST(Panes, AHiddenPaneIsNeverActiveAndAClickAlwaysActivates) {
+    ViewerApp v({kStation});
+    CChildFrame *frame = ActiveFrame(v);
+    ASSERT_NE(frame, nullptr);
+    MainFrame *main = v.app().MainWindow();
+    main->activateWindow();
+    ViewerApp::Settle(100);
+    frame->SceneView()->setFocus();
+    // Too narrow for the panel: F6 has nowhere to go, and the scene's commands stay.
+    ASSERT_EQ(ClientWidth(frame, 700), 700);
+    ASSERT_FALSE(frame->DataPanel()->isVisible());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6, Qt::ShiftModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
+    EXPECT_EQ(frame->ActivePane(), 0);
+    EXPECT_TRUE(TimerItemsEnabled(main));
+    EXPECT_TRUE(v.app().IsCommandEnabled(ID_FILE_PRINT));
+
+    // The active panel hidden by a narrower window hands activation to the scene.
+    ASSERT_EQ(ClientWidth(frame, 1000), 1000);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
+    ASSERT_EQ(frame->ActivePane(), 1);
+    EXPECT_FALSE(TimerItemsEnabled(main));
+    ASSERT_EQ(ClientWidth(frame, 700), 700);
+    EXPECT_EQ(frame->ActivePane(), 0);
+    EXPECT_TRUE(frame->SceneView()->hasFocus());
+    EXPECT_TRUE(TimerItemsEnabled(main));
+
+    // A click activates its pane even when the keyboard focus is there already.
+    ASSERT_EQ(ClientWidth(frame, 1000), 1000);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
+    ASSERT_EQ(frame->ActivePane(), 1);
+    {
+        const QSignalBlocker quiet(qApp); // the focus moves without the focus signal
+        frame->SceneView()->setFocus();
+    }
+    ASSERT_EQ(frame->ActivePane(), 1);
+    QTest::mouseClick(frame->SceneView(), Qt::LeftButton, {}, QPoint(30, 30));
+    EXPECT_EQ(frame->ActivePane(), 0);
+    EXPECT_TRUE(TimerItemsEnabled(main));
+}
+
+TEST(Windows, CascadeTileArrangeIconsAndTheWindowListFromTheMenus) {
+    QTemporaryDir dir;
+    const QString amp = dir.path() + "/a&b.3ds", second = dir.path() + "/second.3ds";
+    const QString third = dir.path() + "/third.3ds";
+    ASSERT_TRUE(QFile::copy(kStation, amp) && QFile::copy(kStation, second) && QFile::copy(kStation, third));
+    ViewerApp v({amp});
+    ASSERT_NE(v.app().OpenDocumentFile(second), nullptr);
+    ASSERT_NE(v.app().OpenDocumentFile(third), nullptr);
+    ASSERT_NE(v.app().OpenDocumentFile(kStation), nullptr);
+    ViewerApp::Settle(100);
+    MainFrame *main = v.app().MainWindow();
+    const std::vector<ChildFrame *> frames = main->ChildFrames();
+    ASSERT_EQ(frames.size(), 4u);
+    const QRect area = main->MdiArea()->viewport()->rect();
+    ASSERT_GT(area.width(), 1200);
+    // A window worth looking at: inside the area, the scene large, the panel beside it.
+    auto usable = [&](ChildFrame *f) {
+        auto *c = static_cast<CChildFrame *>(f);
+        return !f->isMaximized() && !f->isMinimized() && area.contains(f->geometry()) &&
+               c->SceneView()->width() >= 400 && c->SceneView()->height() >= 150 &&
+               c->DataPanel()->isVisible() && c->DataPanel()->width() >= 200 &&
+               c->DataPanel()->height() >= 120;
+    };
+
+    ASSERT_TRUE(ChooseMenuItem(main, "&Window", "&Cascade"));
+    for (size_t i = 0; i < frames.size(); ++i) {
+        EXPECT_TRUE(usable(frames[i])) << i;
+        if (i > 0) {
+            EXPECT_GT(frames[i]->x(), frames[i - 1]->x());
+            EXPECT_GT(frames[i]->y(), frames[i - 1]->y());
+        }
+    }
+    EXPECT_EQ(main->ActiveChildFrame(), frames[3]);
+    EXPECT_EQ(main->windowTitle(), "QUOR - station.3ds");
+    EXPECT_GT(DrawnPixels(static_cast<CChildFrame *>(frames[3])->SceneView()), 1000);
+
+    ASSERT_TRUE(ChooseMenuItem(main, "&Window", "&Tile"));
+    for (size_t i = 0; i < frames.size(); ++i) {
+        EXPECT_TRUE(usable(frames[i])) << i;
+        EXPECT_EQ(frames[i]->width(), area.width()) << "one above the other, each the full width";
+        for (size_t j = 0; j < i; ++j)
+            EXPECT_FALSE(frames[i]->geometry().intersects(frames[j]->geometry())) << i << j;
+    }
+    EXPECT_EQ(main->windowTitle(), "QUOR - station.3ds");
+    EXPECT_GT(DrawnPixels(static_cast<CChildFrame *>(frames[0])->SceneView()), 1000);
+
+    // A minimised window goes to the bottom left; the others keep their places.
+    frames[0]->showMinimized();
+    ViewerApp::Settle(50);
+    const QRect kept = frames[1]->geometry();
+    ASSERT_TRUE(ChooseMenuItem(main, "&Window", "&Arrange Icons"));
+    EXPECT_EQ(frames[0]->geometry().bottom(), area.bottom());
+    EXPECT_EQ(frames[0]->x(), 0);
+    EXPECT_EQ(frames[1]->geometry(), kept);
+    ASSERT_TRUE(ChooseMenuItem(main, "&Window", "&Tile"));
+    for (size_t i = 1; i < frames.size(); ++i) {
+        EXPECT_TRUE(usable(frames[i])) << i;
+        EXPECT_FALSE(frames[i]->geometry().intersects(frames[0]->geometry())) << "the icon stays free";
+    }
+
+    // More windows than rows of a readable height: a second column, still no overlap.
+    for (int i = 0; i < 3; ++i) {
+        const QString more = dir.path() + QStringLiteral("/more%1.3ds").arg(i);
+        ASSERT_TRUE(QFile::copy(kStation, more));
+        ASSERT_NE(v.app().OpenDocumentFile(more), nullptr);
+    }
+    ViewerApp::Settle(100);
+    ASSERT_TRUE(ChooseMenuItem(main, "&Window", "&Tile"));
+    const std::vector<ChildFrame *> all = main->ChildFrames();
+    int rightColumn = 0;
+    for (size_t i = 0; i < all.size(); ++i) {
+        if (all[i]->isMinimized())
+            continue;
+        EXPECT_TRUE(area.contains(all[i]->geometry())) << i;
+        EXPECT_GE(all[i]->height(), 200) << i;
+        rightColumn += all[i]->x() == area.width() / 2;
+        for (size_t j = 0; j < i; ++j)
+            EXPECT_FALSE(all[i]->geometry().intersects(all[j]->geometry())) << i << j;
+    }
+    EXPECT_GT(rightColumn, 0);
+
+    // The window list names the file as it is; choosing it brings the window back maximised.
+    ASSERT_TRUE(ChooseMenuItem(main, "&Window", "&1 a&&b.3ds"));
+    EXPECT_EQ(main->ActiveChildFrame(), frames[0]);
+    EXPECT_TRUE(frames[0]->isMaximized());
+    EXPECT_EQ(main->windowTitle(), "QUOR - [a&b.3ds]");
 }

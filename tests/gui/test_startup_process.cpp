@@ -1,9 +1,12 @@
 // Start-up of the real viewer program, as a separate process on the test display.
 #include "guitest.h"
 
+#include "shell/openrequests.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -22,13 +25,13 @@ QString RunTool(const QString &program, const QStringList &args) {
 // The viewer as a child process with its own profile and a log of its message boxes.
 class ViewerProcess {
 public:
-    explicit ViewerProcess(const QStringList &args) {
+    explicit ViewerProcess(const QStringList &args, const QString &workingDir = QString()) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QUOR_PROFILE", m_dir.path() + "/QUOR.ini");
         env.insert("QUOR_RECORD_MESSAGES", MessageLog());
         m_process.setProcessEnvironment(env);
         WriteTestEarthMap(m_dir.path());
-        m_process.setWorkingDirectory(m_dir.path());
+        m_process.setWorkingDirectory(workingDir.isEmpty() ? m_dir.path() : workingDir);
         m_process.start(QUOR_BINARY, args);
         m_process.waitForStarted(5000);
     }
@@ -51,7 +54,7 @@ public:
         t.start();
         while (t.elapsed() < timeoutMs && m_process.state() == QProcess::Running) {
             const QString ids =
-                RunTool("xdotool", {"search", "--onlyvisible", "--pid",
+                RunTool("xdotool", {"search", "--all", "--onlyvisible", "--pid",
                                     QString::number(m_process.processId()), "--name", "^QUOR"});
             if (!ids.isEmpty())
                 return ids.split('\n').last();
@@ -138,4 +141,61 @@ TEST(StartUpProcess, MissingFileShowsTheFileErrorAndEnds) {
     ASSERT_TRUE(viewer.WaitForExit(15000));
     EXPECT_NE(viewer.ExitCode(), 0);
     EXPECT_EQ(viewer.Messages(), QStringList({"QUOR|2|" + missing + " was not found."}));
+}
+
+TEST(StartUpProcess, SecondStartHandsItsFileToTheRunningViewerAndEnds) {
+    ViewerProcess running({});
+    const QString id = running.WaitForMainWindow();
+    ASSERT_FALSE(id.isEmpty());
+    QElapsedTimer listening;
+    listening.start();
+    while (!QFileInfo::exists(OpenRequestSocketPath()) && listening.elapsed() < 5000)
+        QThread::msleep(50);
+    ASSERT_TRUE(QFileInfo::exists(OpenRequestSocketPath()));
+    // Without a file a second start is a viewer of its own; its window comes to the front.
+    ViewerProcess other({});
+    const QString otherId = other.WaitForMainWindow();
+    ASSERT_FALSE(otherId.isEmpty());
+    ASSERT_NE(otherId, id);
+    RunTool("xdotool", {"windowactivate", "--sync", otherId});
+
+    // A relative name, as a file manager in another folder gives it.
+    ViewerProcess second({"station.3ds"}, QString::fromStdString(SourcePath("data")));
+    // Well before the time it would give up waiting for an answer.
+    ASSERT_TRUE(second.WaitForExit(1800));
+    EXPECT_EQ(second.ExitCode(), 0);
+    // The first document's scene makes the viewer's window anew, under another id.
+    QString shown;
+    QElapsedTimer clock;
+    clock.start();
+    do {
+        shown = running.WaitForMainWindow();
+        if (!shown.isEmpty() && RunTool("xdotool", {"getwindowname", shown}) == "QUOR - [station.3ds]")
+            break;
+        QThread::msleep(100);
+    } while (clock.elapsed() < 10000);
+    EXPECT_EQ(RunTool("xdotool", {"getwindowname", shown}), "QUOR - [station.3ds]");
+    EXPECT_EQ(WaitForName(otherId, "QUOR"), "QUOR") << "the first viewer took it, not the newest";
+    while (RunTool("xdotool", {"getactivewindow"}) != shown && clock.elapsed() < 10000)
+        QThread::msleep(100);
+    EXPECT_EQ(RunTool("xdotool", {"getactivewindow"}), shown)
+        << "the viewer that took the file comes to the front";
+    EXPECT_TRUE(running.Messages().isEmpty()) << running.Messages().join("; ").toStdString();
+}
+
+TEST(StartUpProcess, AViewerThatDoesNotAnswerInTimeLeavesTheFileToTheNewStart) {
+    // A viewer in this process whose event loop does not run while the test waits: busy.
+    ViewerApp busy;
+    ASSERT_TRUE(QFileInfo::exists(OpenRequestSocketPath()));
+    QElapsedTimer clock;
+    clock.start();
+    ViewerProcess second({kStation});
+    const QString id = second.WaitForMainWindow();
+    ASSERT_FALSE(id.isEmpty()) << "the new start shows the file itself";
+    EXPECT_GE(clock.elapsed(), 1500) << "after waiting for an answer for a while";
+    EXPECT_EQ(WaitForName(id, "QUOR - [station.3ds]"), "QUOR - [station.3ds]");
+    // The busy viewer gets to the request only now, too late: it must not open the file as well.
+    ViewerApp::Settle(500);
+    EXPECT_TRUE(busy.app().Documents().empty());
+    EXPECT_TRUE(second.Messages().isEmpty());
 }
