@@ -688,8 +688,9 @@ void Application::OnShellOpenRequest(const QString &path) {
     if (!m_pMainWnd)
         return;
     OpenDocumentFile(path);
+    // Back from an icon as it was before, maximised or not.
     if (m_pMainWnd->isMinimized())
-        m_pMainWnd->setWindowState((m_pMainWnd->windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+        m_pMainWnd->setWindowState(m_pMainWnd->windowState() & ~Qt::WindowMinimized);
     m_pMainWnd->show();
     m_pMainWnd->raise();
     m_pMainWnd->activateWindow();
