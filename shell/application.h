@@ -1,0 +1,84 @@
+#pragma once
+// The framework's application object: settings profile and recent files, the
+// document template and open documents, opening files, the command route.
+#include "core/commands.h"
+#include "core/document.h"
+#include "services.h"
+
+#include <QApplication>
+#include <QSettings>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+class ChildFrame;
+class MainFrame;
+class OpenRequestServer;
+
+class Application : public QApplication, public CommandTarget {
+    Q_OBJECT
+public:
+    Application(int &argc, char **argv);
+    ~Application() override;
+
+    static Application *Instance();
+
+    // Application start-up; false ends the program at once.
+    virtual bool InitInstance() = 0;
+
+    // Settings profile.
+    QSettings &Profile();
+    void LoadStdProfileSettings(int maxRecentFiles);
+    const QStringList &RecentFiles() const { return m_recentFiles; }
+    void AddToRecentFileList(const QString &path);
+    void RemoveFromRecentFileList(const QString &path);
+    void SaveStdProfileSettings();
+
+    void AddDocTemplate(std::unique_ptr<DocTemplate> docTemplate);
+    DocTemplate *Template() const { return m_template.get(); }
+    std::vector<Document *> Documents() const;
+
+    // Opens a file as a document, or activates the window that shows it already.
+    // Null (after a message) when the file cannot be opened.
+    Document *OpenDocumentFile(const QString &path);
+    // Destroys the document and its window.
+    void CloseDocument(Document *document);
+    ChildFrame *FrameOf(const Document *document) const;
+
+    // The command line: the first non-switch argument is the file to open.
+    static QString FileArgument(const QStringList &arguments);
+    bool ProcessShellCommand(const QString &fileName);
+    // Takes open requests from later starts on this display, unless another viewer does.
+    void EnableShellOpen();
+    // A request from such a start: opened as File Open does, then the window comes to the front.
+    void OnShellOpenRequest(const QString &path);
+
+    // Commands travel: active view, its document, the document window, the main frame, the application.
+    CommandRoute CurrentRoute();
+    bool DispatchCommand(unsigned id);
+    bool IsCommandEnabled(unsigned id);
+
+    MainFrame *MainWindow() const { return m_pMainWnd; }
+
+    // Standard command handlers.
+    void OnFileNew();
+    void OnFileOpen();
+    void OnFileMru(int index);
+
+protected:
+    MainFrame *m_pMainWnd = nullptr;
+
+private:
+    void ReportOpenFailure(const QString &path);
+    // The Open dialog starts where the last file was opened from.
+    QString LastOpenFolder();
+
+    QtMessageService m_messages;
+    std::unique_ptr<QSettings> m_profile;
+    QStringList m_recentFiles;
+    int m_maxRecentFiles = 4;
+    std::unique_ptr<DocTemplate> m_template;
+    std::vector<std::unique_ptr<Document>> m_documents;
+    std::unique_ptr<OpenRequestServer> m_openRequests;
+};
