@@ -9,15 +9,19 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTimer>
 
 namespace {
 constexpr const char *kLastFolderKey = "Settings/Last Folder";
+// File names longer than this are shortened in messages.
+constexpr qsizetype kMaxNameInMessage = 240;
 } // namespace
 
 Application::Application(int &argc, char **argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("QUOR"));
+    m_startFiles = FileArguments(arguments());
     SetMessageService(&m_messages);
     MapCommand(ID_FILE_NEW, [this] { OnFileNew(); });
     MapCommand(ID_FILE_OPEN, [this] { OnFileOpen(); });
@@ -37,6 +41,7 @@ Application::Application(int &argc, char **argv) : QApplication(argc, argv) {
 }
 
 Application::~Application() {
+    EndShellOpen();
     SaveStdProfileSettings();
     // Views go before their documents.
     if (m_pMainWnd) {
@@ -130,6 +135,13 @@ Document *Application::OpenDocumentFile(const QString &path) {
         }
     }
 
+    // A pipe, a device or a socket would hold up the whole program in open(), and a
+    // folder is no model either: neither gets a window.
+    if (info.exists() && !info.isFile()) {
+        ReportOpenFailure(path);
+        return nullptr;
+    }
+
     m_documents.push_back(m_template->createDocument());
     Document *doc = m_documents.back().get();
     ChildFrame *frame = m_template->createFrame(doc);
@@ -165,11 +177,16 @@ Document *Application::OpenDocumentFile(const QString &path) {
 
 void Application::ReportOpenFailure(const QString &path) {
     const QFileInfo info(path);
-    const std::string name = QDir::toNativeSeparators(path).toStdString();
+    // A name of thousands of characters would make a box taller than any screen;
+    // its beginning and end tell which file it is.
+    QString shown = QDir::toNativeSeparators(path);
+    if (shown.size() > kMaxNameInMessage)
+        shown = shown.left(kMaxNameInMessage / 3) + QChar(0x2026) + shown.right(2 * kMaxNameInMessage / 3);
+    const std::string name = shown.toStdString();
     std::string text;
     if (!info.exists())
         text = name + " was not found.";
-    else if (info.isDir() || !info.isReadable())
+    else if (!info.isFile() || !info.isReadable())
         text = "Access to " + name + " was denied.";
     else
         text =
@@ -188,30 +205,72 @@ void Application::CloseDocument(Document *document) {
         m_pMainWnd->UpdateMenuBar();
 }
 
-QString Application::FileArgument(const QStringList &arguments) {
+QStringList Application::FileArguments(const QStringList &arguments) {
+    QStringList files;
+    bool switches = true;
     for (int i = 1; i < arguments.size(); ++i) {
+        const QString &a = arguments[i];
+        if (switches && a == QLatin1String("--"))
+            switches = false;
         // Switches start with a dash; on this platform a leading slash is a path.
-        if (!arguments[i].startsWith('-'))
-            return arguments[i];
+        else if (!switches || !a.startsWith('-'))
+            files.append(a);
     }
-    return {};
+    return files;
 }
 
 void Application::EnableShellOpen() {
-    m_openRequests = std::make_unique<OpenRequestServer>([this](const QString &path) {
-        // Not from inside the socket's signal: opening runs an event loop of its own.
-        QTimer::singleShot(0, this, [this, path] { OnShellOpenRequest(path); });
-    });
+    m_openRequests =
+        std::make_unique<OpenRequestServer>([this](const QString &path) { QueueShellOpen(path); });
     if (!m_openRequests->Listen())
         m_openRequests.reset();
 }
 
-void Application::OnShellOpenRequest(const QString &path) {
-    // A dialog of this viewer is open: the request waits until it has been answered.
+void Application::EndShellOpen() {
+    if (m_openRequests) {
+        for (const QString &path : m_openRequests->Stop())
+            m_openQueue.push_back(path);
+        m_openRequests.reset();
+    }
+    if (m_openQueue.empty())
+        return;
+    // Their callers were told the files were taken; a viewer of their own shows them.
+    const QStringList files(m_openQueue.begin(), m_openQueue.end());
+    m_openQueue.clear();
+    if (m_successor.isEmpty() || !QProcess::startDetached(m_successor, QStringList{"--"} + files))
+        Trace("Open requests not carried out: " + files.join(", ").toStdString() + "\n");
+}
+
+void Application::QueueShellOpen(const QString &path) {
+    m_openQueue.push_back(path);
+    OpenNextQueued();
+}
+
+void Application::OpenNextQueued() {
+    // An open in progress (showing a message, say) takes the next one when it is done.
+    if (m_opening || m_openQueue.empty())
+        return;
+    // A dialog of this viewer is open: the requests wait until it has been answered.
     if (activeModalWidget()) {
-        QTimer::singleShot(200, this, [this, path] { OnShellOpenRequest(path); });
+        if (!m_openRetry) {
+            m_openRetry = new QTimer(this);
+            m_openRetry->setSingleShot(true);
+            connect(m_openRetry, &QTimer::timeout, this, &Application::OpenNextQueued);
+        }
+        m_openRetry->start(200);
         return;
     }
+    const QString path = m_openQueue.front();
+    m_openQueue.pop_front();
+    m_opening = true;
+    OnShellOpenRequest(path);
+    m_opening = false;
+    // One at a time, so that the windows paint between opens.
+    if (!m_openQueue.empty())
+        QTimer::singleShot(0, this, &Application::OpenNextQueued);
+}
+
+void Application::OnShellOpenRequest(const QString &path) {
     if (!m_pMainWnd)
         return;
     OpenDocumentFile(path);
@@ -223,12 +282,15 @@ void Application::OnShellOpenRequest(const QString &path) {
     m_pMainWnd->activateWindow();
 }
 
-bool Application::ProcessShellCommand(const QString &fileName) {
-    if (fileName.isEmpty()) {
+bool Application::ProcessShellCommand(const QStringList &files) {
+    if (files.isEmpty()) {
         OnFileNew();
         return true;
     }
-    return OpenDocumentFile(fileName) != nullptr;
+    bool opened = false;
+    for (const QString &file : files)
+        opened = OpenDocumentFile(file) != nullptr || opened;
+    return opened;
 }
 
 CommandRoute Application::CurrentRoute() {

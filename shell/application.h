@@ -9,12 +9,14 @@
 #include <QSettings>
 #include <QStringList>
 
+#include <deque>
 #include <memory>
 #include <vector>
 
 class ChildFrame;
 class MainFrame;
 class OpenRequestServer;
+class QTimer;
 
 class Application : public QApplication, public CommandTarget {
     Q_OBJECT
@@ -46,13 +48,24 @@ public:
     void CloseDocument(Document *document);
     ChildFrame *FrameOf(const Document *document) const;
 
-    // The command line: the first non-switch argument is the file to open.
-    static QString FileArgument(const QStringList &arguments);
-    bool ProcessShellCommand(const QString &fileName);
+    // The command line's files: every argument that is not a switch, and every
+    // argument after "--".
+    static QStringList FileArguments(const QStringList &arguments);
+    // Opens the files in order; false when there were files and none could be opened.
+    bool ProcessShellCommand(const QStringList &files);
     // Takes open requests from later starts on this display, unless another viewer does.
     void EnableShellOpen();
+    // Answers no more requests: the viewer is ending. Files it has answered for but
+    // not yet opened go to a new viewer of the successor program, if one is set.
+    void EndShellOpen();
+    void SetSuccessorProgram(const QString &program) { m_successor = program; }
+    // The files start-up opens: those of the command line unless set otherwise.
+    const QStringList &StartFiles() const { return m_startFiles; }
+    void SetStartFiles(const QStringList &files) { m_startFiles = files; }
     // A request from such a start: opened as File Open does, then the window comes to the front.
     void OnShellOpenRequest(const QString &path);
+    // Requests open one at a time in order of arrival, each when no dialog is open.
+    void QueueShellOpen(const QString &path);
 
     // Commands travel: active view, its document, the document window, the main frame, the application.
     CommandRoute CurrentRoute();
@@ -68,9 +81,11 @@ public:
 
 protected:
     MainFrame *m_pMainWnd = nullptr;
+    QStringList m_startFiles;
 
 private:
     void ReportOpenFailure(const QString &path);
+    void OpenNextQueued();
     // The Open dialog starts where the last file was opened from.
     QString LastOpenFolder();
 
@@ -81,4 +96,8 @@ private:
     std::unique_ptr<DocTemplate> m_template;
     std::vector<std::unique_ptr<Document>> m_documents;
     std::unique_ptr<OpenRequestServer> m_openRequests;
+    std::deque<QString> m_openQueue;
+    bool m_opening = false;
+    QTimer *m_openRetry = nullptr;
+    QString m_successor;
 };

@@ -7,11 +7,19 @@ int main(int argc, char **argv) {
     // All scene views share display lists and textures, across document windows too.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     CQUORApp app(argc, argv);
-    // A file for a viewer that already runs on this display goes to that viewer; if it
-    // does not take it in time, this process shows the file itself.
-    const QString file = Application::FileArgument(app.arguments());
-    if (!file.isEmpty() && HandOverToRunningViewer(QFileInfo(file).absoluteFilePath()))
-        return 0;
+    // Files for a viewer that already runs on this display go to that viewer; those
+    // it does not take in time, this process shows itself.
+    QStringList files;
+    for (const QString &file : app.StartFiles())
+        files.append(QFileInfo(file).absoluteFilePath());
+    if (!files.isEmpty()) {
+        files = HandOverToRunningViewer(files);
+        if (files.isEmpty())
+            return 0;
+        app.SetStartFiles(files);
+    }
+    // Requests this viewer answered but cannot open any more, as it ends, go to a new viewer.
+    app.SetSuccessorProgram(QCoreApplication::applicationFilePath());
     if (!app.InitInstance())
         return 1;
     return app.exec();

@@ -95,8 +95,10 @@ void CMainFrame::OnClose() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent *event) {
-    OnClose();
     Application *app = Application::Instance();
+    // From here on the viewer is ending: later starts show their files themselves.
+    app->EndShellOpen();
+    OnClose();
     for (Document *doc : app->Documents())
         app->CloseDocument(doc);
     event->accept();

@@ -85,18 +85,17 @@ bool CQUORApp::InitInstance() {
     m_pMainWnd = mainFrame;
     setWindowIcon(MainIcon());
 
-    // Later starts on this display hand their files to this viewer (the first one to run).
-    EnableShellOpen();
-
     // A document window needs a shown main window for its GL view's context.
     m_pMainWnd->showMaximized();
-    if (!ProcessShellCommand(FileArgument(arguments())))
+    if (!ProcessShellCommand(m_startFiles))
         return false;
-    // Always maximised, whatever happened to the window while the document opened.
+    // Always maximised, whatever happened to the window while the documents opened.
     if (!m_pMainWnd->isMaximized() || m_pMainWnd->windowHandle()->windowStates() != Qt::WindowMaximized)
         m_pMainWnd->setWindowState(Qt::WindowNoState);
     m_pMainWnd->showMaximized();
     m_pMainWnd->repaint();
+    // Only a viewer that goes on running takes the files of later starts on this display.
+    EnableShellOpen();
     return true;
 }
 

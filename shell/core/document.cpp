@@ -1,8 +1,9 @@
 #include "document.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <filesystem>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 View::~View() {
     if (m_document)
@@ -51,12 +52,12 @@ void Document::UpdateAllViews(View *sender, long hint) {
 }
 
 bool Document::OnOpenDocument(const std::string &path) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec))
+    // Without O_NONBLOCK, opening a pipe waits for a writer; only a regular file is a document.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
         return false;
-    std::FILE *f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    std::fclose(f);
-    return true;
+    struct stat st {};
+    const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    close(fd);
+    return regular;
 }

@@ -81,7 +81,9 @@ bool WriteTestEarthMap(const QString &directory) {
     });
 }
 
-ViewerApp::ViewerApp(const QStringList &arguments, const QString &profileDir) {
+ViewerApp::ViewerApp(const QStringList &arguments, const QString &profileDir,
+                     std::function<void()> onMessage) {
+    messages.onShow = std::move(onMessage);
     m_profile = (profileDir.isEmpty() ? m_dir.path() : profileDir) + "/QUOR.ini";
     m_previousDir = QDir::currentPath();
     WriteTestEarthMap(m_dir.path());

@@ -33,16 +33,28 @@ QStringList MenuItemTexts(MainFrame *main, const QString &title);
 // Runs the event loop until done() holds or capMs have passed; whether it holds.
 bool SettleUntil(const std::function<bool()> &done, int capMs);
 
+// Records messages; onShow runs while the box would be up.
+class HookedMessages : public RecordingMessageService {
+public:
+    void Show(const std::string &text, const std::string &caption, MessageIcon icon) override {
+        RecordingMessageService::Show(text, caption, icon);
+        if (onShow)
+            onShow();
+    }
+    std::function<void()> onShow;
+};
+
 // A viewer application in this process, with its profile and working directory
 // (holding an Earth map) in a temporary directory and its message boxes recorded.
 class ViewerApp {
 public:
-    explicit ViewerApp(const QStringList &arguments = {}, const QString &profileDir = QString());
+    explicit ViewerApp(const QStringList &arguments = {}, const QString &profileDir = QString(),
+                       std::function<void()> onMessage = {});
     ~ViewerApp();
 
     CQUORApp &app() { return *m_app; }
     bool started() const { return m_started; }
-    RecordingMessageService messages;
+    HookedMessages messages;
     QString profilePath() const { return m_profile; }
 
     // Runs the event loop for a while so that windows settle and paint.

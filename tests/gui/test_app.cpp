@@ -15,7 +15,6 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QLocalServer>
 #include <QLocalSocket>
 #include <QMdiArea>
 #include <QMenuBar>
@@ -33,6 +32,7 @@
 #include <cmath>
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -65,29 +65,42 @@ TEST(StartUp, NoFileGivesAMaximisedEmptyMainWindow) {
     EXPECT_EQ(MenuTitles(main), QStringList({"&File", "&View", "&Help"}));
 }
 
-TEST(StartUp, FileArgumentOpensOneMaximisedDocumentWindow) {
-    ViewerApp v({kStation, QString::fromStdString(SourcePath("README.md"))});
-    ASSERT_TRUE(v.started());
+TEST(StartUp, EveryFileArgumentOpensInOrderAndAMissingOneIsReported) {
+    QTemporaryDir dir;
+    const QString dashed = dir.path() + "/-x.3ds";
+    ASSERT_TRUE(QFile::copy(kStation, dashed));
+    const QStringList args = {"-style=fusion", kStation, "/nonexistent/dir/orbit.3ds", "--", dashed, "--"};
+    EXPECT_EQ(Application::FileArguments(QStringList{"quor"} + args),
+              QStringList({kStation, "/nonexistent/dir/orbit.3ds", dashed, "--"}))
+        << "switches end at the first --; after it everything is a file";
+
+    ViewerApp v({kStation, "/nonexistent/dir/orbit.3ds", dashed});
+    ASSERT_TRUE(v.started()) << "one file opened, so the viewer runs";
     MainFrame *main = v.app().MainWindow();
-    ASSERT_EQ(main->ChildFrames().size(), 1u); // only the first argument counts
-    ChildFrame *frame = main->ChildFrames().front();
+    ASSERT_EQ(main->ChildFrames().size(), 2u);
+    EXPECT_EQ(v.messages.Texts(), std::vector<std::string>({"/nonexistent/dir/orbit.3ds was not found."}));
+    ChildFrame *frame = main->ActiveChildFrame();
     EXPECT_TRUE(frame->isMaximized());
-    EXPECT_EQ(frame->windowTitle(), "station.3ds");
+    EXPECT_EQ(frame->windowTitle(), "-x.3ds") << "the last file opened is the active one";
     EXPECT_EQ(MenuTitles(main), QStringList({"&File", "&View", "&Window", "Timer", "&Help"}));
-    EXPECT_TRUE(v.messages.shown.empty());
     auto *doc = static_cast<CQUORDoc *>(frame->GetDocument());
     EXPECT_GT(doc->m_faceCount, 0);
     EXPECT_GT(doc->m_modelList, 0) << "the model is compiled into the new view's context at open";
 }
 
 TEST(StartUp, MissingFileReportsAndEndsStartUp) {
-    ViewerApp v({"/nonexistent/dir/orbit.3ds"});
+    // While its box is up, a viewer that is about to end takes no file of a later start.
+    QStringList notTaken;
+    ViewerApp v({"/nonexistent/dir/orbit.3ds"}, QString(),
+                [&] { notTaken = HandOverToRunningViewer({QFileInfo(kStation).absoluteFilePath()}, 500); });
     EXPECT_FALSE(v.started());
     ASSERT_EQ(v.messages.shown.size(), 1u);
     EXPECT_EQ(v.messages.shown[0].text, "/nonexistent/dir/orbit.3ds was not found.");
     EXPECT_EQ(v.messages.shown[0].caption, "QUOR");
     EXPECT_EQ(v.messages.shown[0].icon, MessageIcon::Exclamation);
     EXPECT_TRUE(v.app().Documents().empty());
+    EXPECT_EQ(notTaken.size(), 1) << "the new start shows its file itself";
+    EXPECT_FALSE(QFileInfo::exists(OpenRequestSocketPath()));
 }
 
 TEST(Documents, OpeningAnOpenFileActivatesItsWindow) {
@@ -269,18 +282,17 @@ TEST(Documents, DroppedFilesOpenLikeFileOpen) {
 TEST(Documents, RecentFileEntriesOpenOrReportAndGo) {
     QTemporaryDir files, profile;
     const QString model = files.path() + "/x&y.3ds", gone = files.path() + "/gone.3ds";
-    const QString socketFile = files.path() + "/socket.3ds";
+    const QString pipe = files.path() + "/pipe.3ds";
     ASSERT_TRUE(QFile::copy(kStation, model));
     {
         QSettings ini(profile.path() + "/QUOR.ini", QSettings::IniFormat);
-        const QStringList list{model, files.path(), gone, socketFile};
+        const QStringList list{model, files.path(), gone, pipe};
         for (int i = 0; i < list.size(); ++i)
             ini.setValue(QStringLiteral("Recent File List/File%1").arg(i + 1), list[i]);
     }
     ViewerApp v({}, profile.path());
-    // A file that exists and may be read but cannot be opened as one: a socket.
-    QLocalServer socket;
-    ASSERT_TRUE(socket.listen(socketFile));
+    // Opening a pipe would wait for a writer: it is refused, as a folder is.
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     MainFrame *main = v.app().MainWindow();
     const QStringList entries = MenuItemTexts(main, "&File").filter(QRegularExpression("^&\\d "));
     ASSERT_EQ(entries.size(), 4);
@@ -292,9 +304,7 @@ TEST(Documents, RecentFileEntriesOpenOrReportAndGo) {
     const Case failures[] = {
         {files.path(), "Access to " + files.path() + " was denied."},
         {gone, gone + " was not found."},
-        {socketFile,
-         socketFile +
-             "\nCannot find this file.\nPlease verify that the correct path and file name are given."},
+        {pipe, "Access to " + pipe + " was denied."},
     };
     for (const Case &c : failures) {
         // The entry of this file is always the second: the ones before it have gone.
@@ -413,6 +423,8 @@ TEST(OpenRequests, TheViewerTakesOnlyWellFormedRequestsInTime) {
     EXPECT_EQ(request("open " + file + '\0'), "") << "no deadline";
     EXPECT_EQ(request("open " + soon + " station.3ds" + '\0'), "") << "not an absolute path";
     EXPECT_EQ(request("show " + soon + ' ' + file + '\0'), "");
+    EXPECT_EQ(request("open " + soon + " /" + QByteArray(64 * 1024, 'a') + ".3ds" + '\0'), "")
+        << "longer than a request may be, however it arrives";
     ViewerApp::Settle(100);
     EXPECT_TRUE(v.app().Documents().empty());
     EXPECT_EQ(request("open " + soon + ' ' + file + '\0'), "ok\n");

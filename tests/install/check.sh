@@ -77,7 +77,7 @@ check_tree() {
         exec_line="\"$exec_line\""
         launcher_line="\"$launcher_line\""
     fi
-    [[ $(entry_key "$entry" Exec) == "$exec_line %f" ]] || fail "Exec=$(entry_key "$entry" Exec) in $entry"
+    [[ $(entry_key "$entry" Exec) == "$exec_line %F" ]] || fail "Exec=$(entry_key "$entry" Exec) in $entry"
     [[ $(entry_key "$entry" Path) == "$prefix/share/quor" ]] || fail "Path=$(entry_key "$entry" Path) in $entry"
     [[ $(entry_key "$entry" MimeType) == "image/x-3ds;" ]] || fail "MimeType=$(entry_key "$entry" MimeType) in $entry"
     [[ $(entry_key "$entry" Icon) == quor ]] || fail "Icon=$(entry_key "$entry" Icon) in $entry"
@@ -102,7 +102,7 @@ if [[ -f $entry ]]; then
     path=$(entry_key "$entry" Path)
     [[ -f $path/Weltkart.bmp ]] || fail "no Weltkart.bmp in the entry's working directory $path"
     program=$(entry_key "$entry" Exec)
-    program=${program% %f}
+    program=${program% %F}
     [[ -x $program ]] || fail "the entry runs $program, which is not an installed program"
 fi
 # The installed inspector reads the installed station.
