@@ -8,6 +8,7 @@
 #include "shell/mainfrm.h"
 #include "view/core/bmpimage.h"
 #include "view/core/orbitsim.h"
+#include "view/core/scenetext.h"
 #include "view/earthtexture.h"
 #include "view/gldisplaylistsink.h"
 #include "view/glyphs.h"
@@ -205,6 +206,9 @@ TEST_F(RenderTest, FromSpaceTheLinesStandWholeInTheirCornersOnEveryPaneShape) {
         ResetOrbitSimulation();
         InitViewSimulation();
         const QImage image = m_scene->Render(doc);
+        const SceneLines shown{FormatClockLine(g_clockHours, g_clockMinutes, g_clockSeconds),
+                               FormatLongitudeLine(doc.m_longitude),
+                               FormatFpsLine(g_scaledStep, g_timeFactor)};
         ResetOrbitSimulation();
         InitViewSimulation();
         const int rasterised = FontRasterisations();
@@ -235,6 +239,17 @@ TEST_F(RenderTest, FromSpaceTheLinesStandWholeInTheirCornersOnEveryPaneShape) {
         EXPECT_LE(fps.right(), w - 3);
         EXPECT_GT(fps.right(), w - 20);
         EXPECT_GT(fps.left(), w / 2);
+        // Each row holds its own line: exactly as wide as that line's ink at the fitted size.
+        const int glyphHeight = CornerTextHeight(shown, w, h, 1.0);
+        auto inkWidth = [glyphHeight](const std::string &text) {
+            TextInk ink;
+            EXPECT_TRUE(MeasureString("Arial", glyphHeight, text.c_str(), ink));
+            return ink.right - ink.left + 1;
+        };
+        ASSERT_NE(inkWidth(shown.clock), inkWidth(shown.longitude)) << "the rows could not be told apart";
+        EXPECT_EQ(clock.width(), inkWidth(shown.clock)) << shown.clock;
+        EXPECT_EQ(longitude.width(), inkWidth(shown.longitude)) << shown.longitude;
+        EXPECT_EQ(fps.width(), inkWidth(shown.fps)) << shown.fps;
         // One size for the three; the full size wherever the widest line fits.
         EXPECT_NEAR(clock.height(), longitude.height(), clock.height() / 5);
         if (fullHeight == 0)
