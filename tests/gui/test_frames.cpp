@@ -22,6 +22,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace {
 
 const QString kStation = QString::fromStdString(SourcePath("data/station.3ds"));
@@ -73,6 +76,33 @@ int DrawnPixels(CQUORView *view) {
         for (int x = 0; x < image.width(); x += 4)
             drawn += image.pixel(x, y) != qRgb(0, 0, 51);
     return drawn;
+}
+
+// How many pixels differ by more than a quarter of the range in some channel, alpha included.
+int PixelsApart(const QImage &a, const QImage &b) {
+    int apart = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            apart += std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                               std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))}) > 64;
+        }
+    return apart;
+}
+
+// An icon's picture at ratio 2 has twice the pixels and detail of its own: a
+// good share of them stand apart from the ratio-1 picture blown up, whether
+// by repeating its pixels or by smoothing.
+void ExpectDrawnAtRatioTwo(const QIcon &icon, QSize size) {
+    SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height());
+    const QImage one = icon.pixmap(size, 1.0).toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage two = icon.pixmap(size, 2.0).toImage().convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(one.size(), size);
+    ASSERT_EQ(two.size(), size * 2);
+    for (const auto mode : {Qt::FastTransformation, Qt::SmoothTransformation})
+        EXPECT_GT(PixelsApart(two, one.scaled(two.size(), Qt::IgnoreAspectRatio, mode)),
+                  two.width() * two.height() / 20)
+            << "scaled up " << (mode == Qt::FastTransformation ? "pixel by pixel" : "smoothly");
 }
 
 } // namespace
@@ -216,10 +246,15 @@ TEST(StatusBar, PromptsOfCommandsAndTheIdleText) {
     EXPECT_EQ(buttons[0]->statusTip(), "Open an existing document");
     EXPECT_TRUE(buttons[1]->isSeparator());
     EXPECT_EQ(buttons[2]->toolTip(), "About");
-    // Drawn for a device-pixel ratio of 2 too, not scaled up there.
+    // Drawn for a device-pixel ratio of 2 too, not scaled up there; so are the
+    // window icons of the main frame, the document window and the application.
     for (QAction *button : {buttons[0], buttons[2]})
-        EXPECT_EQ(button->icon().pixmap(QSize(16, 15), 2.0).size(), QSize(32, 30));
-    EXPECT_EQ(main->windowIcon().pixmap(QSize(32, 32), 2.0).size(), QSize(64, 64));
+        ExpectDrawnAtRatioTwo(button->icon(), QSize(16, 15));
+    ExpectDrawnAtRatioTwo(main->windowIcon(), QSize(32, 32));
+    ASSERT_NE(main->ActiveChildFrame(), nullptr);
+    for (const QIcon &icon : {main->ActiveChildFrame()->windowIcon(), v.app().windowIcon()})
+        for (const int size : {32, 16})
+            ExpectDrawnAtRatioTwo(icon, QSize(size, size));
 }
 
 TEST(StatusBar, BarLayoutIsRestoredInTheNextRun) {

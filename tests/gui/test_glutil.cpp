@@ -4,13 +4,11 @@
 
 #include <QFont>
 #include <QFontDatabase>
-#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
-#include <QPainter>
 #include <QRawFont>
 
 #include <GL/gl.h>
@@ -127,6 +125,17 @@ protected:
         return font;
     }
 
+    // Bold Arial at the pixel size whose cell (ascent + descent) comes nearest
+    // the height, worked out from the face's own design metrics.
+    static QRawFont BoldArialForCell(int height) {
+        const QRawFont design = QRawFont::fromFont(BoldFont("Arial", 1000));
+        EXPECT_TRUE(design.isValid());
+        EXPECT_GE(design.weight(), QFont::Bold);
+        const double size = height * 1000.0 / (design.ascent() + design.descent());
+        EXPECT_GT(std::abs(size - std::floor(size) - 0.5), 0.1) << "two sizes come equally near " << height;
+        return QRawFont::fromFont(BoldFont("Arial", int(std::lround(size))));
+    }
+
     int m_argc = 1;
     char m_arg0[8] = "glutil";
     char *m_argv[2] = {m_arg0, nullptr};
@@ -141,14 +150,12 @@ TEST_F(GlUtil, TextSitsOnTheBaselineAndAdvancesByTheFontsAdvance) {
     ASSERT_NE(base, 0u);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 
-    // The height is the character cell (ascent + descent), not the em: the
-    // font's own design metrics give the cap height and advance in such a cell.
-    const QRawFont raw = QRawFont::fromFont(BoldFont("Arial", 1000));
+    // The height is the character cell (ascent + descent), not the em.
+    const QRawFont raw = BoldArialForCell(80);
     ASSERT_TRUE(raw.isValid());
-    const double cell = raw.ascent() + raw.descent();
-    const double capHeight = 80.0 * raw.capHeight() / cell;
+    const double capHeight = raw.capHeight();
     const quint32 hIndex = raw.glyphIndexesForString(QStringLiteral("H")).value(0);
-    const double advance = 80.0 * raw.advancesForGlyphIndexes({hIndex}).value(0).x() / cell;
+    const double advance = raw.advancesForGlyphIndexes({hIndex}).value(0).x();
 
     const InkBox one = DrawText(base, "H");
     ASSERT_FALSE(one.empty());
@@ -165,6 +172,20 @@ TEST_F(GlUtil, TextSitsOnTheBaselineAndAdvancesByTheFontsAdvance) {
     // The space draws nothing but moves the pen.
     EXPECT_GT(DrawText(base, "H H").width(), two.width() + 10);
 
+    // Over every character the pen moves by the face's advances, each rounded to
+    // whole pixels: a size or weight even slightly off shows here.
+    QString printable;
+    for (int code = kGlyphFirst; code < kGlyphFirst + kGlyphCount - 1; ++code)
+        printable += QChar(char16_t(code));
+    double expected = 0.0;
+    for (const QPointF &a : raw.advancesForGlyphIndexes(raw.glyphIndexesForString(printable)))
+        expected += std::round(a.x());
+    glRasterPos2i(0, 100);
+    PrintString(base, printable.toLatin1().constData());
+    GLfloat pen[4];
+    glGetFloatv(GL_CURRENT_RASTER_POSITION, pen);
+    EXPECT_NEAR(pen[0], expected, 2.0);
+
     // A descender reaches below the baseline.
     const InkBox g = DrawText(base, "g");
     EXPECT_LT(g.bottom, 100 - 5);
@@ -174,30 +195,27 @@ TEST_F(GlUtil, TextSitsOnTheBaselineAndAdvancesByTheFontsAdvance) {
 TEST_F(GlUtil, EachGlyphIsTheFontsOwnPictureAtHalfCoverage) {
     const unsigned base = BuildFontLists("Arial", 50);
     ASSERT_NE(base, 0u);
-    const QFont font = GlyphFont("Arial", 50);
+    // The face's own glyph images at its size for a cell of 50.
+    const QRawFont raw = BoldArialForCell(50);
+    ASSERT_TRUE(raw.isValid());
     // Pixel sets, relative to their lower left ink corner, x right and y up.
     using PixelSet = std::set<std::pair<int, int>>;
-    for (const char *text : {"H", "g", "Q", "7"}) {
-        QImage canvas(160, 160, QImage::Format_ARGB32_Premultiplied);
-        canvas.fill(Qt::black);
-        {
-            QPainter painter(&canvas);
-            painter.setRenderHint(QPainter::TextAntialiasing, true);
-            painter.setFont(font);
-            painter.setPen(Qt::white);
-            painter.drawText(QPointF(40, 110), QString::fromLatin1(text));
-        }
+    for (const char *text : {"H", "g", "Q", "7", "a", "W", "@", "%"}) {
+        const quint32 index = raw.glyphIndexesForString(QString::fromLatin1(text)).value(0);
+        const QImage alpha =
+            raw.alphaMapForGlyph(index, QRawFont::PixelAntialiasing).convertToFormat(QImage::Format_Alpha8);
+        auto covered = [&alpha](int x, int y) { return alpha.constScanLine(y)[x] >= 128; };
         PixelSet expected, drawn;
         int minX = 1000, maxY = -1;
-        for (int y = 0; y < canvas.height(); ++y)
-            for (int x = 0; x < canvas.width(); ++x)
-                if (qRed(canvas.pixel(x, y)) >= 128) {
+        for (int y = 0; y < alpha.height(); ++y)
+            for (int x = 0; x < alpha.width(); ++x)
+                if (covered(x, y)) {
                     minX = std::min(minX, x);
                     maxY = std::max(maxY, y);
                 }
-        for (int y = 0; y < canvas.height(); ++y)
-            for (int x = 0; x < canvas.width(); ++x)
-                if (qRed(canvas.pixel(x, y)) >= 128)
+        for (int y = 0; y < alpha.height(); ++y)
+            for (int x = 0; x < alpha.width(); ++x)
+                if (covered(x, y))
                     expected.insert({x - minX, maxY - y});
 
         const InkBox box = DrawText(base, text);
@@ -209,7 +227,8 @@ TEST_F(GlUtil, EachGlyphIsTheFontsOwnPictureAtHalfCoverage) {
                     drawn.insert({x - box.left, y - box.bottom});
             }
         EXPECT_FALSE(expected.empty()) << text;
-        EXPECT_EQ(drawn, expected) << text;
+        EXPECT_TRUE(drawn == expected)
+            << text << ": " << drawn.size() << " pixels drawn, " << expected.size() << " expected";
     }
     DeleteFontLists(base);
 }

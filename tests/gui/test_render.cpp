@@ -8,6 +8,7 @@
 #include "shell/mainfrm.h"
 #include "view/core/bmpimage.h"
 #include "view/core/orbitsim.h"
+#include "view/core/scenetext.h"
 #include "view/earthtexture.h"
 #include "view/gldisplaylistsink.h"
 #include "view/glyphs.h"
@@ -205,6 +206,9 @@ TEST_F(RenderTest, FromSpaceTheLinesStandWholeInTheirCornersOnEveryPaneShape) {
         ResetOrbitSimulation();
         InitViewSimulation();
         const QImage image = m_scene->Render(doc);
+        const SceneLines shown{FormatClockLine(g_clockHours, g_clockMinutes, g_clockSeconds),
+                               FormatLongitudeLine(doc.m_longitude),
+                               FormatFpsLine(g_scaledStep, g_timeFactor)};
         ResetOrbitSimulation();
         InitViewSimulation();
         const int rasterised = FontRasterisations();
@@ -235,6 +239,17 @@ TEST_F(RenderTest, FromSpaceTheLinesStandWholeInTheirCornersOnEveryPaneShape) {
         EXPECT_LE(fps.right(), w - 3);
         EXPECT_GT(fps.right(), w - 20);
         EXPECT_GT(fps.left(), w / 2);
+        // Each row holds its own line: exactly as wide as that line's ink at the fitted size.
+        const int glyphHeight = CornerTextHeight(shown, w, h, 1.0);
+        auto inkWidth = [glyphHeight](const std::string &text) {
+            TextInk ink;
+            EXPECT_TRUE(MeasureString("Arial", glyphHeight, text.c_str(), ink));
+            return ink.right - ink.left + 1;
+        };
+        ASSERT_NE(inkWidth(shown.clock), inkWidth(shown.longitude)) << "the rows could not be told apart";
+        EXPECT_EQ(clock.width(), inkWidth(shown.clock)) << shown.clock;
+        EXPECT_EQ(longitude.width(), inkWidth(shown.longitude)) << shown.longitude;
+        EXPECT_EQ(fps.width(), inkWidth(shown.fps)) << shown.fps;
         // One size for the three; the full size wherever the widest line fits.
         EXPECT_NEAR(clock.height(), longitude.height(), clock.height() / 5);
         if (fullHeight == 0)
@@ -260,16 +275,33 @@ TEST_F(RenderTest, OtherCamerasDrawTheLinesAtTheirScenePointsOverTheGlobe) {
     OffscreenScene scene(QSize(1280, 720));
     CQUORDoc doc;
     ASSERT_TRUE(scene.Open(doc, kStation));
-    // From the station's usual place the scene points lie outside the picture: no text.
-    doc.OnFromIss();
-    EXPECT_EQ(Measure(scene.Render(doc), QRect(0, 0, 1280, 720)).magenta, 0);
-    // With the station at orbit angle 0 the longitude's point lies behind the
-    // Earth, near the middle of the picture: drawn over the globe all the same.
-    g_issAngle = 3.0; // just on the near side: a solid globe
-    const QImage behind = scene.Render(doc);
-    EXPECT_GT(Measure(behind, QRect(320, 180, 640, 360)).magenta, 500);
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
+    // Orbit angles that bring the longitude's point into each camera's picture.
+    // From the station at angle 3 it lies behind the Earth: drawn over the solid globe all the same.
+    const struct {
+        int mode;
+        double angle;
+    } cameras[] = {{ViewFromISS, 3.0}, {ViewApproach, 180.0}};
+    for (const auto &camera : cameras) {
+        SCOPED_TRACE(testing::Message() << "mode " << camera.mode);
+        doc.m_viewMode = camera.mode;
+        ResetOrbitSimulation();
+        InitViewSimulation();
+        // From the usual places the scene points lie outside the picture: no text, in the corners neither.
+        EXPECT_TRUE(TextRows(scene.Render(doc)).empty());
+        g_issAngle = camera.angle;
+        const QImage image = scene.Render(doc);
+        // One line, from near the middle off the right edge, where a corner line never goes.
+        const std::vector<QRect> rows = TextRows(image);
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_GT(rows[0].left(), 1280 / 2);
+        EXPECT_LT(rows[0].left(), 1280 * 3 / 4);
+        EXPECT_EQ(rows[0].right(), 1280 - 1);
+        EXPECT_GT(rows[0].top(), 720 / 4);
+        EXPECT_LT(rows[0].bottom(), 720 * 3 / 4);
+        EXPECT_GT(Measure(image, rows[0]).magenta, 5000);
+        EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+        EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
+    }
 }
 
 TEST_F(RenderTest, EarthTurnsToAWireFrameWhileTheStationIsBehindIt) {
