@@ -342,6 +342,16 @@ TEST(Read3ds, SmoothingListMustMatchTheFaceCount) {
         EXPECT_EQ(r->m_faces[0].green, 255) << length;
         EXPECT_EQ(r->m_faces[0].red, matches ? 0 : 255) << length;
     }
+
+    // One that the end of the file cuts short marks nothing either.
+    const Writer3ds whole =
+        File([&](Writer3ds &w) { Mesh(w, "strip", xyz, abc, [](Writer3ds &w) { w.SmoothList(10); }); });
+    std::vector<uint8_t> cut = whole.Bytes();
+    cut.pop_back();
+    const Result r = Read(cut);
+    ASSERT_EQ(r->m_faceCount, 10);
+    for (int32_t i = 0; i < 10; ++i)
+        EXPECT_EQ(r->m_faces[i].smooth, 0);
 }
 
 TEST(Read3ds, FloatColourLeavesNoDiffuseAndEndsTheBlock) {
@@ -460,12 +470,25 @@ TEST(Read3ds, FilesThatAreNot3dsGiveNothingAndNoMessage) {
     EXPECT_EQ(r->m_faceCount, 0);
     EXPECT_TRUE(r.messages.empty());
 
+    // Neither changes the tables of an earlier read, but each read starts its
+    // vertex and face bases over.
     CQUORDoc doc;
+    const Writer3ds twoObjects = File([](Writer3ds &w) {
+        Mesh(w, "a", kTriangle, {0, 1, 2});
+        Mesh(w, "b", kQuad, {0, 1, 2, 0, 2, 3});
+    });
+    Read3dsBytes(doc, twoObjects.Bytes().data(), twoObjects.Size());
+    ASSERT_EQ(doc.m_vertexBase, 3);
+    ASSERT_EQ(doc.m_faceBase, 1);
     RecordingMessageService recorder;
     ScopedMessageService scope(&recorder);
     doc.Read3dsFile("/nonexistent/station.3ds");
+    EXPECT_EQ(doc.m_vertexBase, 0);
+    EXPECT_EQ(doc.m_faceBase, 0);
     doc.Read3dsFile("/dev/zero"); // no size: read as empty, not forever
-    EXPECT_EQ(doc.m_vertices, nullptr);
+    ExpectConsistent(doc);
+    EXPECT_EQ(doc.m_vertexCount, 7);
+    EXPECT_EQ(doc.m_faceCount, 3);
     EXPECT_TRUE(recorder.shown.empty());
 }
 
