@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -653,6 +654,9 @@ TEST(ChunkFile, ReadsValuesAcrossTheBufferEdgeAndNoticesAFileThatShrank) {
     const size_t edge = ChunkFile::kBufferSize;
     for (size_t i = 0; i < 6; ++i)
         bytes[edge - 3 + i] = static_cast<uint8_t>(0x11 * (i + 1));
+    const size_t name = 100000 + edge - 126; // 200 characters, 126 of them before a buffer's end
+    std::fill_n(bytes.begin() + name, 200, 'n');
+    bytes[199999] = 0xAB;
     const ScratchDir dir;
     const std::string path = dir.File("edge.bin");
     std::FILE *f = std::fopen(path.c_str(), "wb");
@@ -668,10 +672,23 @@ TEST(ChunkFile, ReadsValuesAcrossTheBufferEdgeAndNoticesAFileThatShrank) {
     EXPECT_EQ(file.U16(), 0x6655u);
     EXPECT_FALSE(file.AtEnd());
 
-    // Cut short after it was opened: reading finds the new end and stops there.
+    // A field of 128 keeps 127 characters, also of a string the buffer's end splits.
+    ChunkFile names;
+    ASSERT_TRUE(names.Open(path));
+    names.Seek(100000);
+    EXPECT_EQ(names.U8(), 0);
+    names.Seek(name);
+    char field[128];
+    names.String(field, sizeof field);
+    EXPECT_EQ(std::string(field), std::string(127, 'n'));
+    EXPECT_EQ(names.Tell(), name + 201);
+    EXPECT_FALSE(ChunkFile().Open(dir.File("missing.bin")));
+
+    // Cut short after it was opened: reading finds the new end and stops there,
+    // with zeros for the bytes that are not there.
     ASSERT_EQ(truncate(path.c_str(), 200000), 0);
-    file.Seek(199998); // beyond what is buffered
-    EXPECT_EQ(file.U32(), 0u);
+    file.Seek(199999); // beyond what is buffered
+    EXPECT_EQ(file.U32(), 0xABu);
     EXPECT_TRUE(file.AtEnd());
     EXPECT_EQ(file.Size(), 200000u);
     EXPECT_EQ(file.Tell(), 200000u);
