@@ -859,6 +859,13 @@ TEST(Read3ds, EveryTruncationAndSingleByteDamageStaysConsistent) {
         EXPECT_LE(r->m_vertexCount, full->m_vertexCount);
         EXPECT_LE(r->m_faceCount, full->m_faceCount);
         EXPECT_TRUE(r.messages.empty());
+        // A file name the cut runs through is not kept in part.
+        ASSERT_LE(r->m_textureMapCount, full->m_textureMapCount);
+        for (int32_t i = 0; i < r->m_textureMapCount; ++i) {
+            if (r->m_textureMaps[i].hasFile) {
+                EXPECT_STREQ(r->m_textureMaps[i].fileName, full->m_textureMaps[i].fileName);
+            }
+        }
     }
     for (size_t at = 0; at < bytes.size(); ++at) {
         for (uint8_t value : {0x00, 0xFF, 0x7F}) {
