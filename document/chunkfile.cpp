@@ -46,17 +46,12 @@ void ChunkFile::OpenMemory(const void *data, size_t size) {
 }
 
 void ChunkFile::UpdateDataEnd() {
-    m_dataEnd = std::min<uint64_t>(m_dataStart + m_dataLen, End());
-}
-
-void ChunkFile::SetLimit(uint64_t limit) {
-    m_limit = limit;
-    UpdateDataEnd();
+    m_dataEnd = std::min<uint64_t>(m_dataStart + m_dataLen, m_size);
 }
 
 void ChunkFile::Skip(uint64_t bytes) {
     if (bytes > Remaining()) {
-        m_pos = std::max(m_pos, End());
+        m_pos = std::max(m_pos, m_size);
         m_end = true;
         return;
     }
@@ -64,9 +59,9 @@ void ChunkFile::Skip(uint64_t bytes) {
 }
 
 size_t ChunkFile::Fill(size_t want) {
-    if (m_pos >= End())
+    if (m_pos >= m_size)
         return 0;
-    const uint64_t left = End() - m_pos;
+    const uint64_t left = m_size - m_pos;
     want = static_cast<size_t>(std::min<uint64_t>({want, left, kBufferSize}));
     const bool inside = m_pos >= m_dataStart && m_pos <= m_dataStart + m_dataLen;
     size_t have = inside ? static_cast<size_t>(m_dataStart + m_dataLen - m_pos) : 0;
@@ -106,7 +101,7 @@ uint32_t ChunkFile::ReadSlow(size_t n) {
         const uint8_t *p;
         const size_t avail = Peek(n - done, &p);
         if (avail == 0) {
-            m_pos = std::max(m_pos, End());
+            m_pos = std::max(m_pos, m_size);
             m_end = true;
             break;
         }
@@ -139,7 +134,7 @@ template <class Keep> void ChunkFile::ScanString(Keep keep) {
         const uint8_t *p;
         const size_t avail = Available(&p);
         if (avail == 0) {
-            m_pos = std::max(m_pos, End());
+            m_pos = std::max(m_pos, m_size);
             m_end = true;
             return;
         }

@@ -2,9 +2,7 @@
 // A bounded, buffered reader over one .3ds file (or a block of bytes). It knows
 // the size of what it reads, so nothing is ever read from outside it: a read past
 // the end yields zeros and raises an end flag that every walk of the reader
-// checks. A Bound narrows the end to the end of one chunk, so that whatever is
-// read for that chunk stays inside it. It also carries the state that lives for
-// one read of a file.
+// checks. It also carries the state that lives for one read of a file.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -30,28 +28,9 @@ public:
 
     uint64_t Size() const { return m_size; }
     uint64_t Tell() const { return m_pos; }
-    // Where reading stops: the end of the file or of the innermost Bound.
-    uint64_t End() const { return m_limit < m_size ? m_limit : m_size; }
-    uint64_t Remaining() const { return m_pos < End() ? End() - m_pos : 0; }
+    uint64_t Remaining() const { return m_pos < m_size ? m_size - m_pos : 0; }
     // True once a read since the last Seek wanted bytes beyond the end.
     bool AtEnd() const { return m_end; }
-
-    // While it lives, the end lies at most at `end`: reads there behave as at the
-    // end of the file. Bounds nest; each one only narrows.
-    class Bound {
-    public:
-        Bound(ChunkFile &file, uint64_t end) : m_file(file), m_saved(file.m_limit) {
-            if (end < m_saved)
-                m_file.SetLimit(end);
-        }
-        ~Bound() { m_file.SetLimit(m_saved); }
-        Bound(const Bound &) = delete;
-        Bound &operator=(const Bound &) = delete;
-
-    private:
-        ChunkFile &m_file;
-        uint64_t m_saved;
-    };
 
     // Moves to an absolute position (which may lie beyond the end) and clears the end flag.
     void Seek(uint64_t pos) {
@@ -98,21 +77,20 @@ public:
 
     // Per-read state.
     int badFaceMessages = 0;
-    // How far the chunks an inner walk handled were read, one per kind of walk. A
-    // walk handles no chunk that starts before it, so the overlapping chunks of a
-    // damaged file never make the reader read the same bytes into its tables twice.
+    // How far the inner walks of each kind have read, chunk headers and contents
+    // alike. A walk reads no chunk that starts in those bytes, so the overlapping
+    // chunks of a damaged file never make the reader read the same bytes twice.
     uint64_t objectWalkRead = 0;
     uint64_t materialWalkRead = 0;
     // How one of the document's tables grows in this read.
     struct TableGrowth {
-        int64_t capacity = 0; // records its block has room for
-        bool full = false;    // once it could not grow, it takes no further entries
+        int64_t capacity = 0;  // records its block has room for
+        bool reported = false; // "Out of Memory" was shown for it: once a read is enough
     };
     TableGrowth vertexTable, faceTable, textureMapTable, materialTable;
 
 private:
     bool Buffered(size_t n) const { return m_pos >= m_dataStart && m_pos + n <= m_dataEnd; }
-    void SetLimit(uint64_t limit);
     // Bytes buffered at the current position, filling the buffer only when none are.
     size_t Available(const uint8_t **data);
     template <class T> T Take(size_t n) {
@@ -133,11 +111,10 @@ private:
     const uint8_t *m_data = nullptr; // buffer or caller's bytes
     uint64_t m_dataStart = 0;        // file offset of m_data[0]
     size_t m_dataLen = 0;
-    uint64_t m_dataEnd = 0;   // end of the buffered bytes that may be read: m_dataStart + m_dataLen, or End()
+    uint64_t m_dataEnd = 0; // end of the buffered bytes that may be read: m_dataStart + m_dataLen, or m_size
     uint64_t m_streamPos = 0; // where m_file stands
     uint64_t m_pos = 0;
     uint64_t m_size = 0;
-    uint64_t m_limit = UINT64_MAX;
     bool m_end = false;
 };
 

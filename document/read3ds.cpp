@@ -71,16 +71,15 @@ float LoadF32(const uint8_t *p) {
     return v;
 }
 
-// Makes room for count + extra records in a table that has not yet failed in
-// this read. Room grows by half again at least, so that a file of many small lists
-// costs linear time; the read trims every table to its count at the end. The
-// first failure marks the table full, with the one message the read shows for it
-// (`report`). `limit` caps the count where an index field is narrow.
+// Makes room for count + extra records. Room grows by half again at least, so
+// that a file of many small lists costs linear time; the read trims every table to
+// its count at the end. When the table cannot grow, only the list asking is given
+// up: a later, smaller one may still fit. The read shows one message per table
+// (`report`), however many lists fail. `limit` caps the count where an index field
+// is narrow.
 template <class T>
 bool GrowTable(T *&table, int32_t count, uint64_t extra, ChunkFile::TableGrowth &growth, bool report,
                int64_t limit = std::numeric_limits<int32_t>::max()) {
-    if (growth.full)
-        return false;
     const uint64_t needed = static_cast<uint64_t>(count) + extra;
     if (needed <= static_cast<uint64_t>(std::max<int64_t>(growth.capacity, count)))
         return true;
@@ -100,10 +99,24 @@ bool GrowTable(T *&table, int32_t count, uint64_t extra, ChunkFile::TableGrowth 
             return true;
         }
     }
-    if (report)
+    if (report && !growth.reported)
         ShowMessage(kOutOfMemory);
-    growth.full = true;
+    growth.reported = true;
     return false;
+}
+
+// How an inner walk treats the chunk starting at `start`. `floor` is how far walks
+// of its kind had read when this one began, `read` how far they have read now.
+enum class Visit {
+    Read,     // fresh bytes
+    StepOver, // this walk's own lists read it by their contents: skip it whole, unread
+    End,      // an earlier walk read it: reading on could repeat that walk's work
+};
+
+Visit ChunkVisit(uint64_t start, uint64_t floor, uint64_t read) {
+    if (start < floor)
+        return Visit::End;
+    return start < read ? Visit::StepOver : Visit::Read;
 }
 
 void ReadMainChunk(CQUORDoc &doc, ChunkFile &file) {
@@ -197,21 +210,23 @@ uint8_t CQUORDoc::ReadByte(ChunkFile &file) {
     return file.U8();
 }
 
-// Every chunk of the block is read inside its own length, and a chunk that starts
-// in bytes this kind of walk has already read ends the walk.
+// The sub-chunks are read by their contents, and the walk goes on at each one's
+// start plus its length.
 void CQUORDoc::ReadMaterialBlock(ChunkFile &file) {
+    const uint64_t floor = file.materialWalkRead;
     bool newMaterial = false; // a name chunk of this block has not yet got its map record
     for (;;) {
         const uint64_t start = file.Tell();
         const uint16_t id = ReadWord(file);
         const uint32_t length = ReadDword(file);
-        if (file.AtEnd() || id < 0xA000 || id > 0xAFFE || length < kHeaderSize ||
-            start < file.materialWalkRead)
+        if (file.AtEnd() || id < 0xA000 || id > 0xAFFE || length < kHeaderSize)
+            return;
+        const Visit visit = ChunkVisit(start, floor, file.materialWalkRead);
+        if (visit == Visit::End)
             return;
 
         bool stop = false;
-        {
-            ChunkFile::Bound chunk(file, start + length);
+        if (visit == Visit::Read) {
             switch (id) {
             case kMatName: {
                 std::string name;
@@ -261,8 +276,8 @@ void CQUORDoc::ReadMaterialBlock(ChunkFile &file) {
             default:
                 break;
             }
-            file.materialWalkRead = std::max(file.materialWalkRead, file.Tell());
         }
+        file.materialWalkRead = std::max(file.materialWalkRead, file.Tell());
         if (stop)
             return;
         file.Seek(start + length);
@@ -307,25 +322,27 @@ void CQUORDoc::ReadNamedObject(ChunkFile &file) {
     ReadDword(file);
 
     // Not bounded by the object's length: the walk ends at the first chunk outside
-    // the mesh range, normally the next object or material. Each list is read
-    // inside its own chunk, and a chunk that starts in bytes a mesh walk has
-    // already read ends the walk.
+    // the mesh range, normally the next object or material. A face list reads its
+    // sub-chunks by their contents, so the walk steps over them afterwards.
+    const uint64_t floor = file.objectWalkRead;
     for (;;) {
         const uint64_t start = file.Tell();
         const uint16_t id = ReadWord(file);
         const uint32_t length = ReadDword(file);
-        if (file.AtEnd() || id < 0x4001 || id > 0x5000 || length < kHeaderSize || start < file.objectWalkRead)
+        if (file.AtEnd() || id < 0x4001 || id > 0x5000 || length < kHeaderSize)
             return;
-        {
-            ChunkFile::Bound chunk(file, start + length);
+        const Visit visit = ChunkVisit(start, floor, file.objectWalkRead);
+        if (visit == Visit::End)
+            return;
+        if (visit == Visit::Read) {
             if (id == kVertexList)
                 ReadVertexList(file);
             else if (id == kMappingList)
                 ReadMappingList(file);
             else if (id == kFaceList)
                 ReadFaceList(file);
-            file.objectWalkRead = std::max(file.objectWalkRead, file.Tell());
         }
+        file.objectWalkRead = std::max(file.objectWalkRead, file.Tell());
         file.Seek(start + length);
     }
 }
@@ -421,9 +438,12 @@ void CQUORDoc::ReadFaceList(ChunkFile &file) {
     if (done < stored)
         return;
 
-    // Sub-chunks, read back to back up to the end of the face list.
+    // Sub-chunks, read back to back by their contents, whatever the face list's
+    // length says. The header that ends them belongs to a chunk the mesh walk
+    // still has to read, so the file is left before it.
     std::string name;
     for (;;) {
+        const uint64_t at = file.Tell();
         const uint16_t id = ReadWord(file);
         const uint32_t length = ReadDword(file);
         if (file.AtEnd())
@@ -458,15 +478,15 @@ void CQUORDoc::ReadFaceList(ChunkFile &file) {
                     face.textureMap = static_cast<uint8_t>(material.textureMap);
                 }
             }
-        } else if (id == kSmoothList && length >= kHeaderSize) {
-            if ((static_cast<int64_t>(length) - kHeaderSize) / 4 != n)
-                return;
+        } else if (id == kSmoothList && length >= kHeaderSize &&
+                   (static_cast<int64_t>(length) - kHeaderSize) / 4 == n) {
             file.Skip(static_cast<uint64_t>(n) * 4); // the group bits are not used
             if (file.AtEnd())
                 return;
             for (size_t i = 0; i < kept; ++i)
                 m_faces[m_faceBase + i].smooth = 1;
         } else {
+            file.Seek(at);
             return;
         }
     }

@@ -1,18 +1,15 @@
 #include "shell/core/messages.h"
+#include "tests/scratchdir.h"
 #include "view/core/bmpimage.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
-#include <unistd.h>
 #include <vector>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -80,20 +77,11 @@ std::vector<uint8_t> MakeBmp(const BmpShape &s) {
 
 class BmpFiles : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_dir = fs::temp_directory_path() / ("quor_bmp_" + std::to_string(::getpid()) + "_" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(m_dir);
-        g_earthBitmap = BmpImage{};
-    }
-    void TearDown() override {
-        g_earthBitmap = BmpImage{};
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
+    void SetUp() override { g_earthBitmap = BmpImage{}; }
+    void TearDown() override { g_earthBitmap = BmpImage{}; }
 
     std::string Write(const std::string &name, const std::vector<uint8_t> &bytes) {
-        const std::string path = (m_dir / name).string();
+        const std::string path = m_dir.File(name);
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return path;
@@ -109,7 +97,7 @@ protected:
         return recorder.Texts();
     }
 
-    fs::path m_dir;
+    const ScratchDir m_dir;
 };
 
 void ExpectSameRecord(const BmpImage &a, const BmpImage &b) {
@@ -212,8 +200,8 @@ TEST_F(BmpFiles, BrokenFilesAreUnreadableAndKeepTheRecord) {
         EXPECT_EQ(Load(Write(name + ".bmp", bytes), 0), std::vector<std::string>{kUnable}) << name;
         ExpectSameRecord(g_earthBitmap, good);
     }
-    EXPECT_EQ(Load((m_dir / "missing.bmp").string(), 0), std::vector<std::string>{kUnable});
-    EXPECT_EQ(Load(m_dir.string(), 0), std::vector<std::string>{kUnable}); // a directory
+    EXPECT_EQ(Load(m_dir.File("missing.bmp"), 0), std::vector<std::string>{kUnable});
+    EXPECT_EQ(Load(m_dir.Path(), 0), std::vector<std::string>{kUnable}); // a directory
     ExpectSameRecord(g_earthBitmap, good);
 }
 

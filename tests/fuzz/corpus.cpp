@@ -241,11 +241,35 @@ std::vector<uint8_t> ManySmallLists(int pairs) {
     });
 }
 
+std::vector<uint8_t> ChainedWalks(int links) {
+    return Editor([&](Writer3ds &w) {
+        // An object's length reaches just past its mesh header, to the next object,
+        // which lies in the body of a chunk the mesh walk steps over.
+        for (int i = 0; i < links; ++i) {
+            w.U16(0x4000);
+            w.U32(6 + 1 + 6 + 6);
+            w.Str("");
+            w.U16(0x4100);
+            w.U32(6);
+            w.U16(0x4160);
+            w.U32(6 + 6 + 1 + 6);
+        }
+        // The same with material blocks and an unused material chunk.
+        for (int i = 0; i < links; ++i) {
+            w.U16(0xAFFF);
+            w.U32(6 + 6);
+            w.U16(0xA040);
+            w.U32(6 + 6);
+        }
+    });
+}
+
 std::vector<CorpusFile> HostileSeeds() {
     return {{"overlapping_vertex_lists", OverlappingVertexLists(1000)},
             {"overlapping_face_lists", OverlappingFaceLists(16673, 1000)},
             {"many_objects", ManyObjects(2000)},
             {"many_face_material_lists", ManyFaceMaterialLists(500)},
             {"many_texture_maps", ManyTextureMaps(500)},
-            {"many_small_lists", ManySmallLists(2000)}};
+            {"many_small_lists", ManySmallLists(2000)},
+            {"chained_walks", ChainedWalks(1000)}};
 }

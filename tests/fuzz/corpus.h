@@ -30,5 +30,8 @@ std::vector<uint8_t> ManyFaceMaterialLists(int materials);
 std::vector<uint8_t> ManyTextureMaps(int materials);
 // One mesh of `pairs` one-vertex lists, each followed by a one-face list.
 std::vector<uint8_t> ManySmallLists(int pairs);
+// `links` objects, then as many material blocks, each lying inside a chunk of
+// the one before, so that every inner walk would run on through all that follow.
+std::vector<uint8_t> ChainedWalks(int links);
 // Small versions of the hostile files, for the fuzzer's seeds.
 std::vector<CorpusFile> HostileSeeds();

@@ -1,6 +1,7 @@
 // Differential test: for well-formed files, our reader and Debian's lib3ds must
 // find the same meshes, vertices, faces and face colours.
 #include "document/quordoc.h"
+#include "tests/scratchdir.h"
 #include "tools/3ds/writer3ds.h"
 
 #include <lib3ds/file.h>
@@ -10,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -126,13 +126,13 @@ class AgreesWithLib3ds : public ::testing::TestWithParam<Shape> {};
 
 TEST_P(AgreesWithLib3ds, OnMeshesVerticesFacesAndColours) {
     const Shape &shape = GetParam();
-    const std::string path = testing::TempDir() + "lib3ds_diff_" + shape.name + ".3ds";
+    const ScratchDir dir;
+    const std::string path = dir.File(std::string(shape.name) + ".3ds");
     ASSERT_TRUE(WriteShape(shape).Save(path));
 
     CQUORDoc doc;
     doc.Read3dsFile(path);
     Lib3dsFile *file = lib3ds_file_load(path.c_str());
-    std::remove(path.c_str());
     ASSERT_NE(file, nullptr);
 
     // lib3ds keeps its meshes sorted by name; ours are in file order.

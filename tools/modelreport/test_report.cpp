@@ -1,15 +1,15 @@
+#include "tests/scratchdir.h"
 #include "tools/3ds/writer3ds.h"
 #include "tools/modelreport/report.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 namespace {
 
 // A one-triangle model whose face-material list names two faces that do not exist.
-std::string WriteModelWithBadFaceEntries() {
+std::string WriteModelWithBadFaceEntries(const ScratchDir &dir) {
     Writer3ds w;
     w.Begin(0x4D4D);
     w.Begin(0x3D3D);
@@ -30,7 +30,7 @@ std::string WriteModelWithBadFaceEntries() {
     w.End();
     w.End();
     w.End();
-    const std::string path = ::testing::TempDir() + "inspect_bad_faces.3ds";
+    const std::string path = dir.File("bad_faces.3ds");
     EXPECT_TRUE(w.Save(path));
     return path;
 }
@@ -38,10 +38,10 @@ std::string WriteModelWithBadFaceEntries() {
 } // namespace
 
 TEST(Inspect, ReportsTheModelListAndTheMessagesInOrder) {
-    const std::string path = WriteModelWithBadFaceEntries();
+    const ScratchDir dir;
+    const std::string path = WriteModelWithBadFaceEntries(dir);
     InspectReport report;
     ASSERT_TRUE(InspectFile(path, report));
-    std::remove(path.c_str());
     EXPECT_EQ(report.faces, 1);
     EXPECT_EQ(report.vertices, 3);
     EXPECT_EQ(report.listVertices, 3u);
@@ -56,9 +56,10 @@ TEST(Inspect, ReportsTheModelListAndTheMessagesInOrder) {
 }
 
 TEST(Inspect, UnopenablePathsAreRefused) {
+    const ScratchDir dir;
     InspectReport report;
-    EXPECT_FALSE(InspectFile(::testing::TempDir() + "no-such-model.3ds", report));
-    EXPECT_FALSE(InspectFile(::testing::TempDir(), report));
+    EXPECT_FALSE(InspectFile(dir.File("no-such-model.3ds"), report));
+    EXPECT_FALSE(InspectFile(dir.Path(), report));
 }
 
 TEST(InspectJson, EscapesQuotesControlsAndBrokenUtf8) {
