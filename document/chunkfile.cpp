@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 TableReallocFn g_tableRealloc = nullptr;
@@ -22,18 +24,22 @@ ChunkFile::~ChunkFile() {
 }
 
 bool ChunkFile::Open(const std::string &path) {
-    std::FILE *f = std::fopen(path.c_str(), "rb");
-    if (!f)
+    // Only a regular file is read: its size bounds every read, where /dev/zero would
+    // feed an endless string. Without O_NONBLOCK, open() of a pipe would wait for a writer.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
         return false;
     struct stat st {};
-    // Pipes and devices have no size; reading them as empty keeps /dev/zero from
-    // feeding an endless string.
-    const bool regular = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode);
+    std::FILE *f = nullptr;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !(f = fdopen(fd, "rb"))) {
+        close(fd);
+        return false;
+    }
     m_file = f;
     std::setvbuf(m_file, nullptr, _IONBF, 0); // our own buffer is the only one
     m_buffer = std::make_unique<uint8_t[]>(kBufferSize);
     m_data = m_buffer.get();
-    m_size = regular ? static_cast<uint64_t>(st.st_size) : 0;
+    m_size = static_cast<uint64_t>(st.st_size);
     return true;
 }
 

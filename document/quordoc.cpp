@@ -1,6 +1,7 @@
 #include "quordoc.h"
 
 #include "../resources/ids.h"
+#include "chunkfile.h"
 
 #include <cstdlib>
 
@@ -21,10 +22,12 @@ bool CQUORDoc::OnNewDocument() {
 }
 
 bool CQUORDoc::OnOpenDocument(const std::string &path) {
-    if (!Document::OnOpenDocument(path))
+    // Opened once: the file that passed the checks is the file that is read.
+    ChunkFile file;
+    if (!file.Open(path))
         return false;
     FreeModel();
-    Read3dsFile(path);
+    Read3dsFile(file);
     CompileModelList();
     return true;
 }

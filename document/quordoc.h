@@ -27,6 +27,7 @@ public:
 
     // --- 3DS reader (read3ds.cpp) ---
     void Read3dsFile(const std::string &path);
+    void Read3dsFile(ChunkFile &file); // an opened file, from its start
     uint32_t ReadDword(ChunkFile &file);
     uint16_t ReadWord(ChunkFile &file);
     uint8_t ReadByte(ChunkFile &file);

@@ -184,18 +184,21 @@ void CQUORDoc::Read3dsFile(const std::string &path) {
     m_faceBase = 0;
     m_materialCount = 0;
     ChunkFile file;
-    if (!file.Open(path))
-        return;
+    if (file.Open(path))
+        Read3dsFile(file);
+}
+
+void CQUORDoc::Read3dsFile(ChunkFile &file) {
+    m_vertexBase = 0;
+    m_faceBase = 0;
+    m_materialCount = 0;
     ReadModel(*this, file);
 }
 
 void Read3dsBytes(CQUORDoc &doc, const void *data, size_t size) {
-    doc.m_vertexBase = 0;
-    doc.m_faceBase = 0;
-    doc.m_materialCount = 0;
     ChunkFile file;
     file.OpenMemory(data, size);
-    ReadModel(doc, file);
+    doc.Read3dsFile(file);
 }
 
 uint32_t CQUORDoc::ReadDword(ChunkFile &file) {

@@ -2,8 +2,11 @@
 #include "resources/ids.h"
 #include "shell/core/commands.h"
 #include "shell/core/document.h"
+#include "tests/scratchdir.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -135,8 +138,16 @@ TEST(CQUORDocState, CameraCommandsStoreTheModeAndNotifyOnlyTheirOwnDocument) {
     EXPECT_EQ(first.m_viewMode, ViewFromSpace);
 }
 
-TEST(CQUORDocState, OpenFailsForMissingFilesAndDirectories) {
-    CQUORDoc doc;
-    EXPECT_FALSE(doc.OnOpenDocument("/nonexistent/quor/model.3ds"));
-    EXPECT_FALSE(doc.OnOpenDocument("/tmp"));
+TEST(CQUORDocState, OpenFailsAtOnceForAnythingButARegularFile) {
+    ScratchDir dir;
+    const std::string pipe = dir.Path() + "/pipe.3ds";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    // A pipe would hold open() until a writer came; none comes here.
+    for (const std::string &path :
+         {std::string("/nonexistent/quor/model.3ds"), dir.Path(), pipe, std::string("/dev/zero")}) {
+        CQUORDoc doc;
+        EXPECT_FALSE(doc.OnOpenDocument(path)) << path;
+        Document plain;
+        EXPECT_FALSE(plain.OnOpenDocument(path)) << path;
+    }
 }
