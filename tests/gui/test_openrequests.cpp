@@ -148,8 +148,18 @@ TEST(OpenRequests, APipeIsRefusedWithoutHoldingUpTheViewerAndLongNamesAreShorten
     EXPECT_EQ(v.app().Documents().size(), 1u);
 }
 
-TEST(OpenRequestChannel, AViewerKeepsAndRemovesOnlyItsOwnSocket) {
+TEST(OpenRequestChannel, OnePerDisplayAndAViewerKeepsAndRemovesOnlyItsOwnSocket) {
     ViewerApp v;
+    {
+        const QByteArray display = qgetenv("DISPLAY");
+        qputenv("DISPLAY", ":7");
+        const QString seven = OpenRequestSocketPath();
+        qputenv("DISPLAY", ":7.0");
+        EXPECT_EQ(OpenRequestSocketPath(), seven);
+        qputenv("DISPLAY", ":8");
+        EXPECT_NE(OpenRequestSocketPath(), seven);
+        qputenv("DISPLAY", display);
+    }
     v.app().EndShellOpen(); // the channel is this test's
     const QString path = OpenRequestSocketPath();
     ASSERT_FALSE(QFileInfo::exists(path));
