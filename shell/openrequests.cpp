@@ -220,6 +220,7 @@ bool OpenRequestServer::Listen() {
     }
     struct stat st {};
     if (listen(fd, kBacklog) != 0 || lstat(address.sun_path, &st) != 0 || pipe2(m_wakeFds, O_CLOEXEC) != 0) {
+        unlink(address.sun_path); // made just now, and of no use to anyone
         close(fd);
         return false;
     }

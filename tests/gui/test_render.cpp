@@ -227,17 +227,16 @@ TEST_F(RenderTest, FromSpaceTheLinesStandWholeInTheirCornersOnEveryPaneShape) {
         const QRect &clock = rows[0], &longitude = rows[1], &fps = rows[2];
         const int w = size.width(), h = size.height();
         EXPECT_GE(clock.top(), 2) << "not cut at the top";
-        EXPECT_GE(clock.left(), 2);
-        EXPECT_LT(clock.left(), 20);
+        // The ink keeps exactly the margin from the picture's sides.
+        const int margin = scene::kTextMargin;
+        EXPECT_EQ(clock.left(), margin);
         EXPECT_LT(clock.right(), w - 2);
         EXPECT_LT(longitude.top(), h / 3);
         EXPECT_GT(longitude.left(), 2);
-        EXPECT_LE(longitude.right(), w - 3);
-        EXPECT_GT(longitude.right(), w - 20);
+        EXPECT_EQ(longitude.right(), w - 1 - margin);
         EXPECT_GT(fps.top(), h / 2);
         EXPECT_LE(fps.bottom(), h - 3) << "not cut at the bottom";
-        EXPECT_LE(fps.right(), w - 3);
-        EXPECT_GT(fps.right(), w - 20);
+        EXPECT_EQ(fps.right(), w - 1 - margin);
         EXPECT_GT(fps.left(), w / 2);
         // Each row holds its own line: exactly as wide as that line's ink at the fitted size.
         const int glyphHeight = CornerTextHeight(shown, w, h, 1.0);
