@@ -187,6 +187,41 @@ QImage TextMask(const QImage &image) {
 
 } // namespace
 
+TEST_F(RenderTest, CornerTextTakesTheLargestSizeThatFitsThePane) {
+    // Sized for the widest each line can get, so that it holds while the numbers change.
+    const SceneLines widest{FormatClockLine(88, 88, 88), FormatLongitudeLine(-188.88f),
+                            FormatFpsLine(1, 1.0f)};
+    const int margin = scene::kTextMargin;
+    // The widest line within the side margins; three cells, a pixel spare each, within the height.
+    auto fits = [&](int cell, int w, int h) {
+        const double wide = std::max({TextAdvance("Arial", cell, widest.clock.c_str()),
+                                      TextAdvance("Arial", cell, widest.longitude.c_str()),
+                                      TextAdvance("Arial", cell, widest.fps.c_str())});
+        return wide + 2 * margin <= w && 3 * (cell + 1) + 2 * margin <= h;
+    };
+    // Every pane width and height over the range where the text shrinks.
+    std::vector<QSize> sizes;
+    for (int w = 200; w <= 1300; w += 3)
+        sizes.emplace_back(w, 1200);
+    for (int h = 40; h <= 300; ++h)
+        sizes.emplace_back(1600, h);
+    for (const QSize size : sizes) {
+        SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height());
+        const int cell = CornerTextHeight(widest, size.width(), size.height(), 1.0);
+        if (cell == 0) {
+            EXPECT_FALSE(fits(scene::kMinFontHeight, size.width(), size.height()));
+            continue;
+        }
+        EXPECT_GE(cell, scene::kMinFontHeight);
+        EXPECT_LE(cell, scene::kFontHeight);
+        EXPECT_TRUE(fits(cell, size.width(), size.height()));
+        if (cell < scene::kFontHeight)
+            EXPECT_FALSE(fits(cell + 1, size.width(), size.height())) << "a larger size fits too";
+    }
+    EXPECT_EQ(CornerTextHeight(widest, 1600, 55, 1.0), scene::kMinFontHeight);
+    EXPECT_EQ(CornerTextHeight(widest, 1600, 54, 1.0), 0);
+}
+
 TEST_F(RenderTest, FromSpaceTheLinesStandWholeInTheirCornersOnEveryPaneShape) {
     ASSERT_TRUE(WriteTestEarthMap(m_dir.path())); // no magenta anywhere in the map
     SceneFrame turned;                            // the globe moved and shrunk behind the text
