@@ -12,7 +12,10 @@ public:
     bool Init(const OrbitalElements &elements);
 
     // Position (km) and velocity (km/s) in TEME at `minutes` after the epoch.
-    // Returns 0, or the propagator's error code 1 to 6 (ErrorText names it).
+    // Returns 0, or the propagator's error code 1 to 6 (ErrorText names it). With
+    // error 6 (decayed) the state is filled in all the same. After a failed Init
+    // it returns Init's error; a time that is not finite or beyond a billion
+    // minutes gets 1, as no mean elements exist there.
     int Propagate(double minutes, double position[3], double velocity[3]);
 
     int Error() const;
