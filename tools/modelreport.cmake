@@ -1,7 +1,7 @@
 # quor-inspect: the viewer's reader and list compiler on the command line, no Qt.
 include(GNUInstallDirs)
 
-add_library(quor_inspect STATIC tools/modelreport/report.cpp)
+add_library(quor_inspect STATIC tools/modelreport/report.cpp tools/modelreport/orbitreport.cpp)
 target_link_libraries(quor_inspect PUBLIC quor_core)
 
 add_executable(quor-inspect tools/modelreport/main.cpp)
@@ -19,6 +19,10 @@ add_test(NAME inspect.sample_station
         -DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR} -P ${CMAKE_SOURCE_DIR}/tools/modelreport/check.cmake)
 set_tests_properties(inspect.sample_station PROPERTIES LABELS tools)
 
-add_executable(quor_inspect_tests tools/modelreport/test_report.cpp)
+add_executable(quor_inspect_tests tools/modelreport/test_report.cpp tools/modelreport/test_orbit.cpp)
 target_link_libraries(quor_inspect_tests PRIVATE quor_inspect quor_3dswriter GTest::gtest GTest::gtest_main)
+# The --orbit tests run the program itself, on the reference element sets.
+target_compile_definitions(quor_inspect_tests PRIVATE
+    QUOR_SOURCE_DIR="${CMAKE_SOURCE_DIR}" QUOR_INSPECT="$<TARGET_FILE:quor-inspect>")
+add_dependencies(quor_inspect_tests quor-inspect)
 gtest_discover_tests(quor_inspect_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS tools)

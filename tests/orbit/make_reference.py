@@ -31,6 +31,9 @@ How each value is made:
   true distance) and the Earth's centre, less the angular radius of a sphere
   of 6378.137 km; the "margin" column is that difference in degrees, and the
   point is sunlit when it is positive.
+
+It also writes reentry.txt: the propagator's error codes for the decaying set
+of reentry.tle.
 """
 
 import math
@@ -136,6 +139,16 @@ def main():
                 " margin (degrees of the Sun's centre above that limb, negative below)\n")
         f.write("\n".join(rows) + "\n")
     print("wrote %d lines to %s" % (len(rows), out), file=sys.stderr)
+
+    # A set whose drag brings it down within two days: the propagator's error
+    # code (0 for none) at times before and after, from the sgp4 package.
+    name, line1, line2 = read_sets(os.path.join(DATA, "reentry.tle"))[0]
+    sat = EarthSatellite(line1, line2, name, ts)
+    with open(os.path.join(DATA, "reentry.txt"), "w") as f:
+        f.write("# Written by tests/orbit/make_reference.py from reentry.tle; do not edit.\n")
+        f.write("# catalog minutes-after-epoch sgp4-error-code\n")
+        for minutes in (0, 1000, 3000, 5000):
+            f.write("%05d %g %d\n" % (sat.model.satnum, minutes, sat.model.sgp4_tsince(minutes)[0]))
 
 
 if __name__ == "__main__":

@@ -2,15 +2,14 @@
 // tests/data/astro/reference.txt, written by make_reference.py beside this file
 // with Skyfield (and SOFA's ephemeris for the Sun). UT1 is UTC there as here.
 #include "orbit/astro.h"
+#include "tests/orbit/astro_reference.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <numbers>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,55 +17,7 @@ namespace {
 
 constexpr double kDegree = std::numbers::pi / 180.0;
 
-struct Row {
-    int catalog = 0;
-    double minutes = 0;
-    std::string utc;
-    double jd = 0;
-    double position[3] = {};
-    double velocity[3] = {};
-    double latitude = 0, longitude = 0, altitude = 0, speed = 0;
-    double sun[3] = {};
-    int sunlit = 0;
-    double margin = 0; // degrees of the Sun's centre above the limb
-};
-
-std::vector<Row> ReadReference() {
-    std::ifstream in(QUOR_SOURCE_DIR "/tests/data/astro/reference.txt");
-    std::vector<Row> rows;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#')
-            continue;
-        std::istringstream fields(line);
-        Row r;
-        fields >> r.catalog >> r.minutes >> r.utc >> r.jd;
-        for (double &v : r.position)
-            fields >> v;
-        for (double &v : r.velocity)
-            fields >> v;
-        fields >> r.latitude >> r.longitude >> r.altitude >> r.speed;
-        for (double &v : r.sun)
-            fields >> v;
-        fields >> r.sunlit >> r.margin;
-        if (!fields) {
-            ADD_FAILURE() << "unreadable reference line: " << line;
-            continue;
-        }
-        rows.push_back(r);
-    }
-    return rows;
-}
-
-// The Julian date of "YYYY-MM-DDTHH:MM:SS.ffffffZ" through JulianDate.
-double JulianDateOf(const std::string &utc) {
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0;
-    double s = 0;
-    char z = 0;
-    if (std::sscanf(utc.c_str(), "%d-%d-%dT%d:%d:%lf%c", &y, &mo, &d, &h, &mi, &s, &z) != 7 || z != 'Z')
-        ADD_FAILURE() << "unreadable time " << utc;
-    return JulianDate(y, mo, d, h, mi, s);
-}
+using Row = AstroReferenceRow;
 
 std::string Figure(double v) {
     char text[32];
@@ -85,7 +36,7 @@ double AngleDegrees(const double a[3], const double b[3]) {
 class AstroReference : public ::testing::Test {
 protected:
     void SetUp() override {
-        rows = ReadReference();
+        rows = ReadAstroReference(QUOR_SOURCE_DIR "/tests/data/astro/reference.txt");
         ASSERT_GE(rows.size(), 40u) << "the reference data is missing or cut short";
     }
     std::vector<Row> rows;
@@ -97,7 +48,7 @@ TEST_F(AstroReference, JulianDatesOfTheCalendar) {
     EXPECT_EQ(JulianDateFromUnixMs(946728000000), 2451545.0);
     double worstMs = 0;
     for (const Row &r : rows) {
-        const double jd = JulianDateOf(r.utc);
+        const double jd = JulianDateOfUtc(r.utc);
         worstMs = std::max(worstMs, std::fabs(jd - r.jd) * 86400000.0);
         // Back to the whole millisecond it came from, whatever its last bits.
         const int64_t ms = UnixMsFromJulianDate(jd);
@@ -111,7 +62,7 @@ TEST_F(AstroReference, GeodeticPlaceFromTeme) {
     double worstLat = 0, worstLon = 0, worstAlt = 0;
     for (const Row &r : rows) {
         double ecef[3];
-        TemeToEcef(r.position, Gmst(JulianDateOf(r.utc)), ecef);
+        TemeToEcef(r.position, Gmst(JulianDateOfUtc(r.utc)), ecef);
         const Geodetic g = EcefToGeodetic(ecef);
         ASSERT_GE(g.longitude, -180.0);
         ASSERT_LE(g.longitude, 180.0);
@@ -133,7 +84,7 @@ TEST_F(AstroReference, SunDirection) {
     double worst = 0;
     for (const Row &r : rows) {
         double sun[3];
-        SunDirection(JulianDateOf(r.utc), sun);
+        SunDirection(JulianDateOfUtc(r.utc), sun);
         EXPECT_NEAR(std::hypot(sun[0], sun[1], sun[2]), 1.0, 1e-12);
         worst = std::max(worst, AngleDegrees(sun, r.sun));
     }

@@ -1,10 +1,13 @@
 // quor-inspect FILE.3ds: opens a model the way the viewer does, without a window,
 // and prints what it read and what the display list would hold, as JSON.
+// quor-inspect --orbit FILE: where element sets put their satellites, per time.
+#include "orbitreport.h"
 #include "report.h"
 #ifdef QUOR_INSPECT_RENDER
 #include "render.h"
 #endif
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,7 +29,13 @@ void Usage(std::FILE *to) {
                "       quor-inspect --render OUT.png [--mode 1|2|3] [--steps N] [--size WxH] FILE.3ds\n"
                "Prints one JSON object describing the model and its compiled display list; with\n"
                "--render, draws the scene after N simulation steps of 30 ms into a PNG instead\n"
-               "(needs an X display and Weltkart.bmp in the working directory, like the viewer).\n",
+               "(needs an X display and Weltkart.bmp in the working directory, like the viewer).\n"
+               "       quor-inspect --orbit ELEMENTS [--satellite NUMBER] (--at UTC | --minutes M)\n"
+               "                    [--count N] [--step SECONDS]\n"
+               "Propagates the two-line element sets of ELEMENTS (every set, or the one numbered\n"
+               "NUMBER) to a UTC time such as 2024-02-15T09:00:00Z, or to M minutes after each\n"
+               "set's epoch, and to N-1 more times SECONDS apart (60 unless given), printing one\n"
+               "JSON object per set and time: TEME state, WGS-84 place, speed, Sun and shadow.\n",
                to);
 }
 
@@ -36,6 +45,15 @@ bool ParseInt(const char *text, int low, int high, int &out) {
     if (!*text || *end || v < low || v > high)
         return false;
     out = static_cast<int>(v);
+    return true;
+}
+
+bool ParseDouble(const char *text, double limit, double &out) {
+    char *end = nullptr;
+    const double v = std::strtod(text, &end);
+    if (!*text || *end || !std::isfinite(v) || std::fabs(v) > limit)
+        return false;
+    out = v;
     return true;
 }
 
@@ -102,12 +120,80 @@ bool ParseArguments(int argc, char **argv, Options &options) {
     return haveFile;
 }
 
+bool IsOrbitRequest(int argc, char **argv) {
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i)
+        if (std::strcmp(argv[i], "--orbit") == 0)
+            return true;
+    return false;
+}
+
+// The options of --orbit, every one with a value; false after saying what is wrong.
+bool ParseOrbitArguments(int argc, char **argv, OrbitRequest &request) {
+    bool haveFile = false;
+    for (int i = 1; i < argc; ++i) {
+        const char *name = argv[i];
+        const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
+        const bool known = std::strcmp(name, "--orbit") == 0 || std::strcmp(name, "--satellite") == 0 ||
+                           std::strcmp(name, "--at") == 0 || std::strcmp(name, "--minutes") == 0 ||
+                           std::strcmp(name, "--count") == 0 || std::strcmp(name, "--step") == 0;
+        if (!known) {
+            std::fprintf(stderr, "quor-inspect: %s is not an option of --orbit\n", name);
+            return false;
+        }
+        if (!value) {
+            std::fprintf(stderr, "quor-inspect: %s needs a value\n", name);
+            return false;
+        }
+        ++i;
+        bool ok = true;
+        int number = 0;
+        double real = 0;
+        int64_t ms = 0;
+        if (std::strcmp(name, "--orbit") == 0) {
+            ok = !haveFile && *value;
+            request.file = value;
+            haveFile = true;
+        } else if (std::strcmp(name, "--satellite") == 0) {
+            ok = ParseInt(value, 0, 999999999, number);
+            request.satellite = number;
+        } else if (std::strcmp(name, "--at") == 0) {
+            ok = ParseUtc(value, ms);
+            request.atUnixMs = ms;
+        } else if (std::strcmp(name, "--minutes") == 0) {
+            ok = ParseDouble(value, 1e9, real);
+            request.startMinutes = real;
+        } else if (std::strcmp(name, "--count") == 0) {
+            ok = ParseInt(value, 1, 1000000, request.count);
+        } else {
+            ok = ParseDouble(value, 1e9, request.stepSeconds);
+        }
+        if (!ok) {
+            std::fprintf(stderr, "quor-inspect: bad value for %s: '%s'%s\n", name, value,
+                         std::strcmp(name, "--at") == 0 ? " (a UTC time like 2024-02-15T09:00:00.000Z)" : "");
+            return false;
+        }
+    }
+    if (request.atUnixMs.has_value() == request.startMinutes.has_value()) {
+        std::fputs("quor-inspect: --orbit needs one of --at UTC and --minutes M\n", stderr);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         Usage(stdout);
         return 0;
+    }
+    if (IsOrbitRequest(argc, argv)) {
+        OrbitRequest request;
+        if (!ParseOrbitArguments(argc, argv, request)) {
+            Usage(stderr);
+            return 2;
+        }
+        return RunOrbit(request, stdout, stderr);
     }
     Options options;
     if (!ParseArguments(argc, argv, options)) {

@@ -1,0 +1,35 @@
+#pragma once
+// quor-inspect --orbit: element sets propagated to given times and turned into
+// what the live orbit shows (place over the map, speed, day or night), one JSON
+// object per line. Pure core: no Qt, no GL, no display.
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+struct OrbitRequest {
+    std::string file;
+    std::optional<int> satellite;       // catalogue number; every set of the file when absent
+    std::optional<int64_t> atUnixMs;    // a UTC moment ...
+    std::optional<double> startMinutes; // ... or minutes after each set's epoch
+    int count = 1;
+    double stepSeconds = 60;
+};
+
+// Elements files larger than this are refused rather than read into memory.
+constexpr int64_t kMaxElementsFileBytes = 16 * 1024 * 1024;
+
+// Reads a regular file of at most kMaxElementsFileBytes; false with a reason
+// (a pipe or a folder is refused without waiting on it).
+bool ReadElementsText(const std::string &path, std::string &text, std::string &reason);
+
+// "YYYY-MM-DDTHH:MM:SS[.fff]Z" (a space may stand for the T, the Z may be left
+// out) to milliseconds since 1970 UTC; false when it is no such time.
+bool ParseUtc(const std::string &text, int64_t &unixMs);
+
+// ISO 8601 with milliseconds and Z.
+std::string FormatUtc(int64_t unixMs);
+
+// Runs the request: JSON lines on `out`, reasons on `err`. Returns the exit
+// status: 0, or 1 when the file cannot be read or holds no such satellite.
+int RunOrbit(const OrbitRequest &request, std::FILE *out, std::FILE *err);

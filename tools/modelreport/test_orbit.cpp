@@ -1,0 +1,280 @@
+// quor-inspect --orbit as a whole process: the element sets of the reference
+// propagated and placed, against tests/data/astro/reference.txt (Skyfield and
+// its sgp4, SOFA's Sun); and the refusals, each with its reason on stderr.
+#include "tests/orbit/astro_reference.h"
+#include "tests/scratchdir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <numbers>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kData = QUOR_SOURCE_DIR "/tests/data/astro/";
+constexpr double kDegree = std::numbers::pi / 180.0;
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+    std::vector<std::string> lines;
+};
+
+std::string Quoted(const std::string &text) {
+    std::string out = "'";
+    for (char c : text)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+std::string ReadAll(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Runs quor-inspect with `args` (already quoted), its output kept in `dir`. The
+// time limit turns a hang (a pipe opened for reading, say) into a failure.
+Outcome Inspect(const ScratchDir &dir, const std::string &args) {
+    const std::string out = dir.File("stdout"), err = dir.File("stderr");
+    const std::string command = "timeout 60 " + Quoted(QUOR_INSPECT) + " " + args + " </dev/null >" +
+                                Quoted(out) + " 2>" + Quoted(err);
+    Outcome run;
+    const int raw = std::system(command.c_str());
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = ReadAll(out);
+    run.err = ReadAll(err);
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);)
+        run.lines.push_back(line);
+    return run;
+}
+
+// The number after "key": in one line of our own output.
+double Number(const std::string &line, const std::string &key) {
+    const size_t at = line.find("\"" + key + "\": ");
+    if (at == std::string::npos) {
+        ADD_FAILURE() << "no " << key << " in " << line;
+        return NAN;
+    }
+    return std::strtod(line.c_str() + at + key.size() + 4, nullptr);
+}
+
+void Triple(const std::string &line, const std::string &key, double v[3]) {
+    const size_t at = line.find("\"" + key + "\": [");
+    if (at == std::string::npos) {
+        ADD_FAILURE() << "no " << key << " in " << line;
+        v[0] = v[1] = v[2] = NAN;
+        return;
+    }
+    char *p = const_cast<char *>(line.c_str()) + at + key.size() + 5;
+    for (int i = 0; i < 3; ++i) {
+        v[i] = std::strtod(p, &p);
+        if (*p == ',')
+            ++p;
+    }
+}
+
+std::string Figure(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3g", v);
+    return text;
+}
+
+double Distance(const double a[3], const double b[3]) {
+    return std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]);
+}
+
+double AngleDegrees(const double a[3], const double b[3]) {
+    const double c[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+    return std::atan2(std::hypot(c[0], c[1], c[2]), a[0] * b[0] + a[1] * b[1] + a[2] * b[2]) / kDegree;
+}
+
+struct Worst {
+    double position = 0, velocity = 0, latitude = 0, longitude = 0, altitude = 0, speed = 0, sun = 0;
+};
+
+// One line of output against the reference row for the same set and time.
+void Compare(const std::string &line, const AstroReferenceRow &r, Worst &worst) {
+    SCOPED_TRACE(line);
+    EXPECT_EQ(Number(line, "satellite"), r.catalog);
+    EXPECT_EQ(line.find("\"error\""), std::string::npos);
+    const size_t utc = line.find("\"utc\": \"");
+    ASSERT_NE(utc, std::string::npos);
+    const std::string printed = line.substr(utc + 8, line.find('"', utc + 8) - utc - 8);
+    ASSERT_EQ(printed.size(), 24u) << "YYYY-MM-DDTHH:MM:SS.mmmZ";
+    EXPECT_NEAR(JulianDateOfUtc(printed), r.jd, 0.6 / 86400000.0) << "to the nearest millisecond";
+    EXPECT_NEAR(Number(line, "minutes"), r.minutes, 1e-6);
+
+    double position[3], velocity[3], sun[3];
+    Triple(line, "position", position);
+    Triple(line, "velocity", velocity);
+    Triple(line, "sunDirection", sun);
+    worst.position = std::max(worst.position, Distance(position, r.position));
+    worst.velocity = std::max(worst.velocity, Distance(velocity, r.velocity));
+    worst.latitude = std::max(worst.latitude, std::fabs(Number(line, "latitude") - r.latitude));
+    double dLon = std::fabs(Number(line, "longitude") - r.longitude);
+    worst.longitude =
+        std::max(worst.longitude, std::min(dLon, 360.0 - dLon) * std::cos(r.latitude * kDegree));
+    EXPECT_LE(std::fabs(Number(line, "longitude")), 180.0);
+    worst.altitude = std::max(worst.altitude, std::fabs(Number(line, "altitude") - r.altitude));
+    worst.speed = std::max(worst.speed, std::fabs(Number(line, "speed") - r.speed));
+    worst.sun = std::max(worst.sun, AngleDegrees(sun, r.sun));
+    // Within half a degree of the limb the two Suns may disagree; see test_astro.
+    if (std::fabs(r.margin) >= 0.5) {
+        const bool lit = line.find("\"sunlit\": true") != std::string::npos;
+        EXPECT_TRUE(lit || line.find("\"sunlit\": false") != std::string::npos);
+        EXPECT_EQ(lit, r.sunlit == 1);
+    }
+}
+
+class InspectOrbit : public ::testing::Test {
+protected:
+    void SetUp() override {
+        rows = ReadAstroReference(kData + "reference.txt");
+        ASSERT_GE(rows.size(), 40u) << "the reference data is missing or cut short";
+    }
+    std::vector<AstroReferenceRow> rows;
+    const ScratchDir dir;
+    const std::string tle = Quoted(kData + "reference.tle");
+};
+
+TEST_F(InspectOrbit, MatchesTheReferenceByMinutesAndByUtc) {
+    Worst worst;
+    for (const AstroReferenceRow &r : rows) {
+        // The geostationary set's times fall on whole seconds and can be named in
+        // UTC; the others by minutes after the epoch.
+        const bool byUtc = r.catalog == 41866;
+        const std::string when = byUtc ? "--at " + r.utc : "--minutes " + std::to_string(r.minutes);
+        const Outcome run =
+            Inspect(dir, "--orbit " + tle + " --satellite " + std::to_string(r.catalog) + " " + when);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        ASSERT_EQ(run.lines.size(), 1u) << run.out;
+        Compare(run.lines[0], r, worst);
+    }
+    RecordProperty("worstPositionKm", Figure(worst.position));
+    RecordProperty("worstVelocityKmPerS", Figure(worst.velocity));
+    RecordProperty("worstLatitudeDeg", Figure(worst.latitude));
+    RecordProperty("worstLongitudeDeg", Figure(worst.longitude));
+    RecordProperty("worstAltitudeKm", Figure(worst.altitude));
+    RecordProperty("worstSpeedKmPerS", Figure(worst.speed));
+    RecordProperty("worstSunDeg", Figure(worst.sun));
+    EXPECT_LT(worst.position, 1e-6);
+    EXPECT_LT(worst.velocity, 1e-9);
+    EXPECT_LT(worst.latitude, 1e-6);
+    EXPECT_LT(worst.longitude, 1e-6);
+    EXPECT_LT(worst.altitude, 1e-5);
+    EXPECT_LT(worst.speed, 1e-6);
+    EXPECT_LT(worst.sun, 0.01);
+}
+
+TEST_F(InspectOrbit, EverySetOverSeveralSteps) {
+    // Without --satellite every set of the file, in file order, each over the
+    // times: here 240, 480 and 720 minutes after each epoch.
+    const Outcome run = Inspect(dir, "--orbit " + tle + " --minutes 240 --count 3 --step 14400");
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::map<std::pair<int, double>, const AstroReferenceRow *> byTime;
+    for (const AstroReferenceRow &r : rows)
+        byTime[{r.catalog, r.minutes}] = &r;
+    const int sets[] = {48274, 43613, 25847, 41866, 44804};
+    ASSERT_EQ(run.lines.size(), 15u) << run.out;
+    Worst worst;
+    for (size_t i = 0; i < run.lines.size(); ++i) {
+        const int catalog = sets[i / 3];
+        const double minutes = 240.0 * (1 + i % 3);
+        EXPECT_EQ(Number(run.lines[i], "satellite"), catalog);
+        EXPECT_EQ(Number(run.lines[i], "minutes"), minutes);
+        const auto found = byTime.find({catalog, minutes});
+        if (found != byTime.end())
+            Compare(run.lines[i], *found->second, worst);
+    }
+    EXPECT_LT(worst.position, 1e-6);
+}
+
+TEST_F(InspectOrbit, PropagatorFailuresAreLinesOfTheirOwn) {
+    std::ifstream expected(kData + "reentry.txt");
+    int checked = 0, failures = 0;
+    for (std::string line; std::getline(expected, line);) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        int catalog = 0, code = -1;
+        double minutes = 0;
+        std::istringstream(line) >> catalog >> minutes >> code;
+        const Outcome run = Inspect(dir, "--orbit " + Quoted(kData + "reentry.tle") + " --minutes " +
+                                             std::to_string(minutes));
+        ASSERT_EQ(run.status, 0) << run.err;
+        ASSERT_EQ(run.lines.size(), 1u) << run.out;
+        const std::string &out = run.lines[0];
+        if (code == 0) {
+            EXPECT_EQ(out.find("\"error\""), std::string::npos) << out;
+            EXPECT_NE(out.find("\"position\""), std::string::npos) << out;
+        } else {
+            ++failures;
+            EXPECT_NE(out.find("\"error\": {\"number\": " + std::to_string(code) + ", \"text\": \""),
+                      std::string::npos)
+                << out;
+            EXPECT_EQ(out.find("\"position\""), std::string::npos) << out;
+        }
+        ++checked;
+    }
+    EXPECT_EQ(checked, 4);
+    EXPECT_GE(failures, 1);
+}
+
+TEST_F(InspectOrbit, RefusesWhatItCannotUseAndSaysWhy) {
+    const std::string bad = dir.File("bad.tle");
+    {
+        // The reference sets with one digit of the sixth line changed: its checksum fails.
+        std::string text = ReadAll(kData + "reference.tle");
+        const size_t fifth = text.find("2 43613");
+        ASSERT_NE(fifth, std::string::npos);
+        text[fifth + 10] = text[fifth + 10] == '8' ? '7' : '8';
+        std::ofstream(bad) << text;
+    }
+    const std::string fifo = dir.File("pipe.tle");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string big = dir.File("big.tle");
+    std::ofstream{big};
+    ASSERT_EQ(truncate(big.c_str(), 17 << 20), 0); // sparse: costs no disk
+
+    struct Case {
+        std::string args;
+        std::string reason; // what stderr must hold
+    };
+    const std::vector<Case> cases = {
+        {"--orbit " + Quoted(dir.File("missing.tle")) + " --minutes 0", dir.File("missing.tle")},
+        {"--orbit " + Quoted(dir.Path()) + " --minutes 0", dir.Path()},
+        {"--orbit " + Quoted(fifo) + " --minutes 0", fifo + ": is not a regular file"},
+        {"--orbit " + Quoted(big) + " --minutes 0", big + ": is larger than 16 MiB"},
+        {"--orbit " + Quoted(bad) + " --minutes 0", bad + ":6: column 69"},
+        {"--orbit " + tle + " --satellite 12345 --minutes 0", "no satellite numbered 12345"},
+        {"--orbit " + tle + " --at 2024-02-30T00:00:00Z", "bad value for --at"},
+        {"--orbit " + tle + " --at yesterday", "bad value for --at"},
+        {"--orbit " + tle, "needs one of --at"},
+        {"--orbit " + tle + " --minutes 0 --at 2024-02-15T00:00:00Z", "needs one of --at"},
+        {"--orbit " + tle + " --minutes 0 --count 0", "bad value for --count"},
+    };
+    for (const Case &c : cases) {
+        const Outcome run = Inspect(dir, c.args);
+        EXPECT_NE(run.status, 0) << c.args;
+        EXPECT_TRUE(run.status != -1 && run.status != 124) << c.args << ": killed or timed out";
+        EXPECT_EQ(run.out, "") << c.args;
+        EXPECT_NE(run.err.find(c.reason), std::string::npos) << c.args << "\nstderr: " << run.err;
+    }
+}
+
+} // namespace
