@@ -1,0 +1,292 @@
+// The elements downloader against a small web server of the test's own on
+// 127.0.0.1: what it hands over, what it keeps, and the sentence it gives when
+// the answer is wrong, late, too large or never comes.
+#include "guitest.h"
+
+#include "orbit/elements.h"
+#include "shell/elementsdownload.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QNetworkProxy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+namespace {
+
+// A set from the published SGP4 verification set, with a name line.
+const QByteArray kLine1 = "1 00005U 58002B   00179.78495062  .00000023  00000-0  28098-4 0  4753";
+const QByteArray kLine2 = "2 00005  34.2682 348.7242 1859667 331.7664  19.3264 10.82419157413667";
+const QByteArray kElements = "VANGUARD 1\r\n" + kLine1 + "\r\n" + kLine2 + "\r\n";
+
+// Answers each request on 127.0.0.1 with answer(socket, path); keeps the requests.
+class LocalServer {
+public:
+    using Answer = std::function<void(QTcpSocket *, const QByteArray &path)>;
+
+    explicit LocalServer(Answer answer) : m_answer(std::move(answer)) {
+        m_server.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection())
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { Read(socket); });
+        });
+    }
+
+    QUrl Url(const QString &path) const {
+        return QUrl(QString("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path));
+    }
+    QList<QByteArray> requests;
+
+private:
+    void Read(QTcpSocket *socket) {
+        QByteArray &buffer = m_buffers[socket];
+        buffer += socket->readAll();
+        const int end = buffer.indexOf("\r\n\r\n");
+        if (end < 0)
+            return;
+        const QByteArray request = buffer.left(end);
+        buffer.remove(0, end + 4);
+        requests << request;
+        m_answer(socket, request.split(' ').value(1));
+    }
+
+    QTcpServer m_server;
+    Answer m_answer;
+    std::map<QTcpSocket *, QByteArray> m_buffers;
+};
+
+void Respond(QTcpSocket *socket, const QByteArray &status, const QByteArray &body,
+             const QByteArray &headers = {}) {
+    socket->write("HTTP/1.1 " + status + "\r\nContent-Type: text/plain\r\nContent-Length: " +
+                  QByteArray::number(body.size()) + "\r\n" + headers + "\r\n" + body);
+}
+
+// Each test has its own application when none runs, its own cache folder, and
+// no proxy between it and its server.
+class ElementsDownloadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!QCoreApplication::instance())
+            m_app = std::make_unique<QCoreApplication>(m_argc, m_argv);
+        ASSERT_TRUE(m_dir.isValid());
+        m_hadCacheHome = qEnvironmentVariableIsSet("XDG_CACHE_HOME");
+        m_cacheHome = qgetenv("XDG_CACHE_HOME");
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(m_dir.path()));
+        ASSERT_TRUE(ElementsDownload::CachePath().startsWith(m_dir.path() + '/'))
+            << ElementsDownload::CachePath().toStdString();
+        QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
+
+        m_download = std::make_unique<ElementsDownload>();
+        QObject::connect(m_download.get(), &ElementsDownload::Finished,
+                         [this](const QString &text) { finished << text; });
+        QObject::connect(m_download.get(), &ElementsDownload::Failed,
+                         [this](const QString &message) { failed << message; });
+        QObject::connect(
+            m_download.get(), &ElementsDownload::Progress,
+            [this](qint64 received, qint64 total) { progress << std::make_pair(received, total); });
+    }
+
+    void TearDown() override {
+        m_download.reset();
+        if (m_hadCacheHome)
+            qputenv("XDG_CACHE_HOME", m_cacheHome);
+        else
+            qunsetenv("XDG_CACHE_HOME");
+    }
+
+    // Runs the event loop until the fetch has ended one way or the other.
+    bool Ended(int capMs = 5000) {
+        return SettleUntil([this] { return !finished.isEmpty() || !failed.isEmpty(); }, capMs);
+    }
+
+    void WriteCache(const QByteArray &content) {
+        QDir().mkpath(QFileInfo(ElementsDownload::CachePath()).absolutePath());
+        QFile file(ElementsDownload::CachePath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+
+    QByteArray Cache() {
+        QFile file(ElementsDownload::CachePath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(no file)");
+    }
+
+    ElementsDownload &download() { return *m_download; }
+    QStringList finished, failed;
+    QList<std::pair<qint64, qint64>> progress;
+
+private:
+    int m_argc = 1;
+    char m_name[16] = "quor_gui_tests";
+    char *m_argv[2] = {m_name, nullptr};
+    std::unique_ptr<QCoreApplication> m_app;
+    QTemporaryDir m_dir;
+    bool m_hadCacheHome = false;
+    QByteArray m_cacheHome;
+    std::unique_ptr<ElementsDownload> m_download;
+};
+
+} // namespace
+
+TEST_F(ElementsDownloadTest, GoodAnswerBehindARedirectIsHandedOverAndKept) {
+    LocalServer server([](QTcpSocket *socket, const QByteArray &path) {
+        if (path == "/gp.php?CATNR=5")
+            Respond(socket, "301 Moved Permanently", {}, "Location: /elements.tle\r\n");
+        else if (path == "/elements.tle")
+            Respond(socket, "200 OK", kElements);
+        else
+            Respond(socket, "404 Not Found", {});
+    });
+    WriteCache("older elements");
+    download().Start(server.Url("/gp.php?CATNR=5"));
+    EXPECT_TRUE(download().IsRunning());
+    ASSERT_TRUE(Ended());
+    ASSERT_TRUE(failed.isEmpty()) << failed.join('\n').toStdString();
+    ASSERT_EQ(finished.size(), 1);
+    EXPECT_EQ(finished[0], QString::fromLatin1(kElements));
+    EXPECT_EQ(Cache(), kElements);
+    EXPECT_FALSE(download().IsRunning());
+    ASSERT_EQ(server.requests.size(), 2) << "the redirect was followed";
+    EXPECT_TRUE(server.requests[1].contains("\r\nUser-Agent: QUOR/5.0")) << server.requests[1].toStdString();
+    ASSERT_FALSE(progress.isEmpty());
+    EXPECT_EQ(progress.back(), std::make_pair(qint64(kElements.size()), qint64(kElements.size())));
+}
+
+TEST_F(ElementsDownloadTest, NotFoundNamesTheStatusAndKeepsTheCache) {
+    LocalServer server([](QTcpSocket *socket, const QByteArray &) {
+        Respond(socket, "404 Not Found", "No GP data found\r\n");
+    });
+    WriteCache(kElements);
+    download().Start(server.Url("/gp.php"));
+    ASSERT_TRUE(Ended());
+    ASSERT_EQ(failed.size(), 1);
+    EXPECT_TRUE(finished.isEmpty());
+    EXPECT_TRUE(failed[0].contains("HTTP status 404 (Not Found)")) << failed[0].toStdString();
+    EXPECT_EQ(Cache(), kElements);
+}
+
+TEST_F(ElementsDownloadTest, AnswerThatIsNotElementsGivesTheParsersWordsAndKeepsTheCache) {
+    QByteArray line1 = kLine1;
+    line1.back() = '4'; // a wrong checksum on the file's line 2
+    const QByteArray body = "VANGUARD 1\n" + line1 + "\n" + kLine2 + "\n";
+    const ElementsFile parsed = ParseElements(std::string_view(body.constData(), body.size()));
+    ASSERT_TRUE(parsed.error);
+    ASSERT_EQ(parsed.error->line, 2);
+    LocalServer server([&](QTcpSocket *socket, const QByteArray &) { Respond(socket, "200 OK", body); });
+    WriteCache("older elements");
+    download().Start(server.Url("/gp.php"));
+    ASSERT_TRUE(Ended());
+    ASSERT_EQ(failed.size(), 1);
+    EXPECT_TRUE(finished.isEmpty());
+    EXPECT_TRUE(failed[0].contains(QString::fromStdString(parsed.error->message))) << failed[0].toStdString();
+    EXPECT_TRUE(failed[0].contains("line 2")) << failed[0].toStdString();
+    EXPECT_EQ(Cache(), "older elements");
+}
+
+TEST_F(ElementsDownloadTest, ServerThatNeverAnswersTimesOutOnTime) {
+    LocalServer server([](QTcpSocket *, const QByteArray &) {});
+    QElapsedTimer clock;
+    clock.start();
+    download().Start(server.Url("/gp.php"), 500);
+    ASSERT_TRUE(Ended(3000));
+    EXPECT_GE(clock.elapsed(), 450);
+    EXPECT_LE(clock.elapsed(), 1500);
+    ASSERT_EQ(failed.size(), 1);
+    EXPECT_TRUE(failed[0].contains("timed out")) << failed[0].toStdString();
+    EXPECT_TRUE(failed[0].contains("0.5 s")) << failed[0].toStdString();
+    EXPECT_FALSE(download().IsRunning());
+    EXPECT_FALSE(QFile::exists(ElementsDownload::CachePath()));
+}
+
+// A body that keeps coming, a little at a time, never in whole: the time limit is
+// for the whole answer, not for a pause between pieces.
+TEST_F(ElementsDownloadTest, AnswerTricklingInPiecesTimesOutAsAWhole) {
+    LocalServer server([](QTcpSocket *socket, const QByteArray &) {
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 100000\r\n\r\n");
+        auto *drip = new QTimer(socket);
+        QObject::connect(drip, &QTimer::timeout, socket, [socket] { socket->write(kLine1 + "\n"); });
+        drip->start(100);
+    });
+    WriteCache("older elements");
+    QElapsedTimer clock;
+    clock.start();
+    download().Start(server.Url("/gp.php"), 800);
+    ASSERT_TRUE(Ended(4000));
+    EXPECT_LE(clock.elapsed(), 1800);
+    ASSERT_EQ(failed.size(), 1);
+    EXPECT_TRUE(failed[0].contains("timed out")) << failed[0].toStdString();
+    ASSERT_FALSE(progress.isEmpty());
+    EXPECT_GT(progress.back().first, 0);
+    EXPECT_EQ(progress.back().second, 100000);
+    EXPECT_EQ(Cache(), "older elements");
+}
+
+TEST_F(ElementsDownloadTest, AnswerLargerThanTheCapIsRefused) {
+    LocalServer server([](QTcpSocket *socket, const QByteArray &) {
+        // No length given: the size shows only as the body comes.
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\n");
+        socket->write(QByteArray(ElementsDownload::kMaxBytes + 4096, 'A'));
+        socket->disconnectFromHost();
+    });
+    WriteCache("older elements");
+    download().Start(server.Url("/gp.php"));
+    ASSERT_TRUE(Ended());
+    ASSERT_EQ(failed.size(), 1);
+    EXPECT_TRUE(failed[0].contains("larger than 1 MiB")) << failed[0].toStdString();
+    EXPECT_EQ(Cache(), "older elements");
+}
+
+TEST_F(ElementsDownloadTest, RefusedConnectionFails) {
+    quint16 port = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+        port = probe.serverPort();
+    }
+    download().Start(QUrl(QString("http://127.0.0.1:%1/gp.php").arg(port)));
+    ASSERT_TRUE(Ended());
+    ASSERT_EQ(failed.size(), 1);
+    EXPECT_TRUE(failed[0].contains("refused the connection")) << failed[0].toStdString();
+    EXPECT_FALSE(QFile::exists(ElementsDownload::CachePath()));
+}
+
+// The first fetch, replaced while its answer is on the way, must not speak later.
+TEST_F(ElementsDownloadTest, StartingAgainCancelsTheFetchRunning) {
+    LocalServer first([](QTcpSocket *socket, const QByteArray &) {
+        QTimer::singleShot(100, socket, [socket] { Respond(socket, "404 Not Found", {}); });
+    });
+    LocalServer second([](QTcpSocket *socket, const QByteArray &) {
+        QTimer::singleShot(300, socket, [socket] { Respond(socket, "200 OK", kElements); });
+    });
+    download().Start(first.Url("/gp.php"), 200);
+    download().Start(second.Url("/gp.php"), 5000);
+    ASSERT_TRUE(Ended());
+    ViewerApp::Settle(400);
+    EXPECT_TRUE(failed.isEmpty()) << failed.join('\n').toStdString();
+    ASSERT_EQ(finished.size(), 1);
+    EXPECT_EQ(finished[0], QString::fromLatin1(kElements));
+}
+
+TEST_F(ElementsDownloadTest, AddressThatIsNotAWebAddressFailsAfterStartReturns) {
+    for (const QUrl &url : {QUrl(), QUrl("file:///etc/passwd"), QUrl("http://")}) {
+        failed.clear();
+        download().Start(url);
+        EXPECT_TRUE(failed.isEmpty()) << "not yet: the caller has not returned from Start";
+        ASSERT_TRUE(Ended());
+        ASSERT_EQ(failed.size(), 1);
+        EXPECT_TRUE(failed[0].contains("is not a web address")) << failed[0].toStdString();
+        EXPECT_FALSE(download().IsRunning());
+    }
+    EXPECT_TRUE(finished.isEmpty());
+}
