@@ -2,6 +2,7 @@
 // The document of one opened station model: the model tables read from the
 // .3ds file, the display list compiled from them, and the station state that
 // the scene view computes each frame and the data panel prints.
+#include "../orbit/liveorbit.h"
 #include "../shell/core/document.h"
 #include "glsink.h"
 #include "modeltypes.h"
@@ -72,6 +73,13 @@ public:
     float m_altitude = 0.0f;
     int32_t m_viewMode = ViewFromSpace;
     float m_speed = 0.0f;
+
+    // The live orbit: shown instead of the simulated one while m_live is set and
+    // elements are open; the scene view writes the state every frame.
+    bool m_live = false;
+    bool m_groundTrack = false;
+    LiveState m_liveState;
+    double m_elementsAgeDays = 0.0;
 
 private:
     void SetViewMode(int32_t mode);

@@ -1,5 +1,6 @@
 #include "textview1.h"
 
+#include "../view/core/livescene.h"
 #include "core/paneltext.h"
 
 #include <QPainter>
@@ -20,9 +21,17 @@ void TextView::paintEvent(QPaintEvent *) {
     painter.setPen(Qt::black);
     painter.setBackgroundMode(Qt::OpaqueMode);
     painter.setBackground(Qt::white);
-    const auto lines = PanelLines(doc->m_speed, doc->m_altitude, doc->m_longitude, doc->m_latitude);
+    std::vector<std::string> lines;
+    if (doc->m_live && g_liveOrbit.Ready()) {
+        lines = LivePanelLines(g_liveOrbit.Elements(), doc->m_liveState, doc->m_elementsAgeDays);
+    } else {
+        const auto simulated = PanelLines(doc->m_speed, doc->m_altitude, doc->m_longitude, doc->m_latitude);
+        lines.assign(simulated.begin(), simulated.end());
+    }
     const QFontMetrics metrics(font());
     for (size_t i = 0; i < lines.size(); ++i) {
+        // Old elements: the warning stands out.
+        painter.setPen(lines[i].rfind("Warning", 0) == 0 ? Qt::red : Qt::black);
         painter.drawText(kLeft, kTop + static_cast<int>(i) * kLineStep + metrics.ascent(),
                          QString::fromStdString(lines[i]));
     }

@@ -12,6 +12,14 @@ constexpr unsigned ID_TIMER_X10 = 0x8008;
 constexpr unsigned ID_TIMER_X30 = 0x8009;
 constexpr unsigned ID_TIMER_X60 = 0x800A;
 
+// The live orbit.
+constexpr unsigned ID_ORBIT_OPEN_ELEMENTS = 0x8010;
+constexpr unsigned ID_ORBIT_UPDATE_ELEMENTS = 0x8011;
+constexpr unsigned ID_ORBIT_SIMULATED = 0x8012;
+constexpr unsigned ID_ORBIT_LIVE = 0x8013;
+constexpr unsigned ID_ORBIT_NOW = 0x8014;
+constexpr unsigned ID_ORBIT_GROUND_TRACK = 0x8015;
+
 // Standard commands.
 constexpr unsigned ID_FILE_NEW = 0xE100;
 constexpr unsigned ID_FILE_OPEN = 0xE101;

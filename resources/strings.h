@@ -19,6 +19,7 @@ std::string TemplateField(const std::string &templateString, int n);
 struct MenuItem {
     const char *text; // null for a separator
     unsigned id;
+    bool checkable = false; // shows a check mark while its state is on
 };
 
 struct MenuPopup {

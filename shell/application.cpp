@@ -212,6 +212,8 @@ QStringList Application::FileArguments(const QStringList &arguments) {
         const QString &a = arguments[i];
         if (switches && a == QLatin1String("--"))
             switches = false;
+        else if (switches && a == QLatin1String("--elements"))
+            ++i; // its value is the elements file, not a model
         // Switches start with a dash; on this platform a leading slash is a path.
         else if (!switches || !a.startsWith('-'))
             files.append(a);

@@ -1,12 +1,15 @@
 #include "mainfrm.h"
 
+#include "../document/quordoc.h"
 #include "../resources/gui/icons.h"
 #include "../resources/ids.h"
 #include "../resources/strings.h"
+#include "quor.h"
 
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMimeData>
 #include <QStatusBar>
@@ -77,6 +80,15 @@ int CMainFrame::OnCreate() {
 }
 
 bool CMainFrame::IsChecked(unsigned id) const {
+    if (id == ID_ORBIT_SIMULATED || id == ID_ORBIT_LIVE || id == ID_ORBIT_GROUND_TRACK) {
+        const ChildFrame *frame = ActiveChildFrame();
+        const auto *doc = frame ? static_cast<const CQUORDoc *>(frame->GetDocument()) : nullptr;
+        if (!doc)
+            return false;
+        if (id == ID_ORBIT_GROUND_TRACK)
+            return doc->m_groundTrack;
+        return doc->m_live == (id == ID_ORBIT_LIVE);
+    }
     if (id == ID_VIEW_TOOLBAR)
         return m_wndToolBar && m_wndToolBar->isVisible();
     if (id == ID_VIEW_STATUS_BAR)
@@ -125,8 +137,14 @@ void CMainFrame::dropEvent(QDropEvent *event) {
     // Dropped files open exactly as if chosen in the Open dialog.
     const QList<QUrl> urls = event->mimeData()->urls();
     for (const QUrl &url : urls) {
-        if (url.isLocalFile())
-            Application::Instance()->OpenDocumentFile(url.toLocalFile());
+        if (!url.isLocalFile())
+            continue;
+        const QString path = url.toLocalFile(), suffix = QFileInfo(path).suffix().toLower();
+        // Orbital elements are taken for the live orbit; anything else is a model.
+        if (suffix == QLatin1String("tle") || suffix == QLatin1String("txt"))
+            static_cast<CQUORApp *>(Application::Instance())->Orbit()->OpenElementsFile(path);
+        else
+            Application::Instance()->OpenDocumentFile(path);
     }
     event->acceptProposedAction();
 }

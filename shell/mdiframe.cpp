@@ -212,8 +212,7 @@ void MainFrame::BuildMenuBar(bool document) {
             QAction *action = menu->addAction(QString::fromUtf8(item.text));
             action->setData(item.id);
             action->setStatusTip(StatusTipFor(item.id));
-            if (item.id == ID_VIEW_TOOLBAR || item.id == ID_VIEW_STATUS_BAR)
-                action->setCheckable(true);
+            action->setCheckable(item.checkable);
             if (item.id == ID_FILE_MRU_FILE1) {
                 action->setProperty(kRecentProperty, true);
                 continue; // filled when the menu opens

@@ -33,7 +33,7 @@ CAboutDlg::CAboutDlg(QWidget *parent) : QDialog(parent) {
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-CQUORApp::CQUORApp(int &argc, char **argv) : Application(argc, argv) {
+CQUORApp::CQUORApp(int &argc, char **argv) : Application(argc, argv), m_orbit(new OrbitCommands(this)) {
     MapCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
     MapCommand(ID_APP_EXIT, [this] {
         if (m_pMainWnd)
@@ -85,10 +85,22 @@ bool CQUORApp::InitInstance() {
     m_pMainWnd = mainFrame;
     setWindowIcon(MainIcon());
 
+    // Elements named on the command line, else those of the last run, for the live orbit.
+    const QStringList args = arguments();
+    const qsizetype elementsSwitch = args.indexOf(QStringLiteral("--elements"));
+    const bool liveStart = elementsSwitch > 0 && elementsSwitch + 1 < args.size() &&
+                           m_orbit->OpenElementsFile(args[elementsSwitch + 1]);
+    if (!liveStart)
+        m_orbit->RestoreElements();
+
     // A document window needs a shown main window for its GL view's context.
     m_pMainWnd->showMaximized();
     if (!ProcessShellCommand(m_startFiles))
         return false;
+    if (liveStart) {
+        for (Document *doc : Documents())
+            m_orbit->SetLive(static_cast<CQUORDoc *>(doc), true);
+    }
     // Always maximised, whatever happened to the window while the documents opened.
     if (!m_pMainWnd->isMaximized() || m_pMainWnd->windowHandle()->windowStates() != Qt::WindowMaximized)
         m_pMainWnd->setWindowState(Qt::WindowNoState);

@@ -1,6 +1,7 @@
 #pragma once
 // The viewer's application object and its About box.
 #include "framework.h"
+#include "orbitcommands.h"
 
 #include <QDialog>
 
@@ -18,4 +19,9 @@ public:
 
     bool InitInstance() override;
     void OnAppAbout();
+
+    OrbitCommands *Orbit() const { return m_orbit; }
+
+private:
+    OrbitCommands *m_orbit;
 };

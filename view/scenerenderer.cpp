@@ -1,6 +1,7 @@
 #include "scenerenderer.h"
 
 #include "../document/quordoc.h"
+#include "core/livescene.h"
 #include "core/orbitsim.h"
 #include "core/scenetext.h"
 #include "glshared.h"
@@ -12,8 +13,10 @@
 #include <GL/glu.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <tuple>
+#include <vector>
 
 void SetFixedSceneState(const float clearColor[3]) {
     glMatrixMode(GL_MODELVIEW);
@@ -44,7 +47,7 @@ double SpaceEyeDistance(float zoom) {
 
 namespace {
 
-void SetCamera(int mode, const SceneFrame &frame) {
+void SetCamera(int mode, const SceneFrame &frame, const ScenePoint &station, const ScenePoint &chaser) {
     switch (mode) {
     case ViewFromSpace:
         gluLookAt(0.0, 0.0, -SpaceEyeDistance(frame.zoom), 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
@@ -54,12 +57,12 @@ void SetCamera(int mode, const SceneFrame &frame) {
         break;
     case ViewFromISS: {
         const double k = scene::kIssCameraFactor;
-        gluLookAt(k * g_issPos.x, k * g_issPos.y, k * g_issPos.z, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
+        gluLookAt(k * station.x, k * station.y, k * station.z, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
         break;
     }
     case ViewApproach:
-        gluLookAt(g_chaserPos.x, g_chaserPos.y, g_chaserPos.z, g_issPos.x, g_issPos.y, g_issPos.z, g_issPos.x,
-                  g_issPos.y, g_issPos.z);
+        gluLookAt(chaser.x, chaser.y, chaser.z, station.x, station.y, station.z, station.x, station.y,
+                  station.z);
         break;
     default:
         break; // no camera transform
@@ -78,12 +81,37 @@ void SetLight() {
     glEnable(GL_LIGHT0);
 }
 
-void DrawEarth(int mode, unsigned texture) {
-    const GLfloat ambient[] = {0.2f, 0.2f, 0.2f, 1.0f};
-    const GLfloat diffuse[] = {0.2f, 0.2f, 0.2f, 1.0f};
+// The real Sun, far away in the given scene direction: a bright day side and a
+// night side dark enough to tell, with the map still faintly there.
+void SetSunLight(const ScenePoint &sun) {
+    const GLfloat diffuse[] = {1.0f, 1.0f, 1.0f, 1.0f};
+    const GLfloat ambient[] = {0.0f, 0.0f, 0.0f, 1.0f}; // the night side keeps the model's ambient only
+    const GLfloat specular[] = {0.3f, 0.3f, 0.3f, 1.0f};
+    const GLfloat position[] = {static_cast<GLfloat>(sun.x), static_cast<GLfloat>(sun.y),
+                                static_cast<GLfloat>(sun.z), 0.0f};
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+    glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, specular);
+    glLightfv(GL_LIGHT0, GL_POSITION, position);
+    glEnable(GL_LIGHT0);
+}
+
+// The map's material: the simulated scene's, or for the real Sun one that the
+// light alone makes bright.
+struct EarthLook {
+    GLfloat ambient, diffuse, emission;
+};
+constexpr EarthLook kSimulatedEarth{0.2f, 0.2f, 0.2f};
+constexpr EarthLook kSunlitEarth{1.0f, 1.0f, 0.0f};
+
+void DrawEarth(unsigned texture, float earthAngle, bool solid, const EarthLook &look = kSimulatedEarth) {
+    const GLfloat ambient[] = {look.ambient, look.ambient, look.ambient, 1.0f};
+    const GLfloat diffuse[] = {look.diffuse, look.diffuse, look.diffuse, 1.0f};
     const GLfloat specular[] = {1.0f, 1.0f, 1.0f, 1.0f};
-    const GLfloat emission[] = {0.2f, 0.2f, 0.2f, 1.0f};
+    const GLfloat emission[] = {look.emission, look.emission, look.emission, 1.0f};
     glPushMatrix();
+    if (&look != &kSimulatedEarth)
+        glDisable(GL_COLOR_MATERIAL); // the material below, not the colour a list left behind
     glMaterialfv(GL_FRONT, GL_AMBIENT, ambient);
     glMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
     glMaterialfv(GL_FRONT, GL_SPECULAR, specular);
@@ -95,8 +123,8 @@ void DrawEarth(int mode, unsigned texture) {
     // Polar axis (map top) on +y, the map's middle towards -z, turned by the Earth angle.
     glRotatef(90.0f, 1.0f, 0.0f, 0.0f);
     glScalef(-1.0f, 1.0f, -1.0f);
-    glRotatef(g_earthAngle, 0.0f, 0.0f, 1.0f);
-    if (mode == ViewApproach || g_issPos.z < 0.0) {
+    glRotatef(earthAngle, 0.0f, 0.0f, 1.0f);
+    if (solid) {
         gluSphere(g_quadric, g_earthRadius, 90, 90);
     } else {
         // The station is behind the Earth: a wire frame keeps it in sight.
@@ -106,13 +134,8 @@ void DrawEarth(int mode, unsigned texture) {
     glPopMatrix();
 }
 
-void DrawStation(int mode, int32_t modelList) {
-    glPushMatrix();
-    glRotated(g_inclination, 0.0, 0.0, 1.0);
-    glRotated(g_issAngle, 0.0, 1.0, 0.0);
-    glTranslatef(g_issRadius, 0.0f, 0.0f);
-    glRotatef(-90.0f, 0.0f, 0.0f, 1.0f);
-    glRotatef(-180.0f, 0.0f, 1.0f, 0.0f);
+// The model at the current transform's origin, in the camera's scale.
+void DrawModel(int mode, int32_t modelList) {
     if (mode == ViewApproach) {
         glScalef(scene::kApproachStationScale, scene::kApproachStationScale, scene::kApproachStationScale);
         glColor3f(1.0f, 1.0f, 1.0f);
@@ -122,15 +145,24 @@ void DrawStation(int mode, int32_t modelList) {
     glEnable(GL_NORMALIZE);
     if (modelList > 0)
         glCallList(static_cast<GLuint>(modelList));
+}
+
+void DrawStation(int mode, int32_t modelList) {
+    glPushMatrix();
+    glRotated(g_inclination, 0.0, 0.0, 1.0);
+    glRotated(g_issAngle, 0.0, 1.0, 0.0);
+    glTranslatef(g_issRadius, 0.0f, 0.0f);
+    glRotatef(-90.0f, 0.0f, 0.0f, 1.0f);
+    glRotatef(-180.0f, 0.0f, 1.0f, 0.0f);
+    DrawModel(mode, modelList);
     glPopMatrix();
 }
 
-void DrawChaser() {
+void DrawChaser(const ScenePoint &at) {
     const GLfloat white[] = {1.0f, 1.0f, 1.0f, 1.0f};
     glColor3f(1.0f, 1.0f, 1.0f);
     glPushMatrix();
-    glTranslatef(static_cast<float>(g_chaserPos.x), static_cast<float>(g_chaserPos.y),
-                 static_cast<float>(g_chaserPos.z));
+    glTranslatef(static_cast<float>(at.x), static_cast<float>(at.y), static_cast<float>(at.z));
     glMaterialfv(GL_FRONT, GL_AMBIENT, white);
     glMaterialfv(GL_FRONT, GL_DIFFUSE, white);
     SolidSphere(1.0);
@@ -252,9 +284,9 @@ int CornerTextHeight(const SceneLines &lines, int width, int height, double pixe
     return glyphHeight;
 }
 
-unsigned DrawSceneText(int mode, float longitude, int64_t scaledStep, double pixelRatio) {
-    const SceneLines lines{FormatClockLine(g_clockHours, g_clockMinutes, g_clockSeconds),
-                           FormatLongitudeLine(longitude), FormatFpsLine(scaledStep, g_timeFactor)};
+namespace {
+
+unsigned DrawSceneLines(int mode, const SceneLines &lines, double pixelRatio) {
     GLint viewport[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, viewport);
     // An overlay: magenta, unlit, never hidden by the globe. The scene gets
@@ -270,8 +302,190 @@ unsigned DrawSceneText(int mode, float longitude, int64_t scaledStep, double pix
     return fontBase;
 }
 
+} // namespace
+
+unsigned DrawSceneText(int mode, float longitude, int64_t scaledStep, double pixelRatio) {
+    const SceneLines lines{FormatClockLine(g_clockHours, g_clockMinutes, g_clockSeconds),
+                           FormatLongitudeLine(longitude), FormatFpsLine(scaledStep, g_timeFactor)};
+    return DrawSceneLines(mode, lines, pixelRatio);
+}
+
+namespace {
+
+// The station in its own frame on the real orbit: radial out, the orbit's normal,
+// and the way back along the track, then turned as the simulated orbit turns it.
+void DrawStationAt(int mode, int32_t modelList, const double position[3], const double velocity[3]) {
+    const ScenePoint at = ToScene(position), along = ToScene(velocity);
+    double radial[3] = {at.x, at.y, at.z}, forward[3] = {along.x, along.y, along.z}, normal[3], back[3];
+    auto unit = [](double v[3]) {
+        const double n = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+        for (int i = 0; i < 3; ++i)
+            v[i] = n > 0.0 ? v[i] / n : 0.0;
+    };
+    auto cross = [](const double a[3], const double b[3], double out[3]) {
+        out[0] = a[1] * b[2] - a[2] * b[1];
+        out[1] = a[2] * b[0] - a[0] * b[2];
+        out[2] = a[0] * b[1] - a[1] * b[0];
+    };
+    unit(radial);
+    cross(radial, forward, normal);
+    unit(normal);
+    cross(radial, normal, back);
+    const GLdouble m[16] = {radial[0], radial[1], radial[2], 0.0, normal[0], normal[1], normal[2], 0.0,
+                            back[0],   back[1],   back[2],   0.0, at.x,      at.y,      at.z,      1.0};
+    glPushMatrix();
+    glMultMatrixd(m);
+    glRotatef(-90.0f, 0.0f, 0.0f, 1.0f);
+    glRotatef(-180.0f, 0.0f, 1.0f, 0.0f);
+    DrawModel(mode, modelList);
+    glPopMatrix();
+}
+
+// The ground track, kept until the live clock has moved on by a few seconds.
+struct TrackCache {
+    double jd = 0.0;
+    int catalogNumber = -1;
+    double epoch = 0.0;
+    std::vector<std::array<double, 3>> points; // Earth-fixed km
+};
+
+const std::vector<std::array<double, 3>> &GroundTrack(double jd) {
+    static TrackCache cache;
+    constexpr double kRecomputeDays = 5.0 / 86400.0;
+    constexpr int kPoints = 240;
+    const OrbitalElements &e = g_liveOrbit.Elements();
+    if (cache.points.empty() || std::fabs(jd - cache.jd) > kRecomputeDays ||
+        cache.catalogNumber != e.catalogNumber || cache.epoch != g_liveOrbit.EpochJulianDate()) {
+        cache.points = g_liveOrbit.Track(jd, kPoints);
+        cache.jd = jd;
+        cache.catalogNumber = e.catalogNumber;
+        cache.epoch = g_liveOrbit.EpochJulianDate();
+    }
+    return cache.points;
+}
+
+// The track on the globe: dim behind the station, bright ahead of it, with
+// arrowheads pointing the way it goes.
+void DrawGroundTrack(double jd, double gmst) {
+    const auto &track = GroundTrack(jd);
+    if (track.size() < 2)
+        return;
+    // Earth-fixed to the scene at this moment, lifted just off the surface.
+    const double c = std::cos(gmst), sn = std::sin(gmst);
+    std::vector<ScenePoint> points;
+    points.reserve(track.size());
+    for (const auto &p : track) {
+        const double r = std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
+        const double lift = r > 0.0 ? 6378.137 * 1.004 / r : 0.0;
+        const double teme[3] = {(c * p[0] - sn * p[1]) * lift, (sn * p[0] + c * p[1]) * lift, p[2] * lift};
+        points.push_back(ToScene(teme));
+    }
+    // The station's own point lies a third of the way along (half an orbit of one and a half).
+    const size_t now = points.size() / 3;
+    glDisable(GL_LIGHTING);
+    glLineWidth(2.0f);
+    glBegin(GL_LINE_STRIP);
+    for (size_t i = 0; i < points.size(); ++i) {
+        if (i <= now)
+            glColor3f(0.6f, 0.35f, 0.0f);
+        else
+            glColor3f(1.0f, 0.9f, 0.1f);
+        glVertex3d(points[i].x, points[i].y, points[i].z);
+    }
+    glEnd();
+    glBegin(GL_LINES);
+    for (size_t i = now + 10; i + 1 < points.size(); i += 20) {
+        const ScenePoint &p = points[i], &q = points[i + 1];
+        double d[3] = {q.x - p.x, q.y - p.y, q.z - p.z};
+        const double up[3] = {p.x, p.y, p.z};
+        double side[3] = {d[1] * up[2] - d[2] * up[1], d[2] * up[0] - d[0] * up[2],
+                          d[0] * up[1] - d[1] * up[0]};
+        const double dn = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+        const double sideN = std::sqrt(side[0] * side[0] + side[1] * side[1] + side[2] * side[2]);
+        if (dn <= 0.0 || sideN <= 0.0)
+            continue;
+        constexpr double kArrow = 180.0; // scene km
+        for (int k = 0; k < 3; ++k) {
+            d[k] *= kArrow / dn;
+            side[k] *= 0.6 * kArrow / sideN;
+        }
+        for (int wing : {-1, 1}) {
+            glVertex3d(q.x, q.y, q.z);
+            glVertex3d(q.x - d[0] + wing * side[0], q.y - d[1] + wing * side[1], q.z - d[2] + wing * side[2]);
+        }
+    }
+    glEnd();
+    glLineWidth(1.0f);
+    glEnable(GL_LIGHTING);
+}
+
+// The live orbit's frame: the real station at the live clock's moment, the map
+// turned by the sidereal time and lit by the real Sun.
+int64_t DrawLiveFrame(const SceneFrame &frame) {
+    CQUORDoc *doc = frame.doc;
+    const int64_t scaledStep = AdvanceLiveClock();
+    const double jd = JulianDateFromUnixMs(g_liveUtcMs);
+    const LiveState state = g_liveOrbit.At(jd);
+    // The chaser rides a little behind and below the station on its track.
+    constexpr double kChaserLagDays = 0.25 / 86400.0, kChaserDropKm = 0.6;
+    const LiveState behind = g_liveOrbit.At(jd - kChaserLagDays);
+    const double r =
+        std::sqrt(behind.position[0] * behind.position[0] + behind.position[1] * behind.position[1] +
+                  behind.position[2] * behind.position[2]);
+    double chaserKm[3];
+    for (int i = 0; i < 3; ++i)
+        chaserKm[i] = r > 0.0 ? behind.position[i] * (1.0 - kChaserDropKm / r) : 0.0;
+    const ScenePoint station = ToScene(state.position), chaser = ToScene(chaserKm);
+
+    doc->m_liveState = state;
+    doc->m_elementsAgeDays = jd - g_liveOrbit.EpochJulianDate();
+    doc->m_latitude = static_cast<float>(state.place.latitude);
+    doc->m_longitude = static_cast<float>(state.place.longitude);
+    doc->m_altitude = static_cast<float>(state.place.altitude);
+    doc->m_speed = static_cast<float>(state.speed);
+    if (frame.makeCurrent)
+        frame.makeCurrent();
+
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glShadeModel(GL_SMOOTH);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glPushMatrix();
+
+    const int mode = doc->m_viewMode;
+    SetCamera(mode, frame, station, chaser);
+    SetSunLight(ToScene(state.sun));
+    doc->UpdateAllViews(frame.sender, 0);
+    // From the station and the chaser it is always in front of the Earth; from space,
+    // a wire frame keeps it in sight behind the globe.
+    DrawEarth(frame.earthTexture, EarthAngleForGmst(state.gmst), mode != ViewFromSpace || station.z < 0.0,
+              kSunlitEarth);
+    if (doc->m_groundTrack)
+        DrawGroundTrack(jd, state.gmst);
+    if (state.error == 0)
+        DrawStationAt(mode, doc->m_modelList, state.position, state.velocity);
+    DrawChaser(chaser);
+
+    const SceneLines lines{FormatUtcClockLine(g_liveUtcMs), FormatLongitudeLine(doc->m_longitude),
+                           FormatFpsLine(scaledStep, g_timeFactor)};
+    const unsigned fontBase = DrawSceneLines(mode, lines, frame.pixelRatio);
+
+    glPopMatrix();
+    glFinish();
+    glFlush();
+    if (frame.swapBuffers)
+        frame.swapBuffers();
+    DeleteFontLists(fontBase);
+    return scaledStep;
+}
+
+} // namespace
+
 int64_t DrawSceneFrame(const SceneFrame &frame) {
     CQUORDoc *doc = frame.doc;
+    if (doc && doc->m_live && g_liveOrbit.Ready())
+        return DrawLiveFrame(frame);
     const int64_t scaledStep = AdvanceClock();
     const float longitude = ComputePositions(doc);
     if (frame.makeCurrent)
@@ -285,12 +499,12 @@ int64_t DrawSceneFrame(const SceneFrame &frame) {
     glPushMatrix();
 
     const int mode = doc ? doc->m_viewMode : ViewFromSpace;
-    SetCamera(mode, frame);
+    SetCamera(mode, frame, g_issPos, g_chaserPos);
     SetLight();
     AdvanceOrbits(doc, frame.sender);
-    DrawEarth(mode, frame.earthTexture);
+    DrawEarth(frame.earthTexture, g_earthAngle, mode == ViewApproach || g_issPos.z < 0.0);
     DrawStation(mode, doc ? doc->m_modelList : 0);
-    DrawChaser();
+    DrawChaser(g_chaserPos);
 
     const unsigned fontBase = DrawSceneText(mode, longitude, scaledStep, frame.pixelRatio);
 

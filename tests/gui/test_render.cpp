@@ -7,6 +7,7 @@
 #include "shell/childfrm.h"
 #include "shell/mainfrm.h"
 #include "view/core/bmpimage.h"
+#include "view/core/livescene.h"
 #include "view/core/orbitsim.h"
 #include "view/core/scenetext.h"
 #include "view/earthtexture.h"
@@ -25,7 +26,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -215,8 +218,9 @@ TEST_F(RenderTest, CornerTextTakesTheLargestSizeThatFitsThePane) {
         EXPECT_GE(cell, scene::kMinFontHeight);
         EXPECT_LE(cell, scene::kFontHeight);
         EXPECT_TRUE(fits(cell, size.width(), size.height()));
-        if (cell < scene::kFontHeight)
+        if (cell < scene::kFontHeight) {
             EXPECT_FALSE(fits(cell + 1, size.width(), size.height())) << "a larger size fits too";
+        }
     }
     EXPECT_EQ(CornerTextHeight(widest, 1600, 55, 1.0), scene::kMinFontHeight);
     EXPECT_EQ(CornerTextHeight(widest, 1600, 54, 1.0), 0);
@@ -550,4 +554,105 @@ TEST(SceneViewHiDpi, RatioTwoKeepsOneUnitAndTheTextsSize) {
     ASSERT_EQ(plainRows.size(), 3u);
     for (size_t i = 0; i < 3; ++i)
         EXPECT_NEAR(rows[i].height(), 2.0 * plainRows[i].height(), 4.0) << i;
+}
+
+namespace {
+
+// The live orbit of the test elements, at a moment found by `wanted` (scanned
+// minute by minute over a day from the elements' epoch); 0 when none is found.
+double LiveMoment(const std::function<bool(const LiveState &)> &wanted) {
+    for (int minute = 0; minute < 1440; ++minute) {
+        const double jd = g_liveOrbit.EpochJulianDate() + minute / 1440.0;
+        if (wanted(g_liveOrbit.At(jd)))
+            return jd;
+    }
+    return 0.0;
+}
+
+// The sine of the Sun's height over the horizon at the point below the station.
+double SunHeight(const LiveState &s) {
+    const double r = std::sqrt(s.position[0] * s.position[0] + s.position[1] * s.position[1] +
+                               s.position[2] * s.position[2]);
+    return (s.position[0] * s.sun[0] + s.position[1] * s.sun[1] + s.position[2] * s.sun[2]) / r;
+}
+
+struct LiveFixture {
+    LiveFixture() {
+        const std::string text = [] {
+            QFile f(QString::fromStdString(SourcePath("tests/data/live/station.tle")));
+            return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
+        }();
+        const ElementsFile parsed = ParseElements(text);
+        ready = !parsed.sets.empty() && g_liveOrbit.SetElements(parsed.sets[0]);
+    }
+    ~LiveFixture() {
+        g_liveOrbit = LiveOrbit();
+        g_liveUtcMs = 0;
+    }
+    bool ready = false;
+};
+
+} // namespace
+
+TEST_F(RenderTest, LiveOrbitStandsOverItsPlaceOnTheMapLitByTheRealSun) {
+    LiveFixture live;
+    ASSERT_TRUE(live.ready);
+    OffscreenScene &scene = OpenStation(QSize(400, 400));
+    m_doc.m_live = true;
+    m_doc.m_viewMode = ViewFromISS; // straight down from above the station
+    // The ground near the point below, beside the station, which covers the middle.
+    const QRect below(10, 350, 40, 40);
+    auto renderAt = [&](double jd) {
+        g_liveUtcMs = UnixMsFromJulianDate(jd);
+        return scene.Render(m_doc);
+    };
+    // Over the middle meridian in the north, and far from it in the south, both by day.
+    const double greenwich = LiveMoment([](const LiveState &s) {
+        return std::fabs(s.place.longitude) < 12.0 && s.place.latitude > 15.0 && SunHeight(s) > 0.5;
+    });
+    const double farSouth = LiveMoment([](const LiveState &s) {
+        return std::fabs(s.place.longitude) > 80.0 && s.place.latitude < -15.0 && SunHeight(s) > 0.5;
+    });
+    ASSERT_GT(greenwich, 0.0);
+    ASSERT_GT(farSouth, 0.0);
+    const Area north = Measure(renderAt(greenwich), below);
+    EXPECT_GT(north.g, 2 * north.r) << "the middle meridian's green under the station";
+    EXPECT_GT(north.b, 60.0) << "the north's blue";
+    const Area south = Measure(renderAt(farSouth), below);
+    EXPECT_GT(south.r, 2 * south.g) << "far from the middle meridian: red";
+    EXPECT_LT(south.b, 30.0) << "the south has no blue";
+    EXPECT_NEAR(m_doc.m_latitude, g_liveOrbit.At(farSouth).place.latitude, 0.05) << "the panel's values";
+
+    // In the Earth's shadow the ground below is dark, but not black.
+    const double night = LiveMoment(
+        [](const LiveState &s) { return std::fabs(s.place.longitude) > 80.0 && SunHeight(s) < -0.5; });
+    ASSERT_GT(night, 0.0);
+    const Area dark = Measure(renderAt(night), below);
+    EXPECT_LT(dark.r, south.r / 2.5);
+    EXPECT_GT(dark.r, 5.0) << "the map stays faintly there";
+}
+
+TEST_F(RenderTest, LiveGroundTrackShowsWhereTheStationGoes) {
+    LiveFixture live;
+    ASSERT_TRUE(live.ready);
+    OffscreenScene &scene = OpenStation(QSize(500, 500));
+    m_doc.m_live = true;
+    g_liveUtcMs = UnixMsFromJulianDate(g_liveOrbit.EpochJulianDate());
+    auto count = [](const QImage &image, QRgb colour) {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                n += std::abs(c.red() - qRed(colour)) < 40 && std::abs(c.green() - qGreen(colour)) < 40 &&
+                     std::abs(c.blue() - qBlue(colour)) < 40;
+            }
+        return n;
+    };
+    const QRgb ahead = qRgb(255, 230, 25), behind = qRgb(153, 89, 0);
+    const QImage without = scene.Render(m_doc);
+    EXPECT_EQ(count(without, ahead), 0);
+    m_doc.m_groundTrack = true;
+    const QImage with = scene.Render(m_doc);
+    EXPECT_GT(count(with, ahead), 100) << "the way ahead, bright";
+    EXPECT_GT(count(with, behind), 30) << "the way behind, dim";
 }
