@@ -41,5 +41,13 @@ struct ElementsFile {
 // else that is not a set is an error naming its line.
 ElementsFile ParseElements(std::string_view text);
 
+// Elements files larger than this are refused rather than read into memory.
+constexpr long long kMaxElementsFileBytes = 16 * 1024 * 1024;
+
+// Reads a regular file of at most kMaxElementsFileBytes; false with a reason
+// ("is not a regular file", ...) to put after the file's name. A pipe or a folder
+// is refused without waiting on it.
+bool ReadElementsText(const std::string &path, std::string &text, std::string &reason);
+
 // Julian date (UTC) of the elements' epoch.
 double EpochJulianDate(const OrbitalElements &elements);

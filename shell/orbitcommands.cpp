@@ -15,44 +15,13 @@
 #include <QInputDialog>
 #include <QStatusBar>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace {
 
 constexpr const char *kElementsFileKey = "Orbit/Elements File";
 constexpr const char *kSatelliteKey = "Orbit/Catalogue Number";
 constexpr const char *kElementsUrlKey = "Orbit/Elements URL";
-constexpr qint64 kMaxElementsFile = 16 * 1024 * 1024;
 // The station the viewer is about, where a file has it.
 constexpr int kStationCatalogueNumber = 25544;
-
-// The file's text; empty with a reason when it is not a readable regular file of sensible size.
-QByteArray ReadElementsText(const QString &path, QString &why) {
-    // Without O_NONBLOCK, a pipe would hold open() until a writer comes.
-    const int fd = open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
-        why = QFileInfo::exists(path) ? QStringLiteral("it cannot be read")
-                                      : QStringLiteral("it was not found");
-        return {};
-    }
-    struct stat st {};
-    QByteArray text;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        why = QStringLiteral("it is not a regular file");
-    } else if (st.st_size > kMaxElementsFile) {
-        why = QStringLiteral("it is too large for orbital elements");
-    } else {
-        QFile file;
-        if (file.open(fd, QIODevice::ReadOnly))
-            text = file.read(kMaxElementsFile + 1);
-        if (text.isEmpty())
-            why = QStringLiteral("it is empty");
-    }
-    close(fd);
-    return text;
-}
 
 // The scene view ignores document updates: its panes are asked to paint again.
 void Repaint(ChildFrame *frame) {
@@ -92,17 +61,16 @@ void OrbitCommands::RepaintLiveViews() {
 }
 
 bool OrbitCommands::OpenElementsFile(const QString &path, bool ask) {
-    QString why;
-    const QByteArray text = ReadElementsText(path, why);
-    if (text.isEmpty()) {
+    std::string text, why;
+    if (!ReadElementsText(QFile::encodeName(path).toStdString(), text, why)) {
         if (ask)
-            ShowMessage(QStringLiteral("Orbital elements cannot be read from %1: %2.")
-                            .arg(QDir::toNativeSeparators(path), why)
+            ShowMessage(QStringLiteral("Orbital elements cannot be read from %1 (%2).")
+                            .arg(QDir::toNativeSeparators(path), QString::fromStdString(why))
                             .toStdString(),
                         kAppCaption, MessageIcon::Exclamation);
         return false;
     }
-    if (!TakeElements(QString::fromUtf8(text), QDir::toNativeSeparators(path), ask))
+    if (!TakeElements(QString::fromStdString(text), QDir::toNativeSeparators(path), ask))
         return false;
     m_app->Profile().setValue(kElementsFileKey, QFileInfo(path).absoluteFilePath());
     return true;

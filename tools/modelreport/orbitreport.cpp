@@ -104,49 +104,6 @@ std::string WithoutLinePrefix(const std::string &message, int line) {
 
 } // namespace
 
-bool ReadElementsText(const std::string &path, std::string &text, std::string &reason) {
-    // Without O_NONBLOCK, opening a pipe would wait for a writer that may never come.
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
-        reason = std::strerror(errno);
-        return false;
-    }
-    struct stat st {};
-    bool ok = false;
-    if (fstat(fd, &st) != 0) {
-        reason = std::strerror(errno);
-    } else if (!S_ISREG(st.st_mode)) {
-        reason = S_ISDIR(st.st_mode) ? "is a folder, not an elements file" : "is not a regular file";
-    } else if (st.st_size > kMaxElementsFileBytes) {
-        reason = "is larger than " + std::to_string(kMaxElementsFileBytes >> 20) + " MiB";
-    } else {
-        // Read to the cap and one byte past it, in case the file grows meanwhile.
-        text.clear();
-        std::vector<char> buffer(1 << 16);
-        ok = true;
-        for (;;) {
-            const ssize_t n = read(fd, buffer.data(), buffer.size());
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                reason = std::strerror(errno);
-                ok = false;
-                break;
-            }
-            if (n == 0)
-                break;
-            text.append(buffer.data(), static_cast<size_t>(n));
-            if (static_cast<int64_t>(text.size()) > kMaxElementsFileBytes) {
-                reason = "is larger than " + std::to_string(kMaxElementsFileBytes >> 20) + " MiB";
-                ok = false;
-                break;
-            }
-        }
-    }
-    close(fd);
-    return ok;
-}
-
 bool ParseUtc(const std::string &text, int64_t &unixMs) {
     size_t i = 0;
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;

@@ -16,13 +16,6 @@ struct OrbitRequest {
     double stepSeconds = 60;
 };
 
-// Elements files larger than this are refused rather than read into memory.
-constexpr int64_t kMaxElementsFileBytes = 16 * 1024 * 1024;
-
-// Reads a regular file of at most kMaxElementsFileBytes; false with a reason
-// (a pipe or a folder is refused without waiting on it).
-bool ReadElementsText(const std::string &path, std::string &text, std::string &reason);
-
 // "YYYY-MM-DDTHH:MM:SS[.fff]Z" (a space may stand for the T, the Z may be left
 // out) to milliseconds since 1970 UTC; false when it is no such time.
 bool ParseUtc(const std::string &text, int64_t &unixMs);
