@@ -426,8 +426,9 @@ int64_t DrawLiveFrame(const SceneFrame &frame) {
     const int64_t scaledStep = AdvanceLiveClock();
     const double jd = JulianDateFromUnixMs(g_liveUtcMs);
     const LiveState state = g_liveOrbit.At(jd);
-    // The chaser rides a little behind and below the station on its track.
-    constexpr double kChaserLagDays = 0.25 / 86400.0, kChaserDropKm = 0.6;
+    // The chaser rides behind and below the station on its track, near enough that
+    // the station (some 120 scene km across in that camera) fills much of the view.
+    constexpr double kChaserLagDays = 25.0 / 86400.0, kChaserDropKm = 40.0;
     const LiveState behind = g_liveOrbit.At(jd - kChaserLagDays);
     const double r =
         std::sqrt(behind.position[0] * behind.position[0] + behind.position[1] * behind.position[1] +
