@@ -6,6 +6,7 @@
 // directory): bench_frame [frames] [station.3ds]
 #include "document/quordoc.h"
 #include "tools/bench/bigmodel.h"
+#include "view/core/livescene.h"
 #include "view/core/orbitsim.h"
 #include "view/gldisplaylistsink.h"
 #include "view/glshared.h"
@@ -91,13 +92,26 @@ void Measure(OffscreenScene &scene, CQUORDoc &doc, const char *name, int frames)
         DeleteFontLists(DrawSceneText(ViewFromSpace, -179.97f, 900, 1.0));
         glFinish();
     };
-    const std::vector<double> t = Interleaved(frames, {emptyFrame, bareFrame, fullFrame, textStep});
-    const double empty = t[0], bare = t[1], full = t[2], text = t[3];
+    // The same document on the live orbit (elements of the test data), ground track off and on.
+    const auto liveFrame = [&](bool track) {
+        doc.m_live = true;
+        doc.m_groundTrack = track;
+        scene.Draw(doc);
+        doc.m_live = false;
+        doc.m_groundTrack = false;
+    };
+    const std::vector<double> t = Interleaved(frames, {emptyFrame, bareFrame, fullFrame, textStep,
+                                                       [&] { liveFrame(false); }, [&] { liveFrame(true); }});
+    const double empty = t[0], bare = t[1], full = t[2], text = t[3], live = t[4], tracked = t[5];
     std::printf("%-22s faces %8d  empty %7.2f ms  bare %7.2f ms  full %7.2f ms  full/bare %.3f\n"
                 "%-22s text step %.2f ms = %.1f %% of the full frame; fonts rasterised during the measured "
                 "frames: %d\n",
                 name, doc.m_faceCount, empty, bare, full, full / bare, name, text, 100.0 * text / full,
                 FontRasterisations() - rasterisedBefore);
+    if (g_liveOrbit.Ready())
+        std::printf(
+            "%-22s live frame %.2f ms = %.3f x the simulated frame; with the ground track %.2f ms = %.3f x\n",
+            name, live, live / full, tracked, tracked / full);
 }
 
 } // namespace
@@ -117,6 +131,15 @@ int main(int argc, char **argv) {
     }
     std::printf("GL renderer: %s, 1280 x 720, %d frames each, CPU ms per frame\n",
                 scene.Renderer().toLatin1().constData(), frames);
+
+    {
+        std::string text, reason;
+        const std::string elements = std::string(QUOR_SOURCE_DIR) + "/tests/data/live/station.tle";
+        const ElementsFile parsed =
+            ReadElementsText(elements, text, reason) ? ParseElements(text) : ElementsFile();
+        if (!parsed.sets.empty() && g_liveOrbit.SetElements(parsed.sets[0]))
+            g_liveUtcMs = UnixMsFromJulianDate(g_liveOrbit.EpochJulianDate());
+    }
 
     CQUORDoc sample;
     if (!scene.Open(sample, station)) {
