@@ -12,7 +12,8 @@ int main(int argc, char **argv) {
     QStringList files;
     for (const QString &file : app.StartFiles())
         files.append(QFileInfo(file).absoluteFilePath());
-    if (!files.isEmpty()) {
+    // Elements on the command line are for a viewer of this start's own.
+    if (!files.isEmpty() && !app.arguments().contains(QStringLiteral("--elements"))) {
         files = HandOverToRunningViewer(files);
         if (files.isEmpty())
             return 0;
