@@ -85,7 +85,10 @@ bool CQUORApp::InitInstance() {
     m_pMainWnd = mainFrame;
     setWindowIcon(MainIcon());
 
-    // Elements named on the command line, else those of the last run, for the live orbit.
+    // A document window needs a shown main window for its GL view's context.
+    m_pMainWnd->showMaximized();
+    // Elements named on the command line, else those of the last run, for the live
+    // orbit; a choice among several is asked over the main window.
     const QStringList args = arguments();
     const qsizetype elementsSwitch = args.indexOf(QStringLiteral("--elements"));
     const bool liveStart = elementsSwitch > 0 && elementsSwitch + 1 < args.size() &&
@@ -93,8 +96,6 @@ bool CQUORApp::InitInstance() {
     if (!liveStart)
         m_orbit->RestoreElements();
 
-    // A document window needs a shown main window for its GL view's context.
-    m_pMainWnd->showMaximized();
     if (!ProcessShellCommand(m_startFiles))
         return false;
     if (liveStart) {
