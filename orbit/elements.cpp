@@ -369,7 +369,8 @@ bool StartsWith(const Line &line, char number) {
 
 ElementsFile ParseElements(std::string_view text) {
     ElementsFile file;
-    size_t pos = 0;
+    // Editors on some systems start a UTF-8 file with a byte-order mark.
+    size_t pos = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
     int number = 0;
     Line line;
     auto fail = [&](int at, std::string message) {

@@ -30,8 +30,8 @@ std::string Edit(std::string line, size_t column, const std::string &text) {
     return Resum(line);
 }
 
-TEST(Elements, ReadsNamedAndUnnamedSetsWithBlankLinesAndCrlf) {
-    const std::string text = "VANGUARD 1   \r\n" + k5Line1 + "\r\n" + k5Line2 + "\r\n\r\n  \r\n" +
+TEST(Elements, ReadsNamedAndUnnamedSetsWithBlankLinesCrlfAndByteOrderMark) {
+    const std::string text = "\xEF\xBB\xBFVANGUARD 1   \r\n" + k5Line1 + "\r\n" + k5Line2 + "\r\n\r\n  \r\n" +
                              k4632Line1 + "  \r\n" + k4632Line2 + "\r\n0 STR3 TEST\n" + k88888Line1 + "\n" +
                              k88888Line2;
     const ElementsFile file = ParseElements(text);
