@@ -381,7 +381,8 @@ bool StartsWith(const Line &line, char number) {
 
 ElementsFile ParseElements(std::string_view text) {
     ElementsFile file;
-    size_t pos = 0;
+    // Editors on some systems start a UTF-8 file with a byte-order mark.
+    size_t pos = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
     int number = 0;
     Line line;
     auto fail = [&](int at, std::string message) {
@@ -399,14 +400,14 @@ ElementsFile ParseElements(std::string_view text) {
         if (!StartsWith(line, '1')) {
             if (StartsWith(line, '2'))
                 return fail(line.number, Where(line.number, 1) + "line 2 of a set must follow its line 1");
+            std::string error = ParseName(line, set.name);
+            if (!error.empty())
+                return fail(line.number, error);
             Line next;
             if (!NextLine(text, pos, number, next))
                 return fail(line.number + 1, Where(line.number + 1) + "the text ends after a name line");
             if (StartsWith(next, '2')) // a line 1 that starts wrong, not a name
                 return fail(line.number, ParseLine1(line, set));
-            std::string error = ParseName(line, set.name);
-            if (!error.empty())
-                return fail(line.number, error);
             first = next;
         }
         std::string error = ParseLine1(first, set);

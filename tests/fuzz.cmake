@@ -1,7 +1,8 @@
 # The reader's seed corpus (shared by the fuzzer's corpus writer and the viewer's
-# malformed-input tests), the libFuzzer target for the 3DS reader and the model
-# compiler (clang only), and the program that writes the corpus. scripts/fuzz
-# builds and runs them.
+# malformed-input tests), the libFuzzer targets for the 3DS reader and the model
+# compiler and for the orbital elements parser (clang only), and the program that
+# writes the reader's corpus. The parser's seeds are text files in
+# tests/fuzz/elements-seeds. scripts/fuzz builds and runs them.
 add_library(quor_fuzz_corpus STATIC tests/fuzz/corpus.cpp)
 target_include_directories(quor_fuzz_corpus PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(quor_fuzz_corpus PUBLIC quor_3dswriter)
@@ -20,6 +21,11 @@ if(QUOR_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     target_compile_options(fuzz_read3ds PRIVATE -fsanitize=fuzzer)
     target_link_options(fuzz_read3ds PRIVATE -fsanitize=fuzzer)
     target_link_libraries(fuzz_read3ds PRIVATE quor_core_fuzz)
+
+    add_executable(fuzz_elements tests/fuzz/fuzz_elements.cpp)
+    target_compile_options(fuzz_elements PRIVATE -fsanitize=fuzzer)
+    target_link_options(fuzz_elements PRIVATE -fsanitize=fuzzer)
+    target_link_libraries(fuzz_elements PRIVATE quor_core_fuzz)
 
     add_executable(make_read3ds_corpus tests/fuzz/make_corpus.cpp)
     target_link_libraries(make_read3ds_corpus PRIVATE quor_fuzz_corpus)

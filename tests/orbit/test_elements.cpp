@@ -30,8 +30,8 @@ std::string Edit(std::string line, size_t column, const std::string &text) {
     return Resum(line);
 }
 
-TEST(Elements, ReadsNamedAndUnnamedSetsWithBlankLinesAndCrlf) {
-    const std::string text = "VANGUARD 1   \r\n" + k5Line1 + "\r\n" + k5Line2 + "\r\n\r\n  \r\n" +
+TEST(Elements, ReadsNamedAndUnnamedSetsWithBlankLinesCrlfAndByteOrderMark) {
+    const std::string text = "\xEF\xBB\xBFVANGUARD 1   \r\n" + k5Line1 + "\r\n" + k5Line2 + "\r\n\r\n  \r\n" +
                              k4632Line1 + "  \r\n" + k4632Line2 + "\r\n0 STR3 TEST\n" + k88888Line1 + "\n" +
                              k88888Line2;
     const ElementsFile file = ParseElements(text);
@@ -103,6 +103,17 @@ TEST(Elements, Alpha5CatalogueNumbers) {
               "leaves out");
 }
 
+TEST(Elements, BlankCountersReadAsZero) {
+    // Some generators leave the element set number and the revolution number blank.
+    const ElementsFile file =
+        ParseElements(Edit(k4632Line1, 65, "    ") + "\n" + Edit(k4632Line2, 64, "     ") + "\n");
+    ASSERT_FALSE(file.error) << file.error->message;
+    ASSERT_EQ(file.sets.size(), 1u);
+    EXPECT_EQ(file.sets[0].elementSetNumber, 0);
+    EXPECT_EQ(file.sets[0].revolutionNumber, 0);
+    EXPECT_DOUBLE_EQ(file.sets[0].meanMotion, 1.20231981);
+}
+
 TEST(Elements, TheFirstBadLineIsNamedAndNoSetsAreKept) {
     const std::string good = "VANGUARD 1\n" + k5Line1 + "\n" + k5Line2 + "\n\n"; // lines 1 to 4
     struct Case {
@@ -133,10 +144,12 @@ TEST(Elements, TheFirstBadLineIsNamedAndNoSetsAreKept) {
          "line 5, column 54: the drag term (B*) must be a sign or blank, five digits, and a signed one-digit "
          "exponent (like \" 12345-3\"), found \" 10000 3\""},
         {good + Edit(k4632Line1, 21, "366.50000000") + "\n" + k4632Line2, -1, ""}, // 2004 is a leap year
-        {good + Edit(k4632Line1, 19, "05366.50000000") + "\n" + k4632Line2, 5,
-         "line 5, column 21: the epoch's day of the year \"366.50000000\" is not in 2005"},
+        {good + Edit(k4632Line1, 19, "05366.00000000") + "\n" + k4632Line2, 5,
+         "line 5, column 21: the epoch's day of the year \"366.00000000\" is not in 2005"},
         {good + k4632Line1 + "\n" + Edit(k4632Line2, 9, " 180.001"), 6,
          "line 6, column 9: the inclination must lie between 0 and 180 degrees, found \" 180.001\""},
+        {good + k4632Line1 + "\n" + Edit(k4632Line2, 44, "360.0001"), 6,
+         "line 6, column 44: the mean anomaly must lie between 0 and 360 degrees, found \"360.0001\""},
     };
     for (const Case &c : cases) {
         const ElementsFile file = ParseElements(c.text);
