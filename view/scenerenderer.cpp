@@ -352,7 +352,7 @@ struct TrackCache {
 const std::vector<std::array<double, 3>> &GroundTrack(double jd) {
     static TrackCache cache;
     constexpr double kRecomputeDays = 5.0 / 86400.0;
-    constexpr int kPoints = 240;
+    constexpr int kPoints = 241; // the station's own moment falls on a point, the 81st
     const OrbitalElements &e = g_liveOrbit.Elements();
     if (cache.points.empty() || std::fabs(jd - cache.jd) > kRecomputeDays ||
         cache.catalogNumber != e.catalogNumber || cache.epoch != g_liveOrbit.EpochJulianDate()) {

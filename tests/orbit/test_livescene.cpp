@@ -1,4 +1,5 @@
 // What the live orbit's clock line and data panel say.
+#include "tests/orbit/astro_reference.h"
 #include "view/core/livescene.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,17 @@ TEST(LiveScene, ClockLineIsUtcOnATwelveHourClock) {
     EXPECT_EQ(at(11, 59, 59), "Time(GMT):  11:59:59 a.m.");
     EXPECT_EQ(at(12, 0, 0), "Time(GMT):  12:0:0 p.m.");
     EXPECT_EQ(at(23, 59, 59), "Time(GMT):  11:59:59 p.m.");
+    EXPECT_EQ(FormatUtcClockLine(day), "Time(GMT):  12:0:0 a.m.") << "midnight itself";
     EXPECT_EQ(FormatUtcClockLine(-1000), "Time(GMT):  11:59:59 p.m.") << "before 1970 too";
+
+    // The live clock starts at the time it first runs, then moves on by scaled steps.
+    SetUtcNowSource([] { return int64_t{1765000000000}; });
+    g_liveUtcMs = 0;
+    AdvanceLiveClock();
+    EXPECT_GE(g_liveUtcMs, 1765000000000);
+    EXPECT_LE(g_liveUtcMs, 1765000000000 + 40 * 60);
+    SetUtcNowSource(nullptr);
+    g_liveUtcMs = 0;
 }
 
 TEST(LiveScene, PanelNamesTheStationItsPlaceItsLightAndOldElements) {
@@ -36,6 +47,53 @@ TEST(LiveScene, PanelNamesTheStationItsPlaceItsLightAndOldElements) {
     EXPECT_EQ(old[4], "Latitude: 51.50 DEG North");
     EXPECT_EQ(old[5], "In sunlight");
     EXPECT_EQ(old[7].rfind("Warning", 0), 0u) << "elements over 14 days old";
+    EXPECT_EQ(LivePanelLines(elements, state, 14.0).size(), 7u) << "at 14 days, not yet";
     state.error = 6;
     EXPECT_EQ(LivePanelLines(elements, state, 1.0).size(), 2u) << "no place without a position";
+}
+
+TEST(LiveOrbit, StatesAndTrackAgreeWithTheIndependentReading) {
+    std::string text, why;
+    ASSERT_TRUE(ReadElementsText(QUOR_SOURCE_DIR "/tests/data/astro/reference.tle", text, why)) << why;
+    const ElementsFile file = ParseElements(text);
+    const std::vector<AstroReferenceRow> rows =
+        ReadAstroReference(QUOR_SOURCE_DIR "/tests/data/astro/reference.txt");
+    ASSERT_FALSE(rows.empty());
+    int compared = 0;
+    for (const OrbitalElements &set : file.sets) {
+        LiveOrbit orbit;
+        ASSERT_TRUE(orbit.SetElements(set));
+        for (const AstroReferenceRow &row : rows) {
+            if (row.catalog != set.catalogNumber)
+                continue;
+            SCOPED_TRACE(row.utc);
+            const LiveState s = orbit.At(row.jd);
+            ASSERT_EQ(s.error, 0);
+            // A Julian date holds the time to some tens of microseconds: tolerances to match.
+            EXPECT_NEAR(s.place.latitude, row.latitude, 1e-5);
+            EXPECT_NEAR(s.place.altitude, row.altitude, 1e-3);
+            EXPECT_NEAR(s.speed, row.speed, 1e-6);
+            EXPECT_EQ(s.sunlit, row.sunlit != 0) << "margin " << row.margin;
+            ++compared;
+        }
+        // The track: half an orbit behind to one ahead, the moment itself a third of the way along.
+        const double jd = orbit.EpochJulianDate() + 0.1;
+        const auto track = orbit.Track(jd, 241);
+        if (orbit.At(jd).error != 0)
+            continue;
+        ASSERT_EQ(track.size(), 241u);
+        double now[3];
+        TemeToEcef(orbit.At(jd).position, Gmst(jd), now);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_NEAR(track[80][i], now[i], 1.0) << "the station's own point";
+        double first[3], r[3], v[3];
+        Sgp4 propagator;
+        ASSERT_TRUE(propagator.Init(set));
+        const double startMinutes = 0.1 * 1440.0 - orbit.PeriodMinutes() / 2.0;
+        ASSERT_EQ(propagator.Propagate(startMinutes, r, v), 0);
+        TemeToEcef(r, Gmst(orbit.EpochJulianDate() + startMinutes / 1440.0), first);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_NEAR(track[0][i], first[i], 1.0) << "half an orbit behind";
+    }
+    EXPECT_GT(compared, 40);
 }
