@@ -312,6 +312,28 @@ unsigned DrawSceneText(int mode, float longitude, int64_t scaledStep, double pix
 
 namespace {
 
+// What every frame does before its camera, and after its text.
+void BeginFrame(const SceneFrame &frame) {
+    if (frame.makeCurrent)
+        frame.makeCurrent();
+
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glShadeModel(GL_SMOOTH);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glPushMatrix();
+}
+
+void EndFrame(const SceneFrame &frame, unsigned fontBase) {
+    glPopMatrix();
+    glFinish();
+    glFlush();
+    if (frame.swapBuffers)
+        frame.swapBuffers();
+    DeleteFontLists(fontBase);
+}
+
 // The station in its own frame on the real orbit: radial out, the orbit's normal,
 // and the way back along the track, then turned as the simulated orbit turns it.
 void DrawStationAt(int mode, int32_t modelList, const double position[3], const double velocity[3]) {
@@ -444,15 +466,7 @@ int64_t DrawLiveFrame(const SceneFrame &frame) {
     doc->m_longitude = static_cast<float>(state.place.longitude);
     doc->m_altitude = static_cast<float>(state.place.altitude);
     doc->m_speed = static_cast<float>(state.speed);
-    if (frame.makeCurrent)
-        frame.makeCurrent();
-
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glShadeModel(GL_SMOOTH);
-    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glPushMatrix();
+    BeginFrame(frame);
 
     const int mode = doc->m_viewMode;
     SetCamera(mode, frame, station, chaser);
@@ -472,12 +486,7 @@ int64_t DrawLiveFrame(const SceneFrame &frame) {
                            FormatFpsLine(scaledStep, g_timeFactor)};
     const unsigned fontBase = DrawSceneLines(mode, lines, frame.pixelRatio);
 
-    glPopMatrix();
-    glFinish();
-    glFlush();
-    if (frame.swapBuffers)
-        frame.swapBuffers();
-    DeleteFontLists(fontBase);
+    EndFrame(frame, fontBase);
     return scaledStep;
 }
 
@@ -489,15 +498,7 @@ int64_t DrawSceneFrame(const SceneFrame &frame) {
         return DrawLiveFrame(frame);
     const int64_t scaledStep = AdvanceClock();
     const float longitude = ComputePositions(doc);
-    if (frame.makeCurrent)
-        frame.makeCurrent();
-
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glShadeModel(GL_SMOOTH);
-    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glPushMatrix();
+    BeginFrame(frame);
 
     const int mode = doc ? doc->m_viewMode : ViewFromSpace;
     SetCamera(mode, frame, g_issPos, g_chaserPos);
@@ -509,11 +510,6 @@ int64_t DrawSceneFrame(const SceneFrame &frame) {
 
     const unsigned fontBase = DrawSceneText(mode, longitude, scaledStep, frame.pixelRatio);
 
-    glPopMatrix();
-    glFinish();
-    glFlush();
-    if (frame.swapBuffers)
-        frame.swapBuffers();
-    DeleteFontLists(fontBase);
+    EndFrame(frame, fontBase);
     return scaledStep;
 }

@@ -45,13 +45,7 @@ void ResetLiveClock() {
 int64_t AdvanceLiveClock() {
     if (g_liveUtcMs == 0)
         ResetLiveClock();
-    const uint32_t now = MillisecondClock();
-    uint32_t step = now - g_liveLastFrame;
-    g_liveLastFrame = now;
-    // As the simulated clock: a step outside 1 to 40 ms counts as 30 ms.
-    if (step < 1 || step > 40)
-        step = 30;
-    const int64_t scaled = static_cast<int64_t>(std::llround(step * static_cast<double>(g_timeFactor)));
+    const int64_t scaled = ScaledWallStep(g_liveLastFrame);
     g_liveUtcMs += scaled;
     return scaled;
 }
