@@ -16,12 +16,33 @@ TEST(LiveScene, ClockLineIsUtcOnATwelveHourClock) {
     EXPECT_EQ(FormatUtcClockLine(day), "Time(GMT):  12:0:0 a.m.") << "midnight itself";
     EXPECT_EQ(FormatUtcClockLine(-1000), "Time(GMT):  11:59:59 p.m.") << "before 1970 too";
 
-    // The live clock starts at the time it first runs, then moves on by scaled steps.
+    // The live clock starts at the time it first runs, then keeps the wall clock's
+    // pace times the factor, however the frames fall.
+    static uint32_t wall = 5000;
+    SetMillisecondClock([] { return wall; });
     SetUtcNowSource([] { return int64_t{1765000000000}; });
+    const float factor = g_timeFactor;
+    g_timeFactor = 10.0f;
     g_liveUtcMs = 0;
     AdvanceLiveClock();
-    EXPECT_GE(g_liveUtcMs, 1765000000000);
-    EXPECT_LE(g_liveUtcMs, 1765000000000 + 40 * 60);
+    EXPECT_EQ(g_liveUtcMs, 1765000000000);
+    wall += 70; // a slow frame loses nothing
+    EXPECT_EQ(AdvanceLiveClock(), 700);
+    wall += 930;
+    AdvanceLiveClock();
+    EXPECT_EQ(g_liveUtcMs, 1765000000000 + 10000);
+    g_timeFactor = 60.0f; // a new factor runs on from where the clock stands
+    AdvanceLiveClock();
+    wall += 500;
+    AdvanceLiveClock();
+    EXPECT_EQ(g_liveUtcMs, 1765000000000 + 10000 + 30000);
+    ResetLiveClock(); // "Now"
+    AdvanceLiveClock();
+    wall += 100;
+    AdvanceLiveClock();
+    EXPECT_EQ(g_liveUtcMs, 1765000000000 + 6000);
+    g_timeFactor = factor;
+    SetMillisecondClock(nullptr);
     SetUtcNowSource(nullptr);
     g_liveUtcMs = 0;
 }

@@ -16,7 +16,13 @@ int64_t SystemUtcMs() {
 }
 
 int64_t (*g_utcSource)() = SystemUtcMs;
-uint32_t g_liveLastFrame = 0;
+// Where the live clock last started running: its time, the wall clock then, the factor.
+struct LiveAnchor {
+    int64_t utc = 0;
+    uint32_t wall = 0;
+    float factor = 0.0f;
+} g_anchor;
+int64_t g_liveShown = 0; // the time the clock last gave
 
 // The real Earth's equatorial radius (WGS-84), onto which the scene's is mapped.
 constexpr double kEarthRadiusKm = 6378.137;
@@ -39,15 +45,22 @@ void SetUtcNowSource(int64_t (*source)()) {
 
 void ResetLiveClock() {
     g_liveUtcMs = UtcNowMs();
-    g_liveLastFrame = MillisecondClock();
 }
 
 int64_t AdvanceLiveClock() {
     if (g_liveUtcMs == 0)
         ResetLiveClock();
-    const int64_t scaled = ScaledWallStep(g_liveLastFrame);
-    g_liveUtcMs += scaled;
-    return scaled;
+    const uint32_t now = MillisecondClock();
+    // Set from outside ("Now", a chosen moment) or a new time factor: the clock runs on from there.
+    if (g_liveUtcMs != g_liveShown || g_timeFactor != g_anchor.factor)
+        g_anchor = {g_liveUtcMs, now, g_timeFactor};
+    // Derived from the wall-clock time since then, not summed frame by frame, so that
+    // slow frames lose no time: at a factor of 1 the clock stays with UTC.
+    const double run = static_cast<double>(now - g_anchor.wall) * static_cast<double>(g_anchor.factor);
+    const int64_t next = g_anchor.utc + (std::fabs(run) < 9.0e18 ? std::llround(run) : 0);
+    const int64_t step = next - g_liveUtcMs;
+    g_liveUtcMs = g_liveShown = next;
+    return step;
 }
 
 ScenePoint ToScene(const double km[3]) {

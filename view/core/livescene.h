@@ -19,8 +19,8 @@ int64_t UtcNowMs();
 void SetUtcNowSource(int64_t (*source)()); // nullptr restores the system clock
 // Sets the live clock to now.
 void ResetLiveClock();
-// Advances the live clock by the wall-clock step since the previous live frame
-// (clamped as the simulated clock's), times the time factor; the scaled step.
+// Moves the live clock on: the wall-clock time since it was last set (or since the
+// factor changed) times the time factor. Returns how far it moved, in ms.
 int64_t AdvanceLiveClock();
 
 // Scene kilometres for TEME or Earth-fixed kilometres: the real Earth's radius

@@ -95,23 +95,19 @@ void SetMillisecondClock(uint32_t (*clock)()) {
     g_millisecondSource = clock ? clock : SystemMilliseconds;
 }
 
-int64_t ScaledWallStep(uint32_t &lastFrameTime) {
+int64_t AdvanceClock() {
     const uint32_t now = MillisecondClock();
     // The unsigned difference survives the 32-bit wrap; signed, it rejects a clock running back.
-    int32_t step = static_cast<int32_t>(now - lastFrameTime);
+    int32_t step = static_cast<int32_t>(now - g_lastFrameTime);
     if (step <= 0 || step > 40)
         step = 30;
-    lastFrameTime = now;
 
     double scaled = static_cast<double>(step) * static_cast<double>(g_timeFactor);
     if (!(std::fabs(scaled) < 9.0e18)) // a non-finite or absurd factor must not break the cast
         scaled = 0.0;
-    return static_cast<int64_t>(scaled);
-}
-
-int64_t AdvanceClock() {
-    const int64_t scaledStep = ScaledWallStep(g_lastFrameTime);
+    const int64_t scaledStep = static_cast<int64_t>(scaled);
     g_scaledStep = scaledStep;
+    g_lastFrameTime = now;
 
     const int64_t millis = static_cast<int64_t>(g_clockMillis) + scaledStep;
     if (millis >= 1000) {

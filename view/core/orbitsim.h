@@ -50,9 +50,6 @@ uint32_t MillisecondClock();
 // Replaces the clock MillisecondClock reads; nullptr restores the system clock.
 void SetMillisecondClock(uint32_t (*clock)());
 
-// The wall-clock step since lastFrameTime (30 ms when outside 1 to 40 ms) times
-// the time factor; lastFrameTime moves on to now. Every clock of the scene steps so.
-int64_t ScaledWallStep(uint32_t &lastFrameTime);
 // Measures the wall-clock step since the previous call, scales it by the time
 // factor, advances the clock and the Earth angle. Returns the scaled step (ms),
 // also kept in g_scaledStep for AdvanceOrbits.
