@@ -20,6 +20,10 @@ constexpr unsigned ID_ORBIT_LIVE = 0x8013;
 constexpr unsigned ID_ORBIT_NOW = 0x8014;
 constexpr unsigned ID_ORBIT_GROUND_TRACK = 0x8015;
 
+// Pictures.
+constexpr unsigned ID_FILE_SAVE_PICTURE = 0x8020;
+constexpr unsigned ID_VIEW_ANTIALIASING = 0x8021;
+
 // Standard commands.
 constexpr unsigned ID_FILE_NEW = 0xE100;
 constexpr unsigned ID_FILE_OPEN = 0xE101;

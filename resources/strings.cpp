@@ -38,6 +38,8 @@ const std::map<unsigned, const char *> &Strings() {
         {ID_ORBIT_LIVE, "Show the real station where it is, from its orbital elements\nLive Orbit"},
         {ID_ORBIT_NOW, "Set the live clock back to the current time\nNow"},
         {ID_ORBIT_GROUND_TRACK, "Show or hide the station's track over the ground\nGround Track"},
+        {ID_FILE_SAVE_PICTURE, "Save the 3-D pane as a PNG or JPEG picture\nSave Picture As"},
+        {ID_VIEW_ANTIALIASING, "Smooth the edges of the globe and the station\nAntialiasing"},
     };
     return strings;
 }
@@ -98,6 +100,7 @@ const MenuBar &DocumentMenu() {
         {"&File",
          {{"&Open...\tCtrl+O", ID_FILE_OPEN},
           {"&Close", ID_FILE_CLOSE},
+          {"Save Picture As\u2026", ID_FILE_SAVE_PICTURE},
           {nullptr, 0},
           {"Open Orbit Elements\u2026", ID_ORBIT_OPEN_ELEMENTS},
           {"Update Elements", ID_ORBIT_UPDATE_ELEMENTS},
@@ -110,7 +113,11 @@ const MenuBar &DocumentMenu() {
           {nullptr, 0},
           {"E&xit", ID_APP_EXIT}}},
         {"&View",
-         {{"From Space", ID_VIEW_FROMSPACE}, {"From ISS", ID_VIEW_FROMISS}, {"Approach", ID_VIEW_APPROACH}}},
+         {{"From Space", ID_VIEW_FROMSPACE},
+          {"From ISS", ID_VIEW_FROMISS},
+          {"Approach", ID_VIEW_APPROACH},
+          {nullptr, 0},
+          {"Antialiasing", ID_VIEW_ANTIALIASING, false, true}}},
         {"&Window",
          {{"&Cascade", ID_WINDOW_CASCADE},
           {"&Tile", ID_WINDOW_TILE_HORZ},

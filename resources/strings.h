@@ -20,6 +20,7 @@ struct MenuItem {
     const char *text; // null for a separator
     unsigned id;
     bool checkable = false; // shows a check mark while its state is on
+    bool checkBox = false;  // a check box in the menu, for a setting rather than a mode
 };
 
 struct MenuPopup {

@@ -4,9 +4,14 @@
 #include "../panel/textview1.h"
 #include "../resources/gui/icons.h"
 #include "../resources/ids.h"
+#include "../view/picturefile.h"
 #include "../view/quorview.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -130,7 +135,50 @@ bool CChildFrame::OnCreateClient() {
     AddPane(m_dataPanel, m_dataPanel);
     m_sceneView->MapCommand(ID_WINDOW_SPLIT, [this] { m_wndSplitter->StartKeyboardSplit(); });
     m_dataPanel->MapCommand(ID_WINDOW_SPLIT, [this] { m_wndSplitter->StartKeyboardSplit(); });
+    m_sceneView->MapCommand(ID_FILE_SAVE_PICTURE, [this] { OnFileSavePicture(); });
     return true;
+}
+
+namespace {
+constexpr const char *kPictureFolderKey = "Settings/Picture Folder";
+
+// The folder pictures were last saved in, else the desktop's pictures folder, else home.
+QString PictureFolder() {
+    const QString last = Application::Instance()->Profile().value(kPictureFolderKey).toString();
+    if (!last.isEmpty() && QFileInfo(last).isDir())
+        return last;
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    return !pictures.isEmpty() && QFileInfo(pictures).isDir() ? pictures : QDir::homePath();
+}
+} // namespace
+
+void CChildFrame::OnFileSavePicture() {
+    // The picture and its name are of the moment the command was given, whatever
+    // the pane draws while the dialog is up.
+    const QImage picture = m_sceneView->ShownPicture();
+    const QString name = m_sceneView->DefaultPictureName();
+    QFileDialog dialog(this, QStringLiteral("Save Picture As"));
+    dialog.setObjectName(QStringLiteral("savePictureDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    const QStringList filters{QStringLiteral("PNG picture (*.png)"), QStringLiteral("JPEG picture (*.jpg *.jpeg)")};
+    dialog.setNameFilters(filters);
+    dialog.setDefaultSuffix(QStringLiteral("png"));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, &filters](const QString &filter) {
+        dialog.setDefaultSuffix(filter == filters[1] ? QStringLiteral("jpg") : QStringLiteral("png"));
+    });
+    dialog.setDirectory(PictureFolder());
+    dialog.selectFile(name);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().first();
+    const QString failure = WritePicture(picture, path);
+    if (!failure.isEmpty()) {
+        ShowMessage(failure.toStdString(), kAppCaption, MessageIcon::Exclamation);
+        return;
+    }
+    Application::Instance()->Profile().setValue(kPictureFolderKey, QFileInfo(path).absolutePath());
 }
 
 void CChildFrame::ActivateFrame() {

@@ -50,6 +50,8 @@ public:
     void ActivateFrame() override;
     // The model is compiled into the scene view's context, so it must exist and be current.
     void BeforeDocumentOpen() override;
+    // File > Save Picture As: the scene pane as shown, to a PNG or JPEG file.
+    void OnFileSavePicture();
 
     CQUORView *SceneView() const { return m_sceneView; }
     TextView *DataPanel() const { return m_dataPanel; }

@@ -4,6 +4,7 @@
 #include "../resources/gui/icons.h"
 #include "../resources/ids.h"
 #include "../resources/strings.h"
+#include "../view/quorview.h"
 #include "quor.h"
 
 #include <QCloseEvent>
@@ -89,6 +90,8 @@ bool CMainFrame::IsChecked(unsigned id) const {
             return doc->m_groundTrack;
         return doc->m_live == (id == ID_ORBIT_LIVE);
     }
+    if (id == ID_VIEW_ANTIALIASING)
+        return CQUORView::Antialiasing();
     if (id == ID_VIEW_TOOLBAR)
         return m_wndToolBar && m_wndToolBar->isVisible();
     if (id == ID_VIEW_STATUS_BAR)

@@ -7,6 +7,8 @@
 #include "services.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QMdiArea>
 #include <QMenu>
@@ -16,6 +18,7 @@
 #include <QStatusTipEvent>
 #include <QStyle>
 #include <QTimer>
+#include <QWidgetAction>
 
 namespace {
 
@@ -209,6 +212,11 @@ void MainFrame::BuildMenuBar(bool document) {
                 menu->addSeparator();
                 continue;
             }
+            const unsigned id = item.id;
+            if (item.checkBox) {
+                menu->addAction(AddCheckBox(menu, item));
+                continue;
+            }
             QAction *action = menu->addAction(QString::fromUtf8(item.text));
             action->setData(item.id);
             action->setStatusTip(StatusTipFor(item.id));
@@ -217,11 +225,35 @@ void MainFrame::BuildMenuBar(bool document) {
                 action->setProperty(kRecentProperty, true);
                 continue; // filled when the menu opens
             }
-            const unsigned id = item.id;
             connect(action, &QAction::triggered, this,
                     [id] { Application::Instance()->DispatchCommand(id); });
         }
     }
+}
+
+QAction *MainFrame::AddCheckBox(QMenu *menu, const MenuItem &item) {
+    auto *action = new QWidgetAction(menu);
+    auto *box = new QCheckBox(QString::fromUtf8(item.text), menu);
+    // Lined up with the texts of the other items, and as tall as they are.
+    const int indent = style()->pixelMetric(QStyle::PM_MenuHMargin, nullptr, menu) +
+                       style()->pixelMetric(QStyle::PM_MenuPanelWidth, nullptr, menu) + 4;
+    box->setContentsMargins(indent, 3, indent, 3);
+    box->setFocusPolicy(Qt::StrongFocus);
+    action->setDefaultWidget(box);
+    action->setText(box->text());
+    action->setData(item.id);
+    action->setStatusTip(StatusTipFor(item.id));
+    const unsigned id = item.id;
+    // A click or Space on the box, or Enter on the item: the command runs once
+    // and the menu closes, as after any other item.
+    auto run = [this, id] {
+        if (QWidget *popup = QApplication::activePopupWidget())
+            popup->close();
+        Application::Instance()->DispatchCommand(id);
+    };
+    connect(box, &QCheckBox::clicked, this, run);
+    connect(action, &QAction::triggered, this, run);
+    return action;
 }
 
 QMenu *MainFrame::AddPopup(const char *title) {
@@ -247,6 +279,12 @@ void MainFrame::UpdateMenuState(QMenu *menu) {
         action->setEnabled(app->IsCommandEnabled(id));
         if (action->isCheckable())
             action->setChecked(IsChecked(id));
+        if (auto *widgetAction = qobject_cast<QWidgetAction *>(action)) {
+            if (auto *box = qobject_cast<QCheckBox *>(widgetAction->defaultWidget())) {
+                box->setEnabled(action->isEnabled());
+                box->setChecked(IsChecked(id));
+            }
+        }
     }
     if (placeholder)
         FillRecentFiles(menu, placeholder);

@@ -10,7 +10,9 @@
 
 class ChildFrame;
 class QMdiArea;
+class QAction;
 class QMenu;
+struct MenuItem;
 
 class MainFrame : public QMainWindow, public CommandTarget {
     Q_OBJECT
@@ -58,6 +60,7 @@ private:
     std::vector<ChildFrame *> OpenFrames() const;
     void BuildMenuBar(bool document);
     QMenu *AddPopup(const char *title);
+    QAction *AddCheckBox(QMenu *menu, const MenuItem &item);
     void FillRecentFiles(QMenu *menu, QAction *placeholder);
 
     QMdiArea *m_mdiArea;

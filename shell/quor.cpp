@@ -5,6 +5,7 @@
 #include "../resources/ids.h"
 #include "../resources/strings.h"
 #include "../view/gldisplaylistsink.h"
+#include "../view/quorview.h"
 #include "../view/wiresphere.h"
 #include "childfrm.h"
 #include "mainfrm.h"
@@ -15,6 +16,10 @@
 #include <QPageSetupDialog>
 #include <QPrinter>
 #include <QWindow>
+
+namespace {
+constexpr const char *kAntialiasingKey = "View/Antialiasing";
+}
 
 CAboutDlg::CAboutDlg(QWidget *parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About QUOR"));
@@ -39,6 +44,7 @@ CQUORApp::CQUORApp(int &argc, char **argv) : Application(argc, argv), m_orbit(ne
         if (m_pMainWnd)
             m_pMainWnd->close();
     });
+    MapCommand(ID_VIEW_ANTIALIASING, [this] { SetAntialiasing(!CQUORView::Antialiasing()); });
     MapCommand(ID_FILE_PRINT_SETUP, [this] {
         QPrinter printer;
         QPageSetupDialog dialog(&printer, m_pMainWnd);
@@ -63,6 +69,7 @@ bool CQUORApp::InitInstance() {
         InitWireSphere(&argc, argv.data());
     }
     LoadStdProfileSettings(4);
+    CQUORView::SetAntialiasing(Profile().value(kAntialiasingKey, true).toBool());
 
     auto docTemplate = std::make_unique<DocTemplate>();
     docTemplate->templateString = kDocTemplateString;
@@ -110,6 +117,17 @@ bool CQUORApp::InitInstance() {
     // Only a viewer that goes on running takes the files of later starts on this display.
     EnableShellOpen();
     return true;
+}
+
+void CQUORApp::SetAntialiasing(bool on) {
+    CQUORView::SetAntialiasing(on);
+    Profile().setValue(kAntialiasingKey, on);
+    if (!m_pMainWnd)
+        return;
+    for (ChildFrame *frame : m_pMainWnd->ChildFrames()) {
+        for (CQUORView *view : frame->findChildren<CQUORView *>())
+            view->OnAntialiasingChanged();
+    }
 }
 
 void CQUORApp::OnAppAbout() {

@@ -19,6 +19,8 @@ public:
 
     bool InitInstance() override;
     void OnAppAbout();
+    // Program-wide and remembered; every scene view changes at once.
+    void SetAntialiasing(bool on);
 
     OrbitCommands *Orbit() const { return m_orbit; }
 

@@ -11,6 +11,8 @@ if(QUOR_GUI)
     target_sources(quor-inspect PRIVATE tools/modelreport/render.cpp)
     target_compile_definitions(quor-inspect PRIVATE QUOR_INSPECT_RENDER)
     target_link_libraries(quor-inspect PRIVATE quor_gui X11::X11)
+    # Only the libraries the renderer uses are loaded: a picture is one short process.
+    target_link_options(quor-inspect PRIVATE -Wl,--as-needed)
 endif()
 install(TARGETS quor-inspect RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 

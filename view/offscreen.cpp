@@ -13,9 +13,11 @@
 
 #include <GL/gl.h>
 
-OffscreenScene::OffscreenScene(QSize size) : m_size(size) {
+OffscreenScene::OffscreenScene(QSize size, bool antialiasing, EarthMap map)
+    : m_size(size), m_antialiasing(antialiasing) {
     InitViewSimulation();
-    LoadEarthMap("Weltkart.bmp");
+    if (map == LoadMap)
+        LoadEarthMap("Weltkart.bmp");
     AcquireQuadric();
     const QSurfaceFormat format = CQUORView::RequestedFormat();
     m_surface = std::make_unique<QOffscreenSurface>();
@@ -51,6 +53,7 @@ OffscreenScene::~OffscreenScene() {
             const GLuint name = m_earthTexture;
             glDeleteTextures(1, &name);
         }
+        m_target.Release();
         m_fbo.reset();
         m_context->doneCurrent();
     }
@@ -73,20 +76,28 @@ bool OffscreenScene::Open(CQUORDoc &doc, const std::string &path) {
     return doc.OnOpenDocument(path);
 }
 
-void OffscreenScene::Draw(CQUORDoc &doc) {
-    SceneFrame frame;
-    frame.doc = &doc;
-    frame.earthTexture = m_earthTexture;
-    frame.makeCurrent = [this] { MakeCurrent(); };
-    DrawSceneFrame(frame);
-}
-
-QImage OffscreenScene::Render(CQUORDoc &doc, const SceneFrame &navigation) {
+SceneFrame OffscreenScene::Frame(CQUORDoc &doc, const SceneFrame &navigation) {
     SceneFrame frame = navigation;
     frame.doc = &doc;
     frame.earthTexture = m_earthTexture;
-    frame.makeCurrent = [this] { MakeCurrent(); };
-    DrawSceneFrame(frame);
+    frame.makeCurrent = [this] {
+        MakeCurrent();
+        if (m_antialiasing && m_fbo)
+            m_target.Bind(m_size);
+    };
+    frame.finishScene = [this] {
+        if (m_fbo)
+            m_target.ResolveInto(m_fbo->handle());
+    };
+    return frame;
+}
+
+void OffscreenScene::Draw(CQUORDoc &doc) {
+    DrawSceneFrame(Frame(doc, SceneFrame()));
+}
+
+QImage OffscreenScene::Render(CQUORDoc &doc, const SceneFrame &navigation) {
+    DrawSceneFrame(Frame(doc, navigation));
     return Grab();
 }
 

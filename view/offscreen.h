@@ -1,6 +1,7 @@
 #pragma once
 // Draws scene frames into an offscreen framebuffer with the same renderer and GL
 // set-up as the scene view: for tests, benchmarks and quor-inspect --render.
+#include "multisampletarget.h"
 #include "scenerenderer.h"
 
 #include <QImage>
@@ -17,7 +18,9 @@ class QOpenGLFramebufferObject;
 class OffscreenScene {
 public:
     // Needs a QGuiApplication; loads the Earth map from the working directory as a view does.
-    explicit OffscreenScene(QSize size);
+    // Antialiased like a scene view with the setting on, where the driver can.
+    enum EarthMap { LoadMap, MapLoaded }; // MapLoaded: the caller has called LoadEarthMap
+    explicit OffscreenScene(QSize size, bool antialiasing = false, EarthMap map = LoadMap);
     ~OffscreenScene();
     OffscreenScene(const OffscreenScene &) = delete;
     OffscreenScene &operator=(const OffscreenScene &) = delete;
@@ -34,6 +37,7 @@ public:
     void Draw(CQUORDoc &doc);
     QImage Grab();
     unsigned EarthTexture() const { return m_earthTexture; }
+    int Samples() const { return m_target.Samples(); } // of the last frame, 0 when not antialiased
 
 private:
     std::unique_ptr<QOffscreenSurface> m_surface;
@@ -41,4 +45,8 @@ private:
     std::unique_ptr<QOpenGLFramebufferObject> m_fbo;
     unsigned m_earthTexture = 0;
     QSize m_size;
+    bool m_antialiasing;
+    MultisampleTarget m_target;
+
+    SceneFrame Frame(CQUORDoc &doc, const SceneFrame &navigation);
 };

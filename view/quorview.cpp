@@ -4,14 +4,17 @@
 #include "../resources/ids.h"
 #include "../shell/core/messages.h"
 #include "core/bmpimage.h"
+#include "core/livescene.h"
 #include "core/orbitsim.h"
 #include "earthtexture.h"
 #include "glshared.h"
 #include "scenerenderer.h"
 
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -21,28 +24,29 @@
 #include <GL/glu.h>
 
 namespace {
-const QSurfaceFormat *g_formatOverride = nullptr;
+bool g_antialiasing = true;
+} // namespace
+
+bool CQUORView::Antialiasing() {
+    return g_antialiasing;
 }
 
-QSurfaceFormat CQUORView::RequestedFormat() {
-    if (g_formatOverride)
-        return *g_formatOverride;
-    // RGBA with 24 colour bits, a 32-bit depth buffer, double-buffered, legacy GL.
-    QSurfaceFormat format;
-    format.setRenderableType(QSurfaceFormat::OpenGL);
-    format.setProfile(QSurfaceFormat::CompatibilityProfile);
-    format.setRedBufferSize(8);
-    format.setGreenBufferSize(8);
-    format.setBlueBufferSize(8);
-    format.setAlphaBufferSize(0);
-    format.setDepthBufferSize(32);
-    format.setStencilBufferSize(0);
-    format.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
-    return format;
+void CQUORView::SetAntialiasing(bool on) {
+    g_antialiasing = on;
 }
 
-void CQUORView::SetRequestedFormatOverride(const QSurfaceFormat *format) {
-    g_formatOverride = format;
+void CQUORView::OnAntialiasingChanged() {
+    if (m_hRC && context()) {
+        makeCurrent();
+        m_sceneTarget.Release();
+        doneCurrent();
+    }
+    update();
+}
+
+QSize CQUORView::DeviceSize() const {
+    // The size Qt gives the widget's own framebuffer.
+    return size() * devicePixelRatio();
 }
 
 CQUORView::CQUORView(CQUORDoc *document, QWidget *parent) : QOpenGLWidget(parent) {
@@ -150,7 +154,12 @@ void CQUORView::OnDraw() {
     frame.doc = GetDocument();
     frame.sender = this;
     frame.earthTexture = m_earthTexture;
-    frame.makeCurrent = [this] { makeCurrent(); };
+    frame.makeCurrent = [this] {
+        makeCurrent();
+        if (g_antialiasing)
+            m_sceneTarget.Bind(DeviceSize());
+    };
+    frame.finishScene = [this] { m_sceneTarget.ResolveInto(defaultFramebufferObject()); };
     frame.spinAngle = m_spinAngle;
     frame.tiltAngle = m_tiltAngle;
     frame.zoom = m_zoom;
@@ -180,6 +189,7 @@ void CQUORView::OnDestroy() {
             glDeleteTextures(1, &name);
             m_earthTexture = 0;
         }
+        m_sceneTarget.Release();
         doneCurrent();
     }
     m_hRC = nullptr;
@@ -281,6 +291,40 @@ void CQUORView::OnFilePrint() {
     const QRect page = painter.viewport();
     const QSize size = picture.size().scaled(page.size(), Qt::KeepAspectRatio);
     painter.drawImage(QRect(page.topLeft(), size), picture);
+}
+
+QImage CQUORView::ShownPicture() {
+    if (!m_hRC || !context())
+        return {};
+    makeCurrent();
+    const QSize size = DeviceSize();
+    QImage picture(size, QImage::Format_RGBA8888);
+    context()->functions()->glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebufferObject());
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(0, 0, size.width(), size.height(), GL_RGBA, GL_UNSIGNED_BYTE, picture.bits());
+    doneCurrent();
+    // GL's rows run upwards; the scene is opaque, whatever alpha the framebuffer kept.
+    picture = picture.mirrored().convertToFormat(QImage::Format_RGB888);
+    return picture;
+}
+
+QString CQUORView::DefaultPictureName() const {
+    const CQUORDoc *doc = GetDocument();
+    QString model = doc ? QFileInfo(QString::fromStdString(doc->GetPathName())).completeBaseName() : QString();
+    if (model.isEmpty())
+        model = QStringLiteral("QUOR");
+    int hours = g_clockHours, minutes = g_clockMinutes, seconds = g_clockSeconds;
+    if (doc && doc->m_live && g_liveOrbit.Ready()) {
+        const int64_t day = ((g_liveUtcMs % 86400000) + 86400000) % 86400000 / 1000;
+        hours = static_cast<int>(day / 3600);
+        minutes = static_cast<int>(day / 60 % 60);
+        seconds = static_cast<int>(day % 60);
+    }
+    return QStringLiteral("%1 %2-%3-%4.png")
+        .arg(model)
+        .arg(hours, 2, 10, QLatin1Char('0'))
+        .arg(minutes, 2, 10, QLatin1Char('0'))
+        .arg(seconds, 2, 10, QLatin1Char('0'));
 }
 
 void CQUORView::OnLButtonDown(QPoint point) {

@@ -4,6 +4,7 @@
 #include "../document/quordoc.h"
 #include "../shell/core/document.h"
 #include "core/palette.h"
+#include "multisampletarget.h"
 #include "x11palette.h"
 
 #include <QOpenGLWidget>
@@ -25,6 +26,21 @@ public:
     // The format every scene view asks for; tests may replace it to make creation fail.
     static QSurfaceFormat RequestedFormat();
     static void SetRequestedFormatOverride(const QSurfaceFormat *format);
+
+    // Program-wide: scene views draw antialiased while this is on (the default).
+    static bool Antialiasing();
+    static void SetAntialiasing(bool on);
+    // Drops this view's scene framebuffer so that the next frame is drawn the
+    // way the setting now says; the context, the model and the view stay.
+    void OnAntialiasingChanged();
+    // Samples of the framebuffer the last frame was drawn into, 0 without antialiasing.
+    int SceneSamples() const { return m_sceneTarget.Samples(); }
+
+    // The picture the pane shows now, at device pixels, with its text; drawing
+    // no frame of its own. Null before the view has a context.
+    QImage ShownPicture();
+    // "station 14-05-09.png": the model's name and the simulated time shown.
+    QString DefaultPictureName() const;
 
     // Document notifications do not repaint: frames come from the timer and window events.
     void OnUpdate(View *sender, long hint) override;
@@ -97,6 +113,9 @@ protected:
 private:
     void CheckContext();
     float Aspect() const;
+    QSize DeviceSize() const;
+
+    MultisampleTarget m_sceneTarget;
 
     QSurfaceFormat m_grantedFormat;
     unsigned m_earthTexture = 0; // this view's Earth texture, in the shared group

@@ -1,6 +1,7 @@
 #include "scenerenderer.h"
 
 #include "../document/quordoc.h"
+#include "arraysink.h"
 #include "core/livescene.h"
 #include "core/orbitsim.h"
 #include "core/scenetext.h"
@@ -135,6 +136,8 @@ void DrawEarth(unsigned texture, float earthAngle, bool solid, const EarthLook &
 }
 
 // The model at the current transform's origin, in the camera's scale.
+const ClientArraySink *g_modelArrays = nullptr;
+
 void DrawModel(int mode, int32_t modelList) {
     if (mode == ViewApproach) {
         glScalef(scene::kApproachStationScale, scene::kApproachStationScale, scene::kApproachStationScale);
@@ -143,7 +146,7 @@ void DrawModel(int mode, int32_t modelList) {
         glScalef(scene::kStationScale, scene::kStationScale, scene::kStationScale);
     }
     glEnable(GL_NORMALIZE);
-    if (modelList > 0)
+    if (modelList > 0 && !(g_modelArrays && g_modelArrays->Call(static_cast<uint32_t>(modelList))))
         glCallList(static_cast<GLuint>(modelList));
 }
 
@@ -482,6 +485,8 @@ int64_t DrawLiveFrame(const SceneFrame &frame) {
         DrawStationAt(mode, doc->m_modelList, state.position, state.velocity);
     DrawChaser(chaser);
 
+    if (frame.finishScene)
+        frame.finishScene();
     const SceneLines lines{FormatUtcClockLine(g_liveUtcMs), FormatLongitudeLine(doc->m_longitude),
                            FormatFpsLine(scaledStep, g_timeFactor)};
     const unsigned fontBase = DrawSceneLines(mode, lines, frame.pixelRatio);
@@ -491,6 +496,10 @@ int64_t DrawLiveFrame(const SceneFrame &frame) {
 }
 
 } // namespace
+
+void SetModelArraySink(const ClientArraySink *sink) {
+    g_modelArrays = sink;
+}
 
 int64_t DrawSceneFrame(const SceneFrame &frame) {
     CQUORDoc *doc = frame.doc;
@@ -508,6 +517,8 @@ int64_t DrawSceneFrame(const SceneFrame &frame) {
     DrawStation(mode, doc ? doc->m_modelList : 0);
     DrawChaser(g_chaserPos);
 
+    if (frame.finishScene)
+        frame.finishScene();
     const unsigned fontBase = DrawSceneText(mode, longitude, scaledStep, frame.pixelRatio);
 
     EndFrame(frame, fontBase);

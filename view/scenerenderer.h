@@ -15,6 +15,9 @@ struct SceneFrame {
     unsigned earthTexture = 0; // a texture of the current share group, or 0
     std::function<void()> makeCurrent;
     std::function<void()> swapBuffers;
+    // After the scene and before the text: an antialiased scene is resolved into
+    // the picture here, so that the text is drawn as it is without antialiasing.
+    std::function<void()> finishScene;
     // Drag navigation of the "From Space" camera; these values give the plain view.
     float spinAngle = 45.0f;
     float tiltAngle = 45.0f;
@@ -53,6 +56,11 @@ unsigned DrawSceneText(int mode, float longitude, int64_t scaledStep, double pix
 int CornerTextHeight(const SceneLines &lines, int width, int height, double pixelRatio);
 // Distance of the corner lines from the picture's edges, device pixels.
 int TextMargin(double pixelRatio);
+
+class ClientArraySink;
+// Where model lists are drawn from: null (the default) calls the GL display
+// list; a process that compiled its models into client arrays names that sink.
+void SetModelArraySink(const ClientArraySink *sink);
 
 // Draws one frame and returns the scaled step it advanced the simulation by.
 int64_t DrawSceneFrame(const SceneFrame &frame);

@@ -7,6 +7,12 @@
 
 namespace {
 bool g_glutReady = false;
+bool g_glutDeferred = false;
+}
+
+void DeferWireSphereInit() {
+    const char *display = std::getenv("DISPLAY");
+    g_glutDeferred = display && *display;
 }
 
 void InitWireSphere(int *argc, char **argv) {
@@ -20,6 +26,13 @@ void InitWireSphere(int *argc, char **argv) {
 }
 
 void WireSphere(double radius, int slices, int stacks) {
+    if (g_glutDeferred && !g_glutReady) {
+        int argc = 1;
+        char name[] = "quor";
+        char *argv[] = {name, nullptr};
+        g_glutDeferred = false;
+        InitWireSphere(&argc, argv);
+    }
     if (g_glutReady) {
         glutWireSphere(radius, slices, stacks);
         return;

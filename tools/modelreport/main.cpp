@@ -22,14 +22,17 @@ struct Options {
     int steps = 1;
     int width = 1280;
     int height = 720;
+    bool antialias = false;
 };
 
 void Usage(std::FILE *to) {
     std::fputs("usage: quor-inspect FILE.3ds\n"
-               "       quor-inspect --render OUT.png [--mode 1|2|3] [--steps N] [--size WxH] FILE.3ds\n"
+               "       quor-inspect --render OUT.png [--mode 1|2|3] [--steps N] [--size WxH]\n"
+               "                    [--antialias] FILE.3ds\n"
                "Prints one JSON object describing the model and its compiled display list; with\n"
-               "--render, draws the scene after N simulation steps of 30 ms into a PNG instead\n"
-               "(needs an X display and Weltkart.bmp in the working directory, like the viewer).\n"
+               "--render, draws the scene after N simulation steps of 30 ms into a picture\n"
+               "instead, PNG or JPEG (.jpg) by OUT's name, antialiased with --antialias (needs\n"
+               "an X display and Weltkart.bmp in the working directory, like the viewer).\n"
                "       quor-inspect --orbit ELEMENTS [--satellite NUMBER] (--at UTC | --minutes M)\n"
                "                    [--count N] [--step SECONDS]\n"
                "Propagates the two-line element sets of ELEMENTS (every set, or the one numbered\n"
@@ -104,6 +107,8 @@ bool ParseArguments(int argc, char **argv, Options &options) {
             if (!ParseValueOption(arg, i + 1 < argc ? argv[i + 1] : nullptr, options))
                 return false;
             ++i;
+        } else if (!optionsEnded && std::strcmp(arg, "--antialias") == 0) {
+            options.antialias = true;
         } else if (!optionsEnded && arg[0] == '-' && arg[1] != '\0') {
             std::fprintf(stderr, "quor-inspect: unknown option %s\n", arg);
             return false;
@@ -202,8 +207,8 @@ int main(int argc, char **argv) {
     }
     if (!options.render.empty()) {
 #ifdef QUOR_INSPECT_RENDER
-        return RenderToPng(
-            {options.file, options.render, options.mode, options.steps, options.width, options.height});
+        return RenderToPng({options.file, options.render, options.mode, options.steps, options.width,
+                            options.height, options.antialias});
 #else
         std::fputs("quor-inspect: this build cannot render (built without the viewer)\n", stderr);
         return 2;

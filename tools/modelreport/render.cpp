@@ -4,8 +4,10 @@
 #include "shell/core/messages.h"
 #include "tools/modelreport/report.h"
 #include "view/core/orbitsim.h"
-#include "view/gldisplaylistsink.h"
+#include "view/arraysink.h"
+#include "view/core/bmpimage.h"
 #include "view/offscreen.h"
+#include "view/picturefile.h"
 #include "view/wiresphere.h"
 
 #include <QGuiApplication>
@@ -15,8 +17,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 namespace {
+
+constexpr const char *kEarthMap = "Weltkart.bmp";
 
 // Each frame is a 30 ms step, so a rendering does not depend on how fast it ran.
 uint32_t g_fakeNow = 0;
@@ -48,30 +53,41 @@ int RenderToPng(const RenderOptions &options) {
         std::fprintf(stderr, "quor-inspect: cannot open %s\n", options.file.c_str());
         return 1;
     }
+    RecordingMessageService messages;
+    ScopedMessageService scope(&messages);
+    // One picture: the model is drawn from arrays, not compiled into a list first.
+    ClientArraySink models;
+    SetDefaultGlSink(&models);
+    SetModelArraySink(&models);
+    SetMillisecondClock(SteppedClock);
+
+    // The Earth map and the model are read, and the model made ready to draw, while
+    // Qt and the GL driver start; neither is needed before the scene's context.
+    CQUORDoc doc;
+    bool opened = false;
+    std::thread reader([&] {
+        LoadEarthMap(kEarthMap);
+        opened = doc.OnOpenDocument(options.file);
+    });
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     int argc = 1;
     char name[] = "quor-inspect";
     char *argv[] = {name, nullptr};
     qputenv("QT_QPA_PLATFORM", "xcb");
     QGuiApplication app(argc, argv);
-    InitWireSphere(&argc, argv);
-
-    RecordingMessageService messages;
-    ScopedMessageService scope(&messages);
-    SetDefaultGlSink(&ViewerGlSink());
-    SetMillisecondClock(SteppedClock);
+    DeferWireSphereInit();
+    reader.join();
 
     std::string renderer;
-    bool written = false;
+    QString failure;
     {
-        OffscreenScene scene(QSize(options.width, options.height));
+        OffscreenScene scene(QSize(options.width, options.height), options.antialias, OffscreenScene::MapLoaded);
         if (!scene.IsValid()) {
             std::fputs("quor-inspect: no OpenGL context for offscreen rendering\n", stderr);
             return 1;
         }
         renderer = scene.Renderer().toStdString();
-        CQUORDoc doc;
-        if (!scene.Open(doc, options.file)) {
+        if (!opened) {
             std::fprintf(stderr, "quor-inspect: cannot open %s\n", options.file.c_str());
             return 1;
         }
@@ -79,21 +95,25 @@ int RenderToPng(const RenderOptions &options) {
         QImage image;
         for (int i = 0; i < options.steps; ++i)
             image = scene.Render(doc);
-        written = image.save(QString::fromStdString(options.output), "PNG");
+        failure = WritePicture(image, QString::fromStdString(options.output));
+        if (failure.isEmpty()) {
+            std::string json = "{\"file\": " + JsonString(options.file) +
+                               ", \"image\": " + JsonString(options.output) +
+                               ", \"mode\": " + std::to_string(options.mode) +
+                               ", \"steps\": " + std::to_string(options.steps) +
+                               ", \"renderer\": " + JsonString(renderer) + ", \"messages\": [";
+            for (size_t i = 0; i < messages.shown.size(); ++i)
+                json += (i ? ", " : "") + JsonString(messages.shown[i].text);
+            json += "]}\n";
+            std::fwrite(json.data(), 1, json.size(), stdout);
+            // The picture is on disk: the process ends here rather than taking the
+            // context, the driver and a large model apart piece by piece.
+            std::_Exit(std::fflush(stdout) == 0 ? 0 : 1);
+        }
     }
     SetMillisecondClock(nullptr);
+    SetModelArraySink(nullptr);
     SetDefaultGlSink(nullptr);
-    if (!written) {
-        std::fprintf(stderr, "quor-inspect: cannot write %s\n", options.output.c_str());
-        return 1;
-    }
-    std::string json =
-        "{\"file\": " + JsonString(options.file) + ", \"image\": " + JsonString(options.output) +
-        ", \"mode\": " + std::to_string(options.mode) + ", \"steps\": " + std::to_string(options.steps) +
-        ", \"renderer\": " + JsonString(renderer) + ", \"messages\": [";
-    for (size_t i = 0; i < messages.shown.size(); ++i)
-        json += (i ? ", " : "") + JsonString(messages.shown[i].text);
-    json += "]}\n";
-    std::fwrite(json.data(), 1, json.size(), stdout);
-    return 0;
+    std::fprintf(stderr, "quor-inspect: %s\n", failure.simplified().toLocal8Bit().constData());
+    return 1;
 }

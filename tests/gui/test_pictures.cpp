@@ -1,0 +1,300 @@
+// Pictures of the scene: antialiasing of the globe's rim without touching the
+// text, models drawn from arrays as from their display list, pictures written
+// whole or not at all, and the viewer's Save Picture and Antialiasing commands.
+#include "guitest.h"
+
+#include "document/quordoc.h"
+#include "resources/ids.h"
+#include "shell/childfrm.h"
+#include "shell/mainfrm.h"
+#include "view/arraysink.h"
+#include "view/core/orbitsim.h"
+#include "view/gldisplaylistsink.h"
+#include "view/offscreen.h"
+#include "view/picturefile.h"
+#include "view/quorview.h"
+#include "view/wiresphere.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTimer>
+#include <QWidgetAction>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <set>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace {
+
+const std::string kStation = SourcePath("data/station.3ds");
+
+uint32_t g_now = 0;
+uint32_t Stepped() {
+    return g_now += 30;
+}
+
+// An application, a plain white Earth map in a scratch directory, a fixed 30 ms step.
+class PictureTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_app = std::make_unique<QApplication>(m_argc, m_argv);
+        InitWireSphere(&m_argc, m_argv);
+        m_previous = QDir::currentPath();
+        QDir::setCurrent(m_dir.path());
+        ASSERT_TRUE(WriteBmp24(m_dir.path() + "/Weltkart.bmp", 64, 32, [](int, int) { return QColor(Qt::white); }));
+        SetMillisecondClock(Stepped);
+        SetMessageService(&m_messages);
+    }
+    void TearDown() override {
+        SetMessageService(nullptr);
+        SetModelArraySink(nullptr);
+        SetDefaultGlSink(nullptr);
+        SetMillisecondClock(nullptr);
+        ResetOrbitSimulation();
+        QDir::setCurrent(m_previous);
+        m_app.reset();
+    }
+
+    // The first frame of the sample station, from the start of the simulation.
+    QImage FirstFrame(QSize size, bool antialiasing, int mode, GlSink &sink, int *samples = nullptr) {
+        ResetOrbitSimulation();
+        g_now = 0;
+        SetDefaultGlSink(&sink);
+        OffscreenScene scene(size, antialiasing);
+        CQUORDoc doc;
+        EXPECT_TRUE(scene.IsValid() && scene.Open(doc, kStation));
+        doc.m_viewMode = mode;
+        const QImage image = scene.Render(doc);
+        if (samples)
+            *samples = scene.Samples();
+        return image;
+    }
+
+    QTemporaryDir m_dir;
+    RecordingMessageService m_messages;
+    std::unique_ptr<QApplication> m_app;
+    QString m_previous;
+    int m_argc = 1;
+    char m_name[9] = "pictures";
+    char *m_argv[2] = {m_name, nullptr};
+};
+
+bool Magenta(QRgb c) {
+    return qRed(c) == 255 && qGreen(c) == 0 && qBlue(c) == 255;
+}
+
+// A mix of the white globe's grey and the dark blue background: red and green
+// alike, blue clearly above them. Neither the globe nor the background alone is.
+bool RimBlend(QRgb c) {
+    return std::abs(qRed(c) - qGreen(c)) <= 3 && qRed(c) >= 12 && qBlue(c) >= qRed(c) + 12;
+}
+
+} // namespace
+
+TEST_F(PictureTest, AntialiasingBlendsTheGlobesRimAndLeavesTheTextAsItWas) {
+    const QSize size(480, 360);
+    int offSamples = -1, onSamples = -1;
+    const QImage off = FirstFrame(size, false, ViewFromSpace, ViewerGlSink(), &offSamples);
+    const QImage on = FirstFrame(size, true, ViewFromSpace, ViewerGlSink(), &onSamples);
+    ASSERT_EQ(off.size(), size);
+    ASSERT_EQ(on.size(), size);
+    EXPECT_EQ(offSamples, 0);
+    EXPECT_GE(onSamples, 4) << "llvmpipe offers 4 samples, the most up to 8 is taken";
+    EXPECT_LE(onSamples, 8);
+
+    // The rim runs down the left and right thirds between the text rows.
+    int blendOff = 0, blendOn = 0;
+    for (int y = size.height() / 4; y < size.height() * 3 / 4; ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            if (x > size.width() / 3 && x < size.width() * 2 / 3)
+                continue;
+            blendOff += RimBlend(off.pixel(x, y));
+            blendOn += RimBlend(on.pixel(x, y));
+        }
+    }
+    EXPECT_EQ(blendOff, 0) << "without antialiasing a rim pixel is globe or background";
+    EXPECT_GT(blendOn, 60) << "with it, the rim's pixels take colours in between";
+
+    std::set<std::pair<int, int>> textOff, textOn;
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            if (Magenta(off.pixel(x, y)))
+                textOff.insert({x, y});
+            if (Magenta(on.pixel(x, y)))
+                textOn.insert({x, y});
+        }
+    }
+    EXPECT_GT(textOff.size(), 500u);
+    EXPECT_TRUE(textOff == textOn) << "the bitmap text is drawn pixel for pixel as before";
+}
+
+TEST_F(PictureTest, ModelsDrawnFromArraysLookAsFromTheirDisplayList) {
+    for (const int mode : {ViewFromSpace, ViewFromISS, ViewApproach}) {
+        const QImage list = FirstFrame(QSize(400, 300), false, mode, ViewerGlSink());
+        ClientArraySink arrays;
+        SetModelArraySink(&arrays);
+        const QImage fromArrays = FirstFrame(QSize(400, 300), false, mode, arrays);
+        SetModelArraySink(nullptr);
+        ASSERT_FALSE(list.isNull());
+        EXPECT_TRUE(list == fromArrays) << "mode " << mode;
+    }
+}
+
+TEST(WritePicture, WritesByTheNamesExtensionAndLeavesNothingWhenItFails) {
+    QTemporaryDir dir;
+    QImage image(97, 61, QImage::Format_RGB888);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgb(x * 2, y * 4, (x * y) % 256));
+
+    const QString png = dir.filePath("scene.png");
+    EXPECT_EQ(WritePicture(image, png), QString());
+    EXPECT_TRUE(QImage(png).convertToFormat(QImage::Format_RGB888) == image);
+    const QString jpeg = dir.filePath("scene.JPG");
+    EXPECT_EQ(WritePicture(image, jpeg), QString());
+    QFile j(jpeg);
+    ASSERT_TRUE(j.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(j.read(2) == QByteArray("\xFF\xD8", 2)) << "a .JPG name gets a JPEG file";
+
+    // A folder that is not there.
+    const QString nowhere = dir.filePath("missing/scene.png");
+    QString why = WritePicture(image, nowhere);
+    EXPECT_TRUE(why.contains(QDir::toNativeSeparators(nowhere))) << why.toStdString();
+    EXPECT_FALSE(QFile::exists(nowhere));
+
+    // A full disk, as a file size limit: the old file of that name stays, no piece of the new is left.
+    const QString kept = dir.filePath("kept.png");
+    {
+        QFile old(kept);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("old picture");
+    }
+    QImage big(800, 800, QImage::Format_RGB888);
+    for (int y = 0; y < big.height(); ++y)
+        for (int x = 0; x < big.width(); ++x)
+            big.setPixel(x, y, qRgb((x * 7919 + y * 104729) % 256, (x * y) % 256, (x ^ y) % 256));
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 64 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    why = WritePicture(big, kept);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(why.isEmpty());
+    QFile old(kept);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("old picture"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+              QStringList({"kept.png", "scene.JPG", "scene.png"}));
+
+    // A pipe of that name is not written into, and does not hold the writer.
+    const QString pipe = dir.filePath("pipe.png");
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(WritePicture(image, pipe).isEmpty());
+    EXPECT_LT(clock.elapsed(), 5000);
+    struct stat st {};
+    ASSERT_EQ(stat(QFile::encodeName(pipe).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+TEST(ViewerPictures, SavePictureWritesTheShownPaneAndAntialiasingSwitchesEveryScene) {
+    QTemporaryDir pictures;
+    ViewerApp v;
+    MainFrame *main = v.app().MainWindow();
+    ASSERT_NE(v.app().OpenDocumentFile(QString::fromStdString(kStation)), nullptr);
+    ViewerApp::Settle(300);
+    auto *frame = static_cast<CChildFrame *>(main->ActiveChildFrame());
+    ASSERT_NE(frame, nullptr);
+    CQUORView *view = frame->SceneView();
+    auto *doc = view->GetDocument();
+    EXPECT_TRUE(CQUORView::Antialiasing()) << "on by default";
+    EXPECT_GE(view->SceneSamples(), 4);
+
+    // File > Save Picture As: the dialog offers the model's name and the shown time.
+    QString offered;
+    const QString target = pictures.filePath("saved");
+    QTimer poll;
+    poll.setInterval(50);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        poll.stop();
+        auto *name = dialog->findChild<QLineEdit *>("fileNameEdit");
+        offered = name ? name->text() : QString();
+        if (name)
+            name->setText(target);
+        static_cast<QDialog *>(dialog)->accept();
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    poll.start();
+    const QString expectedName = view->DefaultPictureName();
+    const QImage shown = view->ShownPicture();
+    ASSERT_FALSE(shown.isNull());
+    EXPECT_TRUE(ChooseMenuItem(main, "&File", QString::fromUtf8("Save Picture As\u2026")));
+    EXPECT_EQ(offered, expectedName);
+    EXPECT_TRUE(QRegularExpression("^station \\d\\d-\\d\\d-\\d\\d\\.png$").match(offered).hasMatch())
+        << offered.toStdString();
+    EXPECT_EQ(offered, QString::asprintf("station %02d-%02d-%02d.png", g_clockHours, g_clockMinutes, g_clockSeconds));
+    const QImage saved(target + ".png");
+    ASSERT_FALSE(saved.isNull()) << "the default suffix is added";
+    EXPECT_EQ(saved.size(), view->size() * view->devicePixelRatio());
+    EXPECT_TRUE(saved.convertToFormat(QImage::Format_RGB888) == shown) << "exactly what the pane showed";
+    int text = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            text += Magenta(shown.pixel(x, y));
+    EXPECT_GT(text, 500) << "with the text";
+    EXPECT_EQ(v.app().Profile().value("Settings/Picture Folder").toString(), pictures.path());
+
+    // View > Antialiasing: a check box showing the setting; the same view, context and model after.
+    auto checkBox = [&] {
+        for (QAction *a : main->menuBar()->actions()) {
+            if (a->text() != "&View")
+                continue;
+            main->UpdateMenuState(a->menu());
+            for (QAction *item : a->menu()->actions())
+                if (auto *w = qobject_cast<QWidgetAction *>(item))
+                    return qobject_cast<QCheckBox *>(w->defaultWidget());
+        }
+        return static_cast<QCheckBox *>(nullptr);
+    };
+    ASSERT_NE(checkBox(), nullptr);
+    EXPECT_TRUE(checkBox()->isChecked());
+    EXPECT_EQ(checkBox()->text(), "Antialiasing");
+    const int list = doc->m_modelList;
+    const QOpenGLContext *context = view->context();
+    v.app().DispatchCommand(ID_VIEW_ANTIALIASING);
+    view->update();
+    ViewerApp::Settle(200);
+    EXPECT_FALSE(CQUORView::Antialiasing());
+    EXPECT_FALSE(checkBox()->isChecked());
+    EXPECT_EQ(view->SceneSamples(), 0);
+    EXPECT_EQ(frame->SceneView(), view);
+    EXPECT_EQ(view->context(), context);
+    EXPECT_EQ(doc->m_modelList, list);
+    EXPECT_EQ(v.app().Documents().size(), 1u);
+    EXPECT_EQ(v.app().Profile().value("View/Antialiasing").toBool(), false);
+    checkBox()->click(); // as the user does in the open menu
+    view->update();
+    ViewerApp::Settle(200);
+    EXPECT_TRUE(CQUORView::Antialiasing());
+    EXPECT_GE(view->SceneSamples(), 4);
+}
