@@ -239,6 +239,9 @@ QAction *MainFrame::AddCheckBox(QMenu *menu, const MenuItem &item) {
                        style()->pixelMetric(QStyle::PM_MenuPanelWidth, nullptr, menu) + 4;
     box->setContentsMargins(indent, 3, indent, 3);
     box->setFocusPolicy(Qt::StrongFocus);
+    // Highlighted under the pointer or the keyboard like the menu's other items.
+    box->setStyleSheet(QStringLiteral("QCheckBox:hover, QCheckBox:focus { background: palette(highlight); "
+                                      "color: palette(highlighted-text); }"));
     action->setDefaultWidget(box);
     action->setText(box->text());
     action->setData(item.id);
