@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <new>
 
 #include <sys/mman.h>
 
@@ -108,13 +107,16 @@ void ClientArraySink::Normal3f(float x, float y, float z) {
 }
 
 void ClientArraySink::Vertex3f(float x, float y, float z) {
-    if (!m_open || !m_inBegin)
+    if (!m_open || !m_inBegin || m_open->outOfMemory)
         return;
     std::vector<Block> &blocks = m_open->blocks;
     if (blocks.empty() || blocks.back().size == kBlockVertices) {
         void *memory = std::aligned_alloc(kBlockBytes, kBlockBytes);
-        if (!memory)
-            throw std::bad_alloc();
+        if (!memory) {
+            // The model is drawn without the triangles that did not fit; a block holds whole ones.
+            m_open->outOfMemory = true;
+            return;
+        }
         madvise(memory, kBlockBytes, MADV_HUGEPAGE); // a hint; without it, small pages
         blocks.push_back({std::unique_ptr<Vertex[], BlockFree>(static_cast<Vertex *>(memory)), 0});
     }
@@ -126,10 +128,10 @@ void ClientArraySink::Vertex3f(float x, float y, float z) {
     ++m_open->vertices;
 }
 
-bool ClientArraySink::Call(uint32_t list) const {
+void ClientArraySink::Call(uint32_t list) const {
     const auto it = m_lists.find(list);
     if (it == m_lists.end())
-        return false;
+        return;
     const Kept &kept = it->second;
     for (const Step &step : kept.steps) {
         switch (step.kind) {
@@ -172,5 +174,4 @@ bool ClientArraySink::Call(uint32_t list) const {
         }
         }
     }
-    return true;
 }

@@ -3,8 +3,9 @@
 // quor-inspect --render: the compiler's commands are kept as client arrays and
 // drawn with one glDrawArrays, instead of being compiled into a display list,
 // which costs more than a whole picture on a software renderer when the model is
-// large. The pixels are the same: the same vertices with the same colours and
-// normals in the same order, under the same state.
+// large. The picture is the same: the same vertices with the same colours and
+// normals in the same order, under the same state; colours are kept as bytes,
+// which GL turns back into the face's fractions up to the last bit of rounding.
 #include "../document/glsink.h"
 
 #include <cstddef>
@@ -28,9 +29,9 @@ public:
     void Normal3f(float x, float y, float z) override;
     void Vertex3f(float x, float y, float z) override;
 
-    // Draws what was kept under the list's name, as calling the list would.
-    // False when the name is not one of this sink's.
-    bool Call(uint32_t list) const;
+    // Draws what was kept under the list's name, as calling the list would;
+    // nothing for a name that is not one of this sink's.
+    void Call(uint32_t list) const;
 
 private:
     struct Vertex {
@@ -59,6 +60,7 @@ private:
         std::vector<Step> steps;
         std::vector<Block> blocks;
         size_t vertices = 0;
+        bool outOfMemory = false;
     };
 
     std::unordered_map<uint32_t, Kept> m_lists;

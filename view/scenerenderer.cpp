@@ -146,7 +146,11 @@ void DrawModel(int mode, int32_t modelList) {
         glScalef(scene::kStationScale, scene::kStationScale, scene::kStationScale);
     }
     glEnable(GL_NORMALIZE);
-    if (modelList > 0 && !(g_modelArrays && g_modelArrays->Call(static_cast<uint32_t>(modelList))))
+    if (modelList <= 0)
+        return;
+    if (g_modelArrays)
+        g_modelArrays->Call(static_cast<uint32_t>(modelList));
+    else
         glCallList(static_cast<GLuint>(modelList));
 }
 

@@ -59,7 +59,8 @@ int TextMargin(double pixelRatio);
 
 class ClientArraySink;
 // Where model lists are drawn from: null (the default) calls the GL display
-// list; a process that compiled its models into client arrays names that sink.
+// list; a process that compiles its models into client arrays names that sink,
+// and every list is then one of its.
 void SetModelArraySink(const ClientArraySink *sink);
 
 // Draws one frame and returns the scaled step it advanced the simulation by.

@@ -5,6 +5,7 @@
 
 #include "document/quordoc.h"
 #include "resources/ids.h"
+#include "tools/3ds/writer3ds.h"
 #include "shell/childfrm.h"
 #include "shell/mainfrm.h"
 #include "view/arraysink.h"
@@ -68,13 +69,14 @@ protected:
     }
 
     // The first frame of the sample station, from the start of the simulation.
-    QImage FirstFrame(QSize size, bool antialiasing, int mode, GlSink &sink, int *samples = nullptr) {
+    QImage FirstFrame(QSize size, bool antialiasing, int mode, GlSink &sink, int *samples = nullptr,
+                      const std::string &model = kStation) {
         ResetOrbitSimulation();
         g_now = 0;
         SetDefaultGlSink(&sink);
         OffscreenScene scene(size, antialiasing);
         CQUORDoc doc;
-        EXPECT_TRUE(scene.IsValid() && scene.Open(doc, kStation));
+        EXPECT_TRUE(scene.IsValid() && scene.Open(doc, model));
         doc.m_viewMode = mode;
         const QImage image = scene.Render(doc);
         if (samples)
@@ -90,6 +92,53 @@ protected:
     char m_name[9] = "pictures";
     char *m_argv[2] = {m_name, nullptr};
 };
+
+// One wavy sheet of 26,400 faces in six coloured stripes: more vertices than one
+// of the array sink's blocks holds.
+Writer3ds WavySheet() {
+    constexpr int kW = 120, kH = 110;
+    Writer3ds w;
+    w.Begin(0x4D4D);
+    w.Leaf(0x0002, {3, 0, 0, 0});
+    w.Begin(0x3D3D);
+    for (int m = 0; m < 6; ++m) {
+        w.Begin(0xAFFF);
+        w.Begin(0xA000);
+        w.Str("stripe" + std::to_string(m));
+        w.End();
+        w.Color24(0xA020, static_cast<uint8_t>(40 * m + 30), static_cast<uint8_t>(200 - 30 * m), 97);
+        w.End();
+    }
+    std::vector<float> xyz;
+    std::vector<uint16_t> abc;
+    for (int y = 0; y <= kH; ++y)
+        for (int x = 0; x <= kW; ++x)
+            xyz.insert(xyz.end(), {float(x), float(y), 6.0f * std::sin(x * 0.21f) * std::cos(y * 0.17f)});
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x) {
+            const auto i = static_cast<uint16_t>(y * (kW + 1) + x);
+            const auto below = static_cast<uint16_t>(i + kW + 1);
+            abc.insert(abc.end(), {i, static_cast<uint16_t>(i + 1), below, static_cast<uint16_t>(i + 1),
+                                   static_cast<uint16_t>(below + 1), below});
+        }
+    std::vector<std::vector<uint16_t>> stripes(6);
+    for (size_t f = 0; f < abc.size() / 3; ++f)
+        stripes[f / 2 % (kW * 6) / kW].push_back(static_cast<uint16_t>(f));
+    w.Begin(0x4000);
+    w.Str("sheet");
+    w.Begin(0x4100);
+    w.VertexList(xyz);
+    w.BeginFaceList(abc);
+    for (int m = 0; m < 6; ++m)
+        w.FaceMaterial("stripe" + std::to_string(m), stripes[m]);
+    w.SmoothList(abc.size() / 3);
+    w.End();
+    w.End();
+    w.End();
+    w.End();
+    w.End();
+    return w;
+}
 
 bool Magenta(QRgb c) {
     return qRed(c) == 255 && qGreen(c) == 0 && qBlue(c) == 255;
@@ -150,6 +199,24 @@ TEST_F(PictureTest, ModelsDrawnFromArraysLookAsFromTheirDisplayList) {
         ASSERT_FALSE(list.isNull());
         EXPECT_TRUE(list == fromArrays) << "mode " << mode;
     }
+    // A model over several of the sink's blocks, from the station: the same up to the rounding of a colour.
+    const std::string sheet = (m_dir.path() + "/sheet.3ds").toStdString();
+    ASSERT_TRUE(WavySheet().Save(sheet));
+    const QImage list = FirstFrame(QSize(400, 300), false, ViewFromISS, ViewerGlSink(), nullptr, sheet);
+    ClientArraySink arrays;
+    SetModelArraySink(&arrays);
+    const QImage fromArrays = FirstFrame(QSize(400, 300), false, ViewFromISS, arrays, nullptr, sheet);
+    SetModelArraySink(nullptr);
+    int apart = 0, sheetPixels = 0;
+    for (int y = 0; y < list.height(); ++y)
+        for (int x = 0; x < list.width(); ++x) {
+            const QRgb a = list.pixel(x, y), b = fromArrays.pixel(x, y);
+            sheetPixels += std::abs(qRed(a) - qGreen(a)) > 20; // the white globe and the background are not
+            apart += std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                               std::abs(qBlue(a) - qBlue(b))}) > 2;
+        }
+    EXPECT_GT(sheetPixels, 10000) << "the sheet fills much of the picture";
+    EXPECT_EQ(apart, 0);
 }
 
 TEST(WritePicture, WritesByTheNamesExtensionAndLeavesNothingWhenItFails) {
