@@ -8,6 +8,7 @@
 #include "render.h"
 #include "shell/core/messages.h"
 #include "thumbfile.h"
+#include "tools/common/hugepages.h"
 #include "viewfit.h"
 
 #include <cerrno>
@@ -215,21 +216,6 @@ bool Run(const Options &options) {
     return true;
 }
 
-// A million-face model fills a few hundred megabytes of fresh memory, and on a
-// virtual machine each page fault is dear: a third of the run went to faulting
-// in 4 KiB pages. The allocator only takes transparent huge pages from its
-// tunable, read at start-up, so the program starts itself again once with it set.
-// Should that fail, it simply goes on with small pages.
-void UseHugePagesForMalloc(char **argv) {
-    constexpr const char *kTunable = "glibc.malloc.hugetlb";
-    const char *tunables = std::getenv("GLIBC_TUNABLES");
-    if (tunables && std::strstr(tunables, kTunable))
-        return; // already set, by the first start or by the user
-    std::string value = tunables && *tunables ? std::string(tunables) + ":" : std::string();
-    value += std::string(kTunable) + "=1";
-    if (setenv("GLIBC_TUNABLES", value.c_str(), 1) == 0)
-        execv("/proc/self/exe", argv);
-}
 } // namespace
 
 int main(int argc, char **argv) {

@@ -3,6 +3,7 @@
 // quor-inspect --orbit FILE: where element sets put their satellites, per time.
 #include "orbitreport.h"
 #include "report.h"
+#include "tools/common/hugepages.h"
 #ifdef QUOR_INSPECT_RENDER
 #include "render.h"
 #endif
@@ -207,6 +208,7 @@ int main(int argc, char **argv) {
     }
     if (!options.render.empty()) {
 #ifdef QUOR_INSPECT_RENDER
+        UseHugePagesForMalloc(argv);
         return RenderToPng({options.file, options.render, options.mode, options.steps, options.width,
                             options.height, options.antialias});
 #else
