@@ -11,9 +11,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStandardPaths>
 
 PaneSplitter::PaneSplitter(QWidget *parent) : QSplitter(Qt::Horizontal, parent) {
     setChildrenCollapsible(true);
@@ -162,7 +162,8 @@ void CChildFrame::OnFileSavePicture() {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    const QStringList filters{QStringLiteral("PNG picture (*.png)"), QStringLiteral("JPEG picture (*.jpg *.jpeg)")};
+    const QStringList filters{QStringLiteral("PNG picture (*.png)"),
+                              QStringLiteral("JPEG picture (*.jpg *.jpeg)")};
     dialog.setNameFilters(filters);
     dialog.setDefaultSuffix(QStringLiteral("png"));
     connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, &filters](const QString &filter) {

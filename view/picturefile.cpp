@@ -8,7 +8,8 @@
 namespace {
 
 QString Failure(const QString &path, const QString &why) {
-    return QStringLiteral("The picture could not be saved as %1.\n%2").arg(QDir::toNativeSeparators(path), why);
+    return QStringLiteral("The picture could not be saved as %1.\n%2")
+        .arg(QDir::toNativeSeparators(path), why);
 }
 
 } // namespace

@@ -310,7 +310,8 @@ QImage CQUORView::ShownPicture() {
 
 QString CQUORView::DefaultPictureName() const {
     const CQUORDoc *doc = GetDocument();
-    QString model = doc ? QFileInfo(QString::fromStdString(doc->GetPathName())).completeBaseName() : QString();
+    QString model =
+        doc ? QFileInfo(QString::fromStdString(doc->GetPathName())).completeBaseName() : QString();
     if (model.isEmpty())
         model = QStringLiteral("QUOR");
     int hours = g_clockHours, minutes = g_clockMinutes, seconds = g_clockSeconds;

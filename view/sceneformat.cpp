@@ -6,7 +6,6 @@ namespace {
 const QSurfaceFormat *g_formatOverride = nullptr;
 }
 
-
 QSurfaceFormat CQUORView::RequestedFormat() {
     if (g_formatOverride)
         return *g_formatOverride;

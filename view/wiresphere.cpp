@@ -8,7 +8,7 @@
 namespace {
 bool g_glutReady = false;
 bool g_glutDeferred = false;
-}
+} // namespace
 
 void DeferWireSphereInit() {
     const char *display = std::getenv("DISPLAY");

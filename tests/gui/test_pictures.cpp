@@ -5,9 +5,9 @@
 
 #include "document/quordoc.h"
 #include "resources/ids.h"
-#include "tools/3ds/writer3ds.h"
 #include "shell/childfrm.h"
 #include "shell/mainfrm.h"
+#include "tools/3ds/writer3ds.h"
 #include "view/arraysink.h"
 #include "view/core/orbitsim.h"
 #include "view/gldisplaylistsink.h"
@@ -54,7 +54,8 @@ protected:
         InitWireSphere(&m_argc, m_argv);
         m_previous = QDir::currentPath();
         QDir::setCurrent(m_dir.path());
-        ASSERT_TRUE(WriteBmp24(m_dir.path() + "/Weltkart.bmp", 64, 32, [](int, int) { return QColor(Qt::white); }));
+        ASSERT_TRUE(
+            WriteBmp24(m_dir.path() + "/Weltkart.bmp", 64, 32, [](int, int) { return QColor(Qt::white); }));
         SetMillisecondClock(Stepped);
         SetMessageService(&m_messages);
     }
@@ -319,7 +320,8 @@ TEST(ViewerPictures, SavePictureWritesTheShownPaneAndAntialiasingSwitchesEverySc
     EXPECT_EQ(offered, expectedName);
     EXPECT_TRUE(QRegularExpression("^station \\d\\d-\\d\\d-\\d\\d\\.png$").match(offered).hasMatch())
         << offered.toStdString();
-    EXPECT_EQ(offered, QString::asprintf("station %02d-%02d-%02d.png", g_clockHours, g_clockMinutes, g_clockSeconds));
+    EXPECT_EQ(offered,
+              QString::asprintf("station %02d-%02d-%02d.png", g_clockHours, g_clockMinutes, g_clockSeconds));
     const QImage saved(target + ".png");
     ASSERT_FALSE(saved.isNull()) << "the default suffix is added";
     EXPECT_EQ(saved.size(), view->size() * view->devicePixelRatio());

@@ -58,7 +58,8 @@ std::vector<double> Interleaved(int frames, const std::vector<std::function<void
 
 // `antialiased` is a scene of the same size drawn through an 8-sample (or the most
 // the driver offers) framebuffer, sharing the document's model list.
-void Measure(OffscreenScene &scene, OffscreenScene &antialiased, CQUORDoc &doc, const char *name, int frames) {
+void Measure(OffscreenScene &scene, OffscreenScene &antialiased, CQUORDoc &doc, const char *name,
+             int frames) {
     scene.MakeCurrent();
     const auto emptyFrame = [] {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

@@ -76,14 +76,16 @@ public:
         std::vector<float> xyz;
         V3 lo = m_points.front(), hi = m_points.front();
         for (const V3 &p : m_points) {
-            xyz.insert(xyz.end(), {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)});
+            xyz.insert(xyz.end(),
+                       {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)});
             lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
             hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
         }
         std::vector<uint16_t> abc;
         bool anySmooth = false;
         for (const Face &f : m_faces) {
-            abc.insert(abc.end(), {static_cast<uint16_t>(f.a), static_cast<uint16_t>(f.b), static_cast<uint16_t>(f.c)});
+            abc.insert(abc.end(),
+                       {static_cast<uint16_t>(f.a), static_cast<uint16_t>(f.b), static_cast<uint16_t>(f.c)});
             anySmooth = anySmooth || f.smooth != 0;
         }
         w.Begin(0x4000);
@@ -186,8 +188,8 @@ Mesh Sphere(const std::string &name, V3 centre, double radius, int segments, int
         std::vector<uint32_t> row;
         for (int s = 0; s < segments; ++s) {
             const double a = 2 * kPi * s / segments;
-            row.push_back(m.Vertex(centre + radius * V3{std::cos(phi) * std::cos(a), std::cos(phi) * std::sin(a),
-                                                        std::sin(phi)}));
+            row.push_back(m.Vertex(centre + radius * V3{std::cos(phi) * std::cos(a),
+                                                        std::cos(phi) * std::sin(a), std::sin(phi)}));
         }
         rows.push_back(row);
     }
@@ -213,15 +215,16 @@ void Box(Mesh &m, V3 centre, V3 size, int material) {
     for (int i = 0; i < 8; ++i)
         c[i] = m.Vertex(centre + V3{(i & 1 ? 0.5 : -0.5) * size.x, (i & 2 ? 0.5 : -0.5) * size.y,
                                     (i & 4 ? 0.5 : -0.5) * size.z});
-    const int sides[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+    const int sides[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
+                             {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
     for (const auto &s : sides)
         m.Quad(c[s[0]], c[s[1]], c[s[2]], c[s[3]], material, 0);
 }
 
 // Flat panel in the x-y plane at height z, cells x cells, framed: the outer ring of
 // cells and every frameEvery-th row take the frame material.
-Mesh Panel(const std::string &name, V3 corner, double width, double height, int cellsW, int cellsH, int material,
-           int frameMaterial, int frameEvery, uint32_t smooth) {
+Mesh Panel(const std::string &name, V3 corner, double width, double height, int cellsW, int cellsH,
+           int material, int frameMaterial, int frameEvery, uint32_t smooth) {
     Mesh m(name);
     std::vector<uint32_t> grid;
     for (int j = 0; j <= cellsH; ++j)
@@ -239,7 +242,8 @@ Mesh Panel(const std::string &name, V3 corner, double width, double height, int 
 }
 
 // Shallow dish opening towards +z, apex at the given point, with a feed boom.
-Mesh Dish(const std::string &name, V3 apex, double radius, double depth, int segments, int rings, int material) {
+Mesh Dish(const std::string &name, V3 apex, double radius, double depth, int segments, int rings,
+          int material) {
     Mesh m(name);
     const uint32_t centre = m.Vertex(apex);
     std::vector<std::vector<uint32_t>> rows;
@@ -248,7 +252,8 @@ Mesh Dish(const std::string &name, V3 apex, double radius, double depth, int seg
         std::vector<uint32_t> row;
         for (int s = 0; s < segments; ++s) {
             const double a = 2 * kPi * s / segments;
-            row.push_back(m.Vertex(apex + V3{r * std::cos(a), r * std::sin(a), depth * (r / radius) * (r / radius)}));
+            row.push_back(
+                m.Vertex(apex + V3{r * std::cos(a), r * std::sin(a), depth * (r / radius) * (r / radius)}));
         }
         rows.push_back(row);
     }
@@ -334,7 +339,8 @@ int main(int argc, char **argv) {
     for (const Mesh &m : objects) {
         // 3D Studio indexes corners and faces with 16 bits.
         if (m.FaceCount() > 65535 || m.VertexCount() > 65535) {
-            std::fprintf(stderr, "quor-benchmodels: object %s is too big for a .3ds file\n", m.Name().c_str());
+            std::fprintf(stderr, "quor-benchmodels: object %s is too big for a .3ds file\n",
+                         m.Name().c_str());
             return 1;
         }
         faces += m.FaceCount();
@@ -370,6 +376,7 @@ int main(int argc, char **argv) {
 
     if (!WriteFile(MakeBigModel(), dir / "large.3ds"))
         return 1;
-    std::printf("%s: %d objects, %d faces\n", (dir / "large.3ds").c_str(), kObjects, kObjects * kGridW * kGridH * 2);
+    std::printf("%s: %d objects, %d faces\n", (dir / "large.3ds").c_str(), kObjects,
+                kObjects * kGridW * kGridH * 2);
     return 0;
 }

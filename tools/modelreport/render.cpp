@@ -3,9 +3,9 @@
 #include "document/quordoc.h"
 #include "shell/core/messages.h"
 #include "tools/modelreport/report.h"
-#include "view/core/orbitsim.h"
 #include "view/arraysink.h"
 #include "view/core/bmpimage.h"
+#include "view/core/orbitsim.h"
 #include "view/offscreen.h"
 #include "view/picturefile.h"
 #include "view/wiresphere.h"
@@ -81,7 +81,8 @@ int RenderToPng(const RenderOptions &options) {
     std::string renderer;
     QString failure;
     {
-        OffscreenScene scene(QSize(options.width, options.height), options.antialias, OffscreenScene::MapLoaded);
+        OffscreenScene scene(QSize(options.width, options.height), options.antialias,
+                             OffscreenScene::MapLoaded);
         if (!scene.IsValid()) {
             std::fputs("quor-inspect: no OpenGL context for offscreen rendering\n", stderr);
             return 1;
