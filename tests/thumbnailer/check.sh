@@ -135,6 +135,9 @@ for name in missing fifo empty truncated text folder chained_walks many_small_li
         fail "$name: not one line on stderr: $(cat "$scratch/stderr")"
     fi
 done
+# A name with a line break still makes one line.
+expect_failure "name with a line break" thumbnail 128 "$files/two"$'\n'"lines.3ds" "$out/two.png"
+[[ $(wc -l <"$scratch/stderr") == 1 ]] || fail "name with a line break: not one line on stderr"
 expect_failure "output folder missing" thumbnail 128 "$files/station.3ds" "$out/no such folder/station.png"
 grep -q 'cannot write into folder' "$scratch/stderr" || fail "output folder missing: $(cat "$scratch/stderr")"
 
