@@ -315,12 +315,8 @@ QString CQUORView::DefaultPictureName() const {
     if (model.isEmpty())
         model = QStringLiteral("QUOR");
     int hours = g_clockHours, minutes = g_clockMinutes, seconds = g_clockSeconds;
-    if (doc && doc->m_live && g_liveOrbit.Ready()) {
-        const int64_t day = ((g_liveUtcMs % 86400000) + 86400000) % 86400000 / 1000;
-        hours = static_cast<int>(day / 3600);
-        minutes = static_cast<int>(day / 60 % 60);
-        seconds = static_cast<int>(day % 60);
-    }
+    if (doc && doc->m_live && g_liveOrbit.Ready())
+        UtcTimeOfDay(g_liveUtcMs, hours, minutes, seconds);
     return QStringLiteral("%1 %2-%3-%4.png")
         .arg(model)
         .arg(hours, 2, 10, QLatin1Char('0'))

@@ -78,13 +78,20 @@ float EarthAngleForGmst(double gmst) {
     return static_cast<float>(degrees);
 }
 
-std::string FormatUtcClockLine(int64_t utcMs) {
+void UtcTimeOfDay(int64_t utcMs, int &hours, int &minutes, int &seconds) {
     const int64_t dayMs = 86400000;
     int64_t ms = utcMs % dayMs;
     if (ms < 0)
         ms += dayMs;
-    const int seconds = static_cast<int>(ms / 1000);
-    const int hours = seconds / 3600, minutes = seconds / 60 % 60, secs = seconds % 60;
+    const int inDay = static_cast<int>(ms / 1000);
+    hours = inDay / 3600;
+    minutes = inDay / 60 % 60;
+    seconds = inDay % 60;
+}
+
+std::string FormatUtcClockLine(int64_t utcMs) {
+    int hours = 0, minutes = 0, secs = 0;
+    UtcTimeOfDay(utcMs, hours, minutes, secs);
     const int twelve = hours % 12 == 0 ? 12 : hours % 12;
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "Time(GMT):  %d:%d:%d %s", twelve, minutes, secs,

@@ -32,6 +32,8 @@ float EarthAngleForGmst(double gmst);
 
 // "Time(GMT):  h:m:s a.m." on a twelve-hour clock, for a UTC moment.
 std::string FormatUtcClockLine(int64_t utcMs);
+// The UTC time of day of a moment, as hours (0-23), minutes and seconds.
+void UtcTimeOfDay(int64_t utcMs, int &hours, int &minutes, int &seconds);
 // The data panel in live mode: name, place, altitude, speed, light, elements' age.
 std::vector<std::string> LivePanelLines(const OrbitalElements &elements, const LiveState &state,
                                         double elementsAgeDays);
