@@ -3,7 +3,7 @@
 // .3ds file, the display list compiled from them, and the station state that
 // the scene view computes each frame and the data panel prints.
 #include "../orbit/liveorbit.h"
-#include "../shell/core/document.h"
+#include "../framework/document.h"
 #include "glsink.h"
 #include "modeltypes.h"
 

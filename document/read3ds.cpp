@@ -1,7 +1,7 @@
 // The .3ds reader: merges every triangle mesh of a file into the document's
 // vertex and face tables, colours faces with their material's diffuse colour
 // and keeps the texture-map file names.
-#include "../shell/core/messages.h"
+#include "../framework/messages.h"
 #include "chunkfile.h"
 #include "quordoc.h"
 

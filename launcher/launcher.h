@@ -6,7 +6,7 @@
 #include "multisample.h"
 #include "viewer.h"
 
-#include "shell/core/messages.h"
+#include "framework/messages.h"
 
 #include <QWidget>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The data panel: the station's speed, altitude, longitude and latitude as text.
 #include "../document/quordoc.h"
-#include "../shell/core/document.h"
+#include "../framework/document.h"
 
 #include <QWidget>
 

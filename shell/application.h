@@ -1,8 +1,8 @@
 #pragma once
 // The framework's application object: settings profile and recent files, the
 // document template and open documents, opening files, the command route.
-#include "core/commands.h"
-#include "core/document.h"
+#include "framework/commands.h"
+#include "framework/document.h"
 #include "services.h"
 
 #include <QApplication>

@@ -1,8 +1,8 @@
 #pragma once
 // A document window of the framework: the panes (views) of one document, with
 // the active one taking commands and keys first.
-#include "core/commands.h"
-#include "core/document.h"
+#include "framework/commands.h"
+#include "framework/document.h"
 
 #include <QMdiSubWindow>
 #include <QPointer>

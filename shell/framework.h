@@ -1,7 +1,7 @@
 #pragma once
 // Framework layer: the application object, the document template, and the
 // multiple-document main and child frames that route commands through the
-// command tables of shell/core.
+// command tables of framework/.
 #include "application.h"
 #include "childframe.h"
 #include "mdiframe.h"

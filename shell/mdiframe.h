@@ -1,7 +1,7 @@
 #pragma once
 // The framework's main window: the document area, the menu bar of the main
 // frame or of the active document, the status bar, and the window arrangements.
-#include "core/commands.h"
+#include "framework/commands.h"
 
 #include <QMainWindow>
 #include <QString>

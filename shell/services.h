@@ -1,8 +1,8 @@
 #pragma once
 // Framework services the frames and the application share: message boxes, the
 // document template, and how names appear in menus.
-#include "core/document.h"
-#include "core/messages.h"
+#include "framework/document.h"
+#include "framework/messages.h"
 
 #include <QString>
 

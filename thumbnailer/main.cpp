@@ -6,7 +6,7 @@
 #include "meshsink.h"
 #include "offscreengl.h"
 #include "render.h"
-#include "shell/core/messages.h"
+#include "framework/messages.h"
 #include "thumbfile.h"
 #include "tools/common/hugepages.h"
 #include "viewfit.h"

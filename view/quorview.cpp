@@ -2,7 +2,7 @@
 
 #include "../resources/gui/icons.h"
 #include "../resources/ids.h"
-#include "../shell/core/messages.h"
+#include "../framework/messages.h"
 #include "core/bmpimage.h"
 #include "core/livescene.h"
 #include "core/orbitsim.h"

@@ -2,7 +2,7 @@
 // The 3-D pane of a document window: an OpenGL view of the Earth, the station
 // on its orbit and the chaser.
 #include "../document/quordoc.h"
-#include "../shell/core/document.h"
+#include "../framework/document.h"
 #include "core/palette.h"
 #include "multisampletarget.h"
 #include "x11palette.h"

@@ -1,4 +1,4 @@
-#include "shell/core/messages.h"
+#include "framework/messages.h"
 #include "tests/scratchdir.h"
 #include "view/core/bmpimage.h"
 

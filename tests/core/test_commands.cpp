@@ -1,7 +1,7 @@
 #include "document/quordoc.h"
 #include "resources/ids.h"
-#include "shell/core/commands.h"
-#include "shell/core/document.h"
+#include "framework/commands.h"
+#include "framework/document.h"
 #include "tests/scratchdir.h"
 
 #include <gtest/gtest.h>

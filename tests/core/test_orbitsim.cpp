@@ -1,5 +1,5 @@
 #include "document/quordoc.h"
-#include "shell/core/document.h"
+#include "framework/document.h"
 #include "view/core/orbitsim.h"
 #include "view/core/scenetext.h"
 

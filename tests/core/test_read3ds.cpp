@@ -1,6 +1,6 @@
 #include "document/chunkfile.h"
 #include "document/quordoc.h"
-#include "shell/core/messages.h"
+#include "framework/messages.h"
 #include "tests/fuzz/corpus.h"
 #include "tests/scratchdir.h"
 #include "tools/3ds/writer3ds.h"

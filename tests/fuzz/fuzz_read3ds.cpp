@@ -3,7 +3,7 @@
 #include "document/chunkfile.h"
 #include "document/quordoc.h"
 #include "document/recordingsink.h"
-#include "shell/core/messages.h"
+#include "framework/messages.h"
 
 #include <cstdint>
 #include <cstdlib>

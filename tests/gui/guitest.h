@@ -1,6 +1,6 @@
 #pragma once
 // Helpers for tests that drive the real viewer, in process or as a child process.
-#include "shell/core/messages.h"
+#include "framework/messages.h"
 #include "shell/quor.h"
 
 #include <QColor>

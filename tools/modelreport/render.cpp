@@ -1,7 +1,7 @@
 #include "render.h"
 
 #include "document/quordoc.h"
-#include "shell/core/messages.h"
+#include "framework/messages.h"
 #include "tools/modelreport/report.h"
 #include "view/arraysink.h"
 #include "view/core/bmpimage.h"

@@ -2,7 +2,7 @@
 
 #include "document/quordoc.h"
 #include "document/recordingsink.h"
-#include "shell/core/messages.h"
+#include "framework/messages.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "bmpimage.h"
 
-#include "shell/core/messages.h"
+#include "framework/messages.h"
 
 #include <algorithm>
 #include <filesystem>
