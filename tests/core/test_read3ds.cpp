@@ -633,8 +633,11 @@ TEST(Read3ds, IndicesOutsideTheVertexTableAreDropped) {
     EXPECT_FLOAT_EQ(r->m_vertices[4].u, 0.0f);
     EXPECT_TRUE(r.messages.empty());
 
-    // All faces bad: the object adds no faces at all.
-    const Result none = Read(File([](Writer3ds &w) { Mesh(w, "m", kTriangle, {3, 4, 5}); }));
+    // All faces bad, each by naming the vertex just past the table in another
+    // corner: the object adds no faces at all.
+    const Result none = Read(File([](Writer3ds &w) {
+        Mesh(w, "m", kTriangle, {3, 0, 1, 0, 3, 1, 0, 1, 3, 3, 4, 5});
+    }));
     ExpectConsistent(*none.doc);
     EXPECT_EQ(none->m_faceCount, 0);
 
@@ -802,6 +805,20 @@ TEST(Read3ds, TablesGrowByHalfAgainNotByEachList) {
     // Two tables, each growing by half again from one record, then trimmed.
     const double perTable = std::log(double{kPairs}) / std::log(1.5) + 4;
     EXPECT_LE(CountingRealloc::calls, 2 * perTable);
+}
+
+TEST(Read3ds, TablesFilledToTheirSizeAreNotReallocatedAgain) {
+    // One list per table: each table is made at its exact size, and trimming it
+    // to that size would only copy it again.
+    CountingRealloc::failBytes = 0;
+    CountingRealloc::calls = 0;
+    SetTableRealloc(&CountingRealloc::Realloc);
+    const Result r = Read(File([](Writer3ds &w) { Mesh(w, "m", kQuad, {0, 1, 2, 1, 2, 3}); }));
+    SetTableRealloc(nullptr);
+    ExpectConsistent(*r.doc);
+    ASSERT_EQ(r->m_vertexCount, 4);
+    ASSERT_EQ(r->m_faceCount, 2);
+    EXPECT_EQ(CountingRealloc::calls, 2); // vertices and faces, once each
 }
 
 // A file with one of everything the reader acts on.
