@@ -32,3 +32,8 @@ gtest_discover_tests(quor_inspect_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS t
 if(QUOR_GUI AND TARGET quor_offscreengl)
     target_sources(quor_inspect_tests PRIVATE tools/modelreport/test_render.cpp)
 endif()
+# The viewer's rendering tests compare its pictures with those of a whole quor-inspect.
+if(TARGET quor_gui_tests AND QUOR_GUI AND TARGET quor_offscreengl)
+    target_compile_definitions(quor_gui_tests PRIVATE QUOR_INSPECT="$<TARGET_FILE:quor-inspect>")
+    add_dependencies(quor_gui_tests quor-inspect)
+endif()

@@ -26,12 +26,15 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTimer>
 #include <QWidgetAction>
 
 #include <gtest/gtest.h>
+
+#include <GL/gl.h>
 
 #include <cerrno>
 #include <csignal>
@@ -265,6 +268,73 @@ TEST_F(PictureTest, ModelsDrawnFromArraysLookAsFromTheirDisplayList) {
         }
     EXPECT_GT(sheetPixels, 10000) << "the sheet fills much of the picture";
     EXPECT_EQ(apart, 0);
+}
+
+TEST_F(PictureTest, TheWireSphereDrawnWithoutFreeglutIsFreeglutsToThePixel) {
+    ASSERT_FALSE(qEnvironmentVariableIsEmpty("DISPLAY")) << "freeglut draws only with a display";
+    OffscreenScene scene(QSize(240, 240));
+    ASSERT_TRUE(scene.IsValid());
+    // Lit and textured as the Earth's frame is, so that normals and texture coordinates count.
+    auto draw = [&](const std::function<void()> &sphere) {
+        scene.MakeCurrent();
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(-1.1, 1.1, -1.1, 1.1, -2.0, 2.0);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glRotatef(35.0f, 1.0f, 0.4f, 0.0f);
+        glEnable(GL_LIGHTING);
+        glEnable(GL_LIGHT0);
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, scene.EarthTexture());
+        sphere();
+        glDisable(GL_TEXTURE_2D);
+        glDisable(GL_LIGHTING);
+        return scene.Grab();
+    };
+    const QImage glut = draw([] { WireSphere(1.0, 36, 18); });
+    const QImage own = draw([] { DrawWireSphere(1.0, 36, 18); });
+    int lines = 0;
+    for (int y = 0; y < glut.height(); ++y)
+        for (int x = 0; x < glut.width(); ++x)
+            lines += qGray(glut.pixel(x, y)) > 40;
+    EXPECT_GT(lines, 3000);
+    EXPECT_TRUE(glut == own);
+}
+
+// quor-inspect --render, run with no display, draws what the viewer's renderer
+// draws on a context of Qt's under X: the same pixels, text and antialiasing included.
+TEST_F(PictureTest, InspectRenderWithoutADisplayDrawsWhatTheViewerDraws) {
+    struct Case {
+        int mode;
+        bool antialias;
+    };
+    for (const Case c : {Case{ViewFromSpace, false}, Case{ViewFromISS, true}, Case{ViewApproach, true}}) {
+        ClientArraySink arrays;
+        SetModelArraySink(&arrays);
+        const QImage viewer = FirstFrame(QSize(320, 200), c.antialias, c.mode, arrays);
+        SetModelArraySink(nullptr);
+        const QString picture = m_dir.filePath(QStringLiteral("inspect%1.png").arg(c.mode));
+        QProcess inspect;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("DISPLAY");
+        environment.remove("WAYLAND_DISPLAY");
+        inspect.setProcessEnvironment(environment);
+        inspect.setWorkingDirectory(m_dir.path()); // with the test's Earth map
+        QStringList arguments{"--render", picture, "--mode", QString::number(c.mode), "--size", "320x200"};
+        if (c.antialias)
+            arguments << "--antialias";
+        inspect.start(QUOR_INSPECT, arguments << QString::fromStdString(kStation));
+        ASSERT_TRUE(inspect.waitForFinished(60000));
+        EXPECT_EQ(inspect.exitCode(), 0) << inspect.readAllStandardError().toStdString();
+        const QImage drawn(picture);
+        ASSERT_FALSE(drawn.isNull());
+        EXPECT_TRUE(drawn.convertToFormat(QImage::Format_RGB888) ==
+                    viewer.convertToFormat(QImage::Format_RGB888))
+            << "mode " << c.mode;
+    }
 }
 
 TEST(WritePicture, WritesByTheNamesExtensionAndLeavesNothingWhenItFails) {
