@@ -89,7 +89,8 @@ struct OffscreenScene::NativeTargets {
             msTried = true;
             GLint most = 0;
             glGetIntegerv(GL_MAX_SAMPLES, &most);
-            while (glGetError() != GL_NO_ERROR) {
+            // A driver without the query flags an error; bounded, as a lost context repeats its own.
+            for (int i = 0; i < 8 && glGetError() != GL_NO_ERROR; ++i) {
             }
             if (most >= 2 && !MakeMultisample(size, std::min(8, static_cast<int>(most))))
                 ReleaseMultisample();
