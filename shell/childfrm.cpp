@@ -135,7 +135,8 @@ bool CChildFrame::OnCreateClient() {
     AddPane(m_dataPanel, m_dataPanel);
     m_sceneView->MapCommand(ID_WINDOW_SPLIT, [this] { m_wndSplitter->StartKeyboardSplit(); });
     m_dataPanel->MapCommand(ID_WINDOW_SPLIT, [this] { m_wndSplitter->StartKeyboardSplit(); });
-    m_sceneView->MapCommand(ID_FILE_SAVE_PICTURE, [this] { OnFileSavePicture(); });
+    // Whichever pane is active, the picture is the scene pane's.
+    MapCommand(ID_FILE_SAVE_PICTURE, [this] { OnFileSavePicture(); });
     return true;
 }
 

@@ -4,7 +4,7 @@
 #include "document/chunkfile.h"
 #include "document/quordoc.h"
 #include "meshsink.h"
-#include "offscreengl.h"
+#include "tools/common/offscreengl.h"
 #include "render.h"
 #include "framework/messages.h"
 #include "thumbfile.h"

@@ -1,6 +1,6 @@
 #include "render.h"
 
-#include "offscreengl.h"
+#include "tools/common/offscreengl.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>

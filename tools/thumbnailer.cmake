@@ -1,26 +1,18 @@
 # quor-thumbnailer: pictures of .3ds files for file managers, drawn offscreen with
 # EGL (GLX on an X display as the fallback) and written with libpng; no Qt, so it
 # starts fast. Installed with its thumbnailer entry, which file managers read from
-# share/thumbnailers. Built only where EGL, OpenGL and libpng are found.
+# share/thumbnailers. Built only where the offscreen context (tools/common.cmake)
+# and libpng are found.
 include(GNUInstallDirs)
-find_path(QUOR_EGL_INCLUDE_DIR EGL/egl.h)
-find_library(QUOR_EGL_LIBRARY NAMES EGL)
-# GLVND's libOpenGL and libGLX where there are, the classic libGL (both in one) elsewhere.
-find_library(QUOR_OPENGL_LIBRARY NAMES OpenGL GL)
-find_library(QUOR_GLX_LIBRARY NAMES GLX GL)
 find_package(PNG QUIET)
-find_package(X11 QUIET)
 
-if(QUOR_EGL_INCLUDE_DIR AND QUOR_EGL_LIBRARY AND QUOR_OPENGL_LIBRARY AND QUOR_GLX_LIBRARY AND PNG_FOUND
-        AND X11_FOUND)
+if(TARGET quor_offscreengl AND PNG_FOUND)
     add_library(quor_viewfit STATIC thumbnailer/viewfit.cpp)
     target_include_directories(quor_viewfit PUBLIC ${CMAKE_SOURCE_DIR})
 
-    add_executable(quor-thumbnailer thumbnailer/main.cpp thumbnailer/meshsink.cpp thumbnailer/offscreengl.cpp
-        thumbnailer/render.cpp thumbnailer/thumbfile.cpp)
-    target_include_directories(quor-thumbnailer SYSTEM PRIVATE ${QUOR_EGL_INCLUDE_DIR})
-    target_link_libraries(quor-thumbnailer PRIVATE quor_viewfit quor_core ${QUOR_EGL_LIBRARY}
-        ${QUOR_OPENGL_LIBRARY} ${QUOR_GLX_LIBRARY} PNG::PNG X11::X11)
+    add_executable(quor-thumbnailer thumbnailer/main.cpp thumbnailer/meshsink.cpp thumbnailer/render.cpp
+        thumbnailer/thumbfile.cpp)
+    target_link_libraries(quor-thumbnailer PRIVATE quor_viewfit quor_core quor_offscreengl PNG::PNG)
     install(TARGETS quor-thumbnailer RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT thumbnailer)
     install(FILES ${CMAKE_SOURCE_DIR}/thumbnailer/quor.thumbnailer
         DESTINATION ${CMAKE_INSTALL_DATADIR}/thumbnailers COMPONENT thumbnailer)
@@ -38,5 +30,5 @@ if(QUOR_EGL_INCLUDE_DIR AND QUOR_EGL_LIBRARY AND QUOR_OPENGL_LIBRARY AND QUOR_GL
             ${CMAKE_COMMAND} $<TARGET_FILE:quor_thumbnailer_testfiles>)
     set_tests_properties(thumbnailer.installed_entry PROPERTIES LABELS tools)
 else()
-    message(STATUS "EGL, OpenGL, GLX or libpng not found: quor-thumbnailer is not built")
+    message(STATUS "No offscreen context or no libpng: quor-thumbnailer is not built")
 endif()

@@ -1,12 +1,13 @@
 #include "glyphs.h"
 
+#include "shapecache.h"
+
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
-#include <QOpenGLContext>
 #include <QPainter>
 
 #include <GL/gl.h>
@@ -234,7 +235,7 @@ int FontRasterisations() {
 }
 
 unsigned BuildFontLists(const char *faceName, int height) {
-    if (!QOpenGLContext::currentContext())
+    if (!GlContextCurrent())
         return 0;
     const unsigned listBase = glGenLists(kGlyphCount);
     if (listBase == 0)

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QSize>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,11 +22,16 @@ public:
     // Antialiased like a scene view with the setting on, where the driver can.
     enum EarthMap { LoadMap, MapLoaded }; // MapLoaded: the caller has called LoadEarthMap
     explicit OffscreenScene(QSize size, bool antialiasing = false, EarthMap map = LoadMap);
+    // On the OpenGL context the caller has made current without Qt (with EGL, so
+    // with no display), whose entry points `resolve` finds. The frame buffers are
+    // made as Qt makes them, so a picture is the same as on a context of Qt's.
+    using Resolver = std::function<void *(const char *)>;
+    OffscreenScene(QSize size, bool antialiasing, EarthMap map, const Resolver &resolve);
     ~OffscreenScene();
     OffscreenScene(const OffscreenScene &) = delete;
     OffscreenScene &operator=(const OffscreenScene &) = delete;
 
-    bool IsValid() const { return m_fbo != nullptr; }
+    bool IsValid() const { return m_fbo != nullptr || m_native != nullptr; }
     void MakeCurrent();
     QString Renderer() const; // the GL renderer string
 
@@ -37,9 +43,11 @@ public:
     void Draw(CQUORDoc &doc);
     QImage Grab();
     unsigned EarthTexture() const { return m_earthTexture; }
-    int Samples() const { return m_target.Samples(); } // of the last frame, 0 when not antialiased
+    int Samples() const; // of the last frame, 0 when not antialiased
 
 private:
+    struct NativeTargets;
+    std::unique_ptr<NativeTargets> m_native;
     std::unique_ptr<QOffscreenSurface> m_surface;
     std::unique_ptr<QOpenGLContext> m_context;
     std::unique_ptr<QOpenGLFramebufferObject> m_fbo;
@@ -49,4 +57,5 @@ private:
     MultisampleTarget m_target;
 
     SceneFrame Frame(CQUORDoc &doc, const SceneFrame &navigation);
+    void SetUpScene();
 };

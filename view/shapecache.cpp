@@ -13,9 +13,10 @@ ShapeList *g_shapeLists[kShapeKinds] = {};
 namespace {
 
 std::vector<const QOpenGLContextGroup *> g_watchedGroups;
+const void *g_foreignContext = nullptr;
 
 // The group's lists went with its last context: drop every entry naming them.
-void ForgetGroup(const QOpenGLContextGroup *group) {
+void ForgetGroup(const void *group) {
     for (ShapeList *&head : g_shapeLists) {
         ShapeList **link = &head;
         while (*link) {
@@ -38,9 +39,15 @@ void WatchGroup(QOpenGLContextGroup *group) {
     QObject::connect(group, &QObject::destroyed, [group] { ForgetGroup(group); });
 }
 
-QOpenGLContextGroup *CurrentGroup() {
+QOpenGLContextGroup *CurrentQtGroup() {
     QOpenGLContext *context = QOpenGLContext::currentContext();
     return context ? context->shareGroup() : nullptr;
+}
+
+const void *CurrentGroup() {
+    if (const QOpenGLContextGroup *group = CurrentQtGroup())
+        return group;
+    return g_foreignContext;
 }
 
 bool Matches(const ShapeList &entry, const double *params, int count) {
@@ -55,7 +62,7 @@ bool Matches(const ShapeList &entry, const double *params, int count) {
 } // namespace
 
 unsigned FindCachedList(int kind, const double *params, int count) {
-    const QOpenGLContextGroup *group = CurrentGroup();
+    const void *group = CurrentGroup();
     if (!group || kind < 0 || kind >= kShapeKinds || count < 0 || (count > 0 && !params))
         return 0;
     for (const ShapeList *entry = g_shapeLists[kind]; entry; entry = entry->next)
@@ -65,13 +72,14 @@ unsigned FindCachedList(int kind, const double *params, int count) {
 }
 
 unsigned AddCachedList(int kind, std::unique_ptr<double[]> params, int count) {
-    QOpenGLContextGroup *group = CurrentGroup();
+    const void *group = CurrentGroup();
     if (!group || kind < 0 || kind >= kShapeKinds || count < 0)
         return 0;
     const unsigned list = glGenLists(1);
     if (list == 0)
         return 0;
-    WatchGroup(group);
+    if (QOpenGLContextGroup *qtGroup = CurrentQtGroup())
+        WatchGroup(qtGroup);
     auto *entry = new ShapeList;
     entry->listId = list;
     entry->paramCount = count;
@@ -110,4 +118,14 @@ int CachedListCount(int kind) {
     for (const ShapeList *entry = g_shapeLists[kind]; entry; entry = entry->next)
         ++n;
     return n;
+}
+
+void SetForeignGlContext(const void *token) {
+    if (g_foreignContext && g_foreignContext != token)
+        ForgetGroup(g_foreignContext);
+    g_foreignContext = token;
+}
+
+bool GlContextCurrent() {
+    return QOpenGLContext::currentContext() || g_foreignContext;
 }

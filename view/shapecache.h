@@ -12,8 +12,9 @@ struct ShapeList {
     int paramCount = 0;
     std::unique_ptr<double[]> params; // the values the list was compiled with
     // Contexts that share display lists form a group; the list name is only
-    // valid there, and the entry goes when the group does.
-    const QOpenGLContextGroup *group = nullptr;
+    // valid there, and the entry goes when the group does. A QOpenGLContextGroup,
+    // or the token of a context made without Qt.
+    const void *group = nullptr;
 };
 
 inline constexpr int kShapeKinds = 16;
@@ -37,3 +38,10 @@ void SolidSphere(double radius);
 
 // Number of entries of a kind over all groups.
 int CachedListCount(int kind);
+
+// A context made without Qt (EGL, with no display) is current and stands for a
+// group of its own under `token`; null when Qt's contexts are used again, which
+// forgets the lists of the token before.
+void SetForeignGlContext(const void *token);
+// Whether a context Qt knows, or a foreign one, is current.
+bool GlContextCurrent();

@@ -4,6 +4,7 @@
 #include "guitest.h"
 
 #include "document/quordoc.h"
+#include "panel/textview1.h"
 #include "resources/ids.h"
 #include "shell/childfrm.h"
 #include "shell/mainfrm.h"
@@ -24,6 +25,8 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTimer>
@@ -31,11 +34,17 @@
 
 #include <gtest/gtest.h>
 
+#include <GL/gl.h>
+
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <set>
 
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 
 namespace {
 
@@ -44,6 +53,47 @@ const std::string kStation = SourcePath("data/station.3ds");
 uint32_t g_now = 0;
 uint32_t Stepped() {
     return g_now += 30;
+}
+
+// A small tmpfs of the test's own, mounted where the process may mount one (as
+// root); filled so that only `room` bytes are left.
+class SmallDisk {
+public:
+    SmallDisk(const QString &folder, qint64 size) : m_path(folder) {
+        QDir().mkpath(folder);
+        const QByteArray options = "size=" + QByteArray::number(size);
+        m_mounted =
+            mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, options.constData()) == 0;
+    }
+    ~SmallDisk() {
+        if (m_mounted)
+            umount2(QFile::encodeName(m_path).constData(), MNT_DETACH);
+    }
+    bool Mounted() const { return m_mounted; }
+    qint64 Free() const {
+        struct statvfs fs {};
+        return statvfs(QFile::encodeName(m_path).constData(), &fs) == 0 ? qint64(fs.f_bavail) * fs.f_frsize
+                                                                        : -1;
+    }
+    // A filler file takes all but `room` bytes (a multiple of the page size).
+    bool FillLeaving(qint64 room) {
+        QFile filler(m_path + "/filler");
+        if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            return false;
+        const QByteArray block(Free() - room, 'x');
+        return filler.write(block) == block.size() && Free() == room;
+    }
+
+private:
+    QString m_path;
+    bool m_mounted = false;
+};
+
+// Room for all of a picture of `size` bytes but its last write: the writer's
+// 16 KiB blocks fit, the tail does not.
+qint64 RoomShortOfTheLastWrite(qint64 size) {
+    const qint64 room = size / 16384 * 16384;
+    return room == size ? size - 4096 : room;
 }
 
 // An application, a plain white Earth map in a scratch directory, a fixed 30 ms step.
@@ -220,6 +270,73 @@ TEST_F(PictureTest, ModelsDrawnFromArraysLookAsFromTheirDisplayList) {
     EXPECT_EQ(apart, 0);
 }
 
+TEST_F(PictureTest, TheWireSphereDrawnWithoutFreeglutIsFreeglutsToThePixel) {
+    ASSERT_FALSE(qEnvironmentVariableIsEmpty("DISPLAY")) << "freeglut draws only with a display";
+    OffscreenScene scene(QSize(240, 240));
+    ASSERT_TRUE(scene.IsValid());
+    // Lit and textured as the Earth's frame is, so that normals and texture coordinates count.
+    auto draw = [&](const std::function<void()> &sphere) {
+        scene.MakeCurrent();
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(-1.1, 1.1, -1.1, 1.1, -2.0, 2.0);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glRotatef(35.0f, 1.0f, 0.4f, 0.0f);
+        glEnable(GL_LIGHTING);
+        glEnable(GL_LIGHT0);
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, scene.EarthTexture());
+        sphere();
+        glDisable(GL_TEXTURE_2D);
+        glDisable(GL_LIGHTING);
+        return scene.Grab();
+    };
+    const QImage glut = draw([] { WireSphere(1.0, 36, 18); });
+    const QImage own = draw([] { DrawWireSphere(1.0, 36, 18); });
+    int lines = 0;
+    for (int y = 0; y < glut.height(); ++y)
+        for (int x = 0; x < glut.width(); ++x)
+            lines += qGray(glut.pixel(x, y)) > 40;
+    EXPECT_GT(lines, 3000);
+    EXPECT_TRUE(glut == own);
+}
+
+// quor-inspect --render, run with no display, draws what the viewer's renderer
+// draws on a context of Qt's under X: the same pixels, text and antialiasing included.
+TEST_F(PictureTest, InspectRenderWithoutADisplayDrawsWhatTheViewerDraws) {
+    struct Case {
+        int mode;
+        bool antialias;
+    };
+    for (const Case c : {Case{ViewFromSpace, false}, Case{ViewFromISS, true}, Case{ViewApproach, true}}) {
+        ClientArraySink arrays;
+        SetModelArraySink(&arrays);
+        const QImage viewer = FirstFrame(QSize(320, 200), c.antialias, c.mode, arrays);
+        SetModelArraySink(nullptr);
+        const QString picture = m_dir.filePath(QStringLiteral("inspect%1.png").arg(c.mode));
+        QProcess inspect;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("DISPLAY");
+        environment.remove("WAYLAND_DISPLAY");
+        inspect.setProcessEnvironment(environment);
+        inspect.setWorkingDirectory(m_dir.path()); // with the test's Earth map
+        QStringList arguments{"--render", picture, "--mode", QString::number(c.mode), "--size", "320x200"};
+        if (c.antialias)
+            arguments << "--antialias";
+        inspect.start(QUOR_INSPECT, arguments << QString::fromStdString(kStation));
+        ASSERT_TRUE(inspect.waitForFinished(60000));
+        EXPECT_EQ(inspect.exitCode(), 0) << inspect.readAllStandardError().toStdString();
+        const QImage drawn(picture);
+        ASSERT_FALSE(drawn.isNull());
+        EXPECT_TRUE(drawn.convertToFormat(QImage::Format_RGB888) ==
+                    viewer.convertToFormat(QImage::Format_RGB888))
+            << "mode " << c.mode;
+    }
+}
+
 TEST(WritePicture, WritesByTheNamesExtensionAndLeavesNothingWhenItFails) {
     QTemporaryDir dir;
     QImage image(97, 61, QImage::Format_RGB888);
@@ -242,32 +359,39 @@ TEST(WritePicture, WritesByTheNamesExtensionAndLeavesNothingWhenItFails) {
     EXPECT_TRUE(why.contains(QDir::toNativeSeparators(nowhere))) << why.toStdString();
     EXPECT_FALSE(QFile::exists(nowhere));
 
-    // A full disk, as a file size limit: the old file of that name stays, no piece of the new is left.
+    // A full disk, as a file size limit met in the middle of the picture and at
+    // its very last byte: the old file of that name stays, no piece of the new is
+    // left, and the system's reason is given.
     const QString kept = dir.filePath("kept.png");
-    {
-        QFile old(kept);
-        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-        old.write("old picture");
-    }
     QImage big(800, 800, QImage::Format_RGB888);
     for (int y = 0; y < big.height(); ++y)
         for (int x = 0; x < big.width(); ++x)
             big.setPixel(x, y, qRgb((x * 7919 + y * 104729) % 256, (x * y) % 256, (x ^ y) % 256));
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 64 * 1024;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    why = WritePicture(big, kept);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
-    EXPECT_FALSE(why.isEmpty());
-    QFile old(kept);
-    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
-    EXPECT_EQ(old.readAll(), QByteArray("old picture"));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
-              QStringList({"kept.png", "scene.JPG", "scene.png"}));
+    ASSERT_EQ(WritePicture(big, kept), QString());
+    const qint64 whole = QFileInfo(kept).size();
+    ASSERT_GT(whole, 200 * 1024);
+    for (const qint64 limit : {qint64(64 * 1024), whole - 1}) {
+        {
+            QFile old(kept);
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            old.write("old picture");
+        }
+        rlimit saved{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = limit;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        why = WritePicture(big, kept);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previous);
+        EXPECT_TRUE(why.endsWith("\n" + QString::fromLocal8Bit(std::strerror(EFBIG)))) << why.toStdString();
+        QFile old(kept);
+        ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+        EXPECT_EQ(old.readAll(), QByteArray("old picture")) << "limit " << limit;
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                  QStringList({"kept.png", "scene.JPG", "scene.png"}));
+    }
 
     // A pipe of that name is not written into, and does not hold the writer.
     const QString pipe = dir.filePath("pipe.png");
@@ -279,6 +403,38 @@ TEST(WritePicture, WritesByTheNamesExtensionAndLeavesNothingWhenItFails) {
     struct stat st {};
     ASSERT_EQ(stat(QFile::encodeName(pipe).constData(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+TEST(WritePicture, OnAFullDiskSaysSoAndLeavesTheOldFile) {
+    QTemporaryDir dir;
+    QImage image(400, 300, QImage::Format_RGB888);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgb((x * 7919 + y * 104729) % 256, (x * y) % 256, (x ^ y) % 256));
+    for (const char *name : {"full.png", "full.jpg"}) {
+        const QString sized = dir.filePath(QStringLiteral("sized-") + name);
+        ASSERT_EQ(WritePicture(image, sized), QString());
+        const qint64 size = QFileInfo(sized).size();
+        SmallDisk disk(dir.filePath("disk"), size + 256 * 1024);
+        if (!disk.Mounted())
+            GTEST_SKIP() << "no tmpfs may be mounted here; the file size limit stands in above";
+        const QString path = dir.filePath(QStringLiteral("disk/") + name);
+        {
+            QFile old(path);
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            old.write("old picture");
+        }
+        // Space for every write but the last.
+        ASSERT_TRUE(disk.FillLeaving(RoomShortOfTheLastWrite(size)));
+        const QString why = WritePicture(image, path);
+        EXPECT_EQ(why.toStdString(),
+                  "The picture could not be saved as " + path.toStdString() + ".\n" + std::strerror(ENOSPC));
+        QFile old(path);
+        ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+        EXPECT_EQ(old.readAll(), QByteArray("old picture"));
+        EXPECT_EQ(QDir(dir.filePath("disk")).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                  QStringList({"filler", name}));
+    }
 }
 
 TEST(ViewerPictures, SavePictureWritesTheShownPaneAndAntialiasingSwitchesEveryScene) {
@@ -296,10 +452,16 @@ TEST(ViewerPictures, SavePictureWritesTheShownPaneAndAntialiasingSwitchesEverySc
 
     // File > Save Picture As: the dialog offers the model's name and the shown time.
     QString offered;
-    const QString target = pictures.filePath("saved");
+    QString target = pictures.filePath("saved");
     QTimer poll;
     poll.setInterval(50);
     QObject::connect(&poll, &QTimer::timeout, [&] {
+        // Replacing a file is confirmed as the user would.
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            if (QAbstractButton *yes = box->button(QMessageBox::Yes))
+                yes->click();
+            return;
+        }
         auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
         if (!dialog)
             return;
@@ -332,6 +494,55 @@ TEST(ViewerPictures, SavePictureWritesTheShownPaneAndAntialiasingSwitchesEverySc
             text += Magenta(shown.pixel(x, y));
     EXPECT_GT(text, 500) << "with the text";
     EXPECT_EQ(v.app().Profile().value("Settings/Picture Folder").toString(), pictures.path());
+
+    // With the data panel the active pane the command is there too, and saves the scene.
+    frame->SetActivePane(1);
+    ASSERT_EQ(frame->GetActiveView(), static_cast<View *>(frame->DataPanel()));
+    EXPECT_TRUE(v.app().IsCommandEnabled(ID_FILE_SAVE_PICTURE));
+    const QString fromPanel = pictures.filePath("from panel.png");
+    target = fromPanel;
+    poll.start();
+    const QImage shownFromPanel = view->ShownPicture();
+    EXPECT_TRUE(v.app().DispatchCommand(ID_FILE_SAVE_PICTURE));
+    EXPECT_TRUE(QImage(fromPanel).convertToFormat(QImage::Format_RGB888) == shownFromPanel);
+    frame->SetActivePane(0);
+
+    // Onto a full disk: the system's reason, the old file as it was, the folder not remembered.
+    {
+        QTemporaryDir scratch;
+        const QImage now = view->ShownPicture();
+        ASSERT_EQ(WritePicture(now, scratch.filePath("sized.png")), QString());
+        const qint64 size = QFileInfo(scratch.filePath("sized.png")).size();
+        SmallDisk disk(scratch.filePath("disk"), size + 256 * 1024);
+        if (disk.Mounted()) {
+            target = scratch.filePath("disk/old.png");
+            {
+                QFile old(target);
+                ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+                old.write("old picture");
+            }
+            ASSERT_TRUE(disk.FillLeaving(RoomShortOfTheLastWrite(size)));
+            v.messages.shown.clear();
+            poll.start();
+            QTimer confirm; // the confirmation comes after the dialog was answered
+            confirm.setInterval(50);
+            QObject::connect(&confirm, &QTimer::timeout, [&] {
+                if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+                    if (QAbstractButton *yes = box->button(QMessageBox::Yes))
+                        yes->click();
+            });
+            confirm.start();
+            ASSERT_TRUE(view->ShownPicture() == now);
+            v.app().DispatchCommand(ID_FILE_SAVE_PICTURE);
+            ASSERT_EQ(v.messages.shown.size(), 1u);
+            EXPECT_EQ(v.messages.shown[0].text, "The picture could not be saved as " + target.toStdString() +
+                                                    ".\n" + std::strerror(ENOSPC));
+            QFile old(target);
+            ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+            EXPECT_EQ(old.readAll(), QByteArray("old picture"));
+            EXPECT_EQ(v.app().Profile().value("Settings/Picture Folder").toString(), pictures.path());
+        }
+    }
 
     // View > Antialiasing: a check box showing the setting; the same view, context and model after.
     auto checkBox = [&] {

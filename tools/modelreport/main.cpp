@@ -33,7 +33,7 @@ void Usage(std::FILE *to) {
                "Prints one JSON object describing the model and its compiled display list; with\n"
                "--render, draws the scene after N simulation steps of 30 ms into a picture\n"
                "instead, PNG or JPEG (.jpg) by OUT's name, antialiased with --antialias (needs\n"
-               "an X display and Weltkart.bmp in the working directory, like the viewer).\n"
+               "Weltkart.bmp in the working directory, like the viewer, and no display).\n"
                "       quor-inspect --orbit ELEMENTS [--satellite NUMBER] (--at UTC | --minutes M)\n"
                "                    [--count N] [--step SECONDS]\n"
                "Propagates the two-line element sets of ELEMENTS (every set, or the one numbered\n"

@@ -2,17 +2,15 @@
 
 #include "document/quordoc.h"
 #include "framework/messages.h"
+#include "tools/common/offscreengl.h"
 #include "tools/modelreport/report.h"
 #include "view/arraysink.h"
 #include "view/core/bmpimage.h"
 #include "view/core/orbitsim.h"
 #include "view/offscreen.h"
 #include "view/picturefile.h"
-#include "view/wiresphere.h"
 
 #include <QGuiApplication>
-
-#include <X11/Xlib.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -29,25 +27,9 @@ uint32_t SteppedClock() {
     return g_fakeNow += 30;
 }
 
-bool DisplayReachable() {
-    const char *name = std::getenv("DISPLAY");
-    if (!name || !*name)
-        return false;
-    Display *display = XOpenDisplay(nullptr);
-    if (!display)
-        return false;
-    XCloseDisplay(display);
-    return true;
-}
-
 } // namespace
 
 int RenderToPng(const RenderOptions &options) {
-    if (!DisplayReachable()) {
-        std::fputs("quor-inspect: --render needs an X display; none is reachable (is DISPLAY set?)\n",
-                   stderr);
-        return 2;
-    }
     std::error_code ec;
     if (!std::filesystem::is_regular_file(options.file, ec)) {
         std::fprintf(stderr, "quor-inspect: cannot open %s\n", options.file.c_str());
@@ -69,22 +51,30 @@ int RenderToPng(const RenderOptions &options) {
         LoadEarthMap(kEarthMap);
         opened = doc.OnOpenDocument(options.file);
     });
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Qt only for the fonts of the text: the offscreen platform needs no display.
+    // The context is EGL's (GLX only where EGL offers none), made without Qt.
     int argc = 1;
     char name[] = "quor-inspect";
     char *argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "xcb");
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    DeferWireSphereInit();
+    OffscreenGl gl;
+    std::string why;
+    const bool haveContext = gl.Create(why);
     reader.join();
+    if (!haveContext) {
+        std::fprintf(stderr, "quor-inspect: no OpenGL context for offscreen rendering (%s)\n", why.c_str());
+        return 1;
+    }
 
     std::string renderer;
     QString failure;
     {
         OffscreenScene scene(QSize(options.width, options.height), options.antialias,
-                             OffscreenScene::MapLoaded);
+                             OffscreenScene::MapLoaded,
+                             [&gl](const char *function) { return gl.Proc(function); });
         if (!scene.IsValid()) {
-            std::fputs("quor-inspect: no OpenGL context for offscreen rendering\n", stderr);
+            std::fputs("quor-inspect: no OpenGL framebuffer for offscreen rendering\n", stderr);
             return 1;
         }
         renderer = scene.Renderer().toStdString();

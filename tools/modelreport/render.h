@@ -13,5 +13,6 @@ struct RenderOptions {
     bool antialias = false;
 };
 
-// Exit status: 0 written, 1 the model or the image could not be handled, 2 no X display.
+// Exit status: 0 written, 1 the model, the context or the picture could not be handled.
+// Needs no display: the context is made with EGL.
 int RenderToPng(const RenderOptions &options);

@@ -1,6 +1,6 @@
 #pragma once
 // A legacy (compatibility) OpenGL context made current without a window, so that
-// thumbnails can be drawn with no X display at all.
+// pictures (thumbnails, quor-inspect --render) can be drawn with no X display at all.
 #include <string>
 
 class OffscreenGl {
