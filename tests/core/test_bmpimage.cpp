@@ -265,6 +265,9 @@ TEST(BmpLimits, EachLimitAndTheBitFieldMaskCheckIsWhatRejects) {
     masksShort.offsetOverride = 14 + 40 + 11;
     BmpShape masksInHeader = masks;
     masksInHeader.infoSize = 108;
+    BmpShape v2 = masks, v3 = masks;
+    v2.infoSize = 52; // the masks of red, green and blue in the header
+    v3.infoSize = 56; // and of alpha
     const struct {
         const char *name;
         BmpShape shape;
@@ -279,6 +282,8 @@ TEST(BmpLimits, EachLimitAndTheBitFieldMaskCheckIsWhatRejects) {
         {"masks after a 40-byte header", masks, ""},
         {"masks cut short", masksShort, "bit field masks missing"},
         {"masks inside a 108-byte header", masksInHeader, ""},
+        {"masks inside a 52-byte header", v2, ""},
+        {"masks inside a 56-byte header", v3, ""},
     };
     for (const auto &c : cases) {
         const std::vector<uint8_t> bytes = MakeBmp(c.shape);
