@@ -149,9 +149,9 @@ Document *Application::OpenDocumentFile(const QString &path) {
         }
     }
 
-    // A missing or unreadable file gets no window, as a pipe, a device or a socket (which
-    // would hold up the whole program in open()) and a folder do not: a window made only
-    // to go again would disturb the others.
+    // What cannot be read gets no window: a missing or unreadable file, a folder, or a
+    // pipe, a device or a socket (which would hold up the whole program in open()). A
+    // window made only to go again would disturb the others.
     if (!info.isFile() || !info.isReadable()) {
         ReportOpenFailure(path);
         return nullptr;
