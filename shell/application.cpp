@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMdiArea>
+#include <QPointer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTimer>
@@ -31,6 +33,10 @@ Application::Application(int &argc, char **argv) : QApplication(argc, argv) {
     connect(this, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
         for (QWidget *w = now; w; w = w->parentWidget()) {
             if (auto *frame = qobject_cast<ChildFrame *>(w)) {
+                // A document window hides for a moment as it is maximised or restored, and
+                // the focus passes through its other pane then; that is no choice of the user's.
+                if (!frame->isVisible())
+                    return;
                 const int pane = frame->PaneOf(now);
                 if (pane >= 0 && pane != frame->ActivePane())
                     frame->SetActivePane(pane);
@@ -73,6 +79,7 @@ QSettings &Application::Profile() {
 
 void Application::LoadStdProfileSettings(int maxRecentFiles) {
     m_maxRecentFiles = maxRecentFiles;
+    m_recentFilesLoaded = true;
     m_recentFiles.clear();
     QSettings &profile = Profile();
     for (int i = 1; i <= maxRecentFiles; ++i) {
@@ -83,17 +90,24 @@ void Application::LoadStdProfileSettings(int maxRecentFiles) {
 }
 
 void Application::AddToRecentFileList(const QString &path) {
+    const QStringList before = m_recentFiles;
     m_recentFiles.removeAll(path);
     m_recentFiles.prepend(path);
     while (m_recentFiles.size() > m_maxRecentFiles)
         m_recentFiles.removeLast();
+    if (m_recentFiles != before)
+        SaveStdProfileSettings();
 }
 
 void Application::RemoveFromRecentFileList(const QString &path) {
-    m_recentFiles.removeAll(path);
+    if (m_recentFiles.removeAll(path) > 0)
+        SaveStdProfileSettings();
 }
 
 void Application::SaveStdProfileSettings() {
+    // A list never read would replace the user's with an empty one.
+    if (!m_recentFilesLoaded)
+        return;
     QSettings &profile = Profile();
     profile.remove(QStringLiteral("Recent File List"));
     for (int i = 0; i < m_recentFiles.size(); ++i)
@@ -135,9 +149,10 @@ Document *Application::OpenDocumentFile(const QString &path) {
         }
     }
 
-    // A pipe, a device or a socket would hold up the whole program in open(), and a
-    // folder is no model either: neither gets a window.
-    if (info.exists() && !info.isFile()) {
+    // What cannot be read gets no window: a missing or unreadable file, a folder, or a
+    // pipe, a device or a socket (which would hold up the whole program in open()). A
+    // window made only to go again would disturb the others.
+    if (!info.isFile() || !info.isReadable()) {
         ReportOpenFailure(path);
         return nullptr;
     }
@@ -199,10 +214,36 @@ void Application::CloseDocument(Document *document) {
                            [document](const auto &d) { return d.get() == document; });
     if (it == m_documents.end())
         return;
-    delete FrameOf(document); // views first: their GL contexts go with them
+    ChildFrame *frame = FrameOf(document);
+    const bool wasActive = frame && frame == m_pMainWnd->ActiveChildFrame();
+    const bool wasMaximized = frame && frame->isMaximized();
+    // The window active before this one takes over as the user left it, with the keys
+    // in the same pane. Left to itself, the document area would leave it restored or
+    // not active, and the focus where it falls when this window goes.
+    QPointer<ChildFrame> next;
+    int nextPane = 0;
+    if (wasActive) {
+        const QList<QMdiSubWindow *> history =
+            m_pMainWnd->MdiArea()->subWindowList(QMdiArea::ActivationHistoryOrder);
+        for (auto w = history.rbegin(); w != history.rend() && !next; ++w) {
+            if (*w != frame)
+                next = qobject_cast<ChildFrame *>(*w);
+        }
+        if (next)
+            nextPane = next->ActivePane();
+    }
+    delete frame; // views first: their GL contexts go with them
     m_documents.erase(it);
-    if (m_pMainWnd)
-        m_pMainWnd->UpdateMenuBar();
+    if (!m_pMainWnd)
+        return;
+    m_pMainWnd->UpdateMenuBar();
+    if (!next)
+        return;
+    if (wasMaximized)
+        next->ActivateFrame();
+    else
+        m_pMainWnd->MdiArea()->setActiveSubWindow(next);
+    next->SetActivePane(nextPane);
 }
 
 QStringList Application::FileArguments(const QStringList &arguments) {

@@ -18,7 +18,7 @@ class MainFrame;
 class OpenRequestServer;
 class QTimer;
 
-class Application : public QApplication, public CommandTarget {
+class Application : public QApplication, public CommandTarget, public FrameHost {
     Q_OBJECT
 public:
     Application(int &argc, char **argv);
@@ -29,10 +29,12 @@ public:
     // Application start-up; false ends the program at once.
     virtual bool InitInstance() = 0;
 
-    // Settings profile.
+    // Settings profile. Only a process that has loaded it writes it back: one that hands
+    // its files to a running viewer leaves it alone.
     QSettings &Profile();
     void LoadStdProfileSettings(int maxRecentFiles);
-    const QStringList &RecentFiles() const { return m_recentFiles; }
+    const QStringList &RecentFiles() const override { return m_recentFiles; }
+    // The list is written as it changes, so that a viewer that does not end normally keeps it.
     void AddToRecentFileList(const QString &path);
     void RemoveFromRecentFileList(const QString &path);
     void SaveStdProfileSettings();
@@ -44,8 +46,9 @@ public:
     // Opens a file as a document, or activates the window that shows it already.
     // Null (after a message) when the file cannot be opened.
     Document *OpenDocumentFile(const QString &path);
-    // Destroys the document and its window.
-    void CloseDocument(Document *document);
+    // Destroys the document and its window. When that window was the active one, the
+    // window active before it takes over, maximised if the closed one was.
+    void CloseDocument(Document *document) override;
     ChildFrame *FrameOf(const Document *document) const;
 
     // The command line's files: every argument that is not a switch, and every
@@ -69,8 +72,8 @@ public:
 
     // Commands travel: active view, its document, the document window, the main frame, the application.
     CommandRoute CurrentRoute();
-    bool DispatchCommand(unsigned id);
-    bool IsCommandEnabled(unsigned id);
+    bool DispatchCommand(unsigned id) override;
+    bool IsCommandEnabled(unsigned id) override;
 
     MainFrame *MainWindow() const { return m_pMainWnd; }
 
@@ -93,6 +96,7 @@ private:
     std::unique_ptr<QSettings> m_profile;
     QStringList m_recentFiles;
     int m_maxRecentFiles = 4;
+    bool m_recentFilesLoaded = false;
     std::unique_ptr<DocTemplate> m_template;
     std::vector<std::unique_ptr<Document>> m_documents;
     std::unique_ptr<OpenRequestServer> m_openRequests;

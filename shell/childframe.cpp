@@ -1,14 +1,14 @@
 #include "childframe.h"
 
 #include "../resources/ids.h"
-#include "application.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMdiArea>
 #include <QTimer>
 
-ChildFrame::ChildFrame(Document *document) : m_document(document) {}
+ChildFrame::ChildFrame(Document *document, FrameHost &host) : m_document(document), m_host(host) {}
 
 ChildFrame::~ChildFrame() = default;
 
@@ -101,5 +101,6 @@ void ChildFrame::closeEvent(QCloseEvent *event) {
     event->accept();
     // The document and this window go once the close has returned.
     Document *doc = m_document;
-    QTimer::singleShot(0, Application::Instance(), [doc] { Application::Instance()->CloseDocument(doc); });
+    FrameHost *host = &m_host;
+    QTimer::singleShot(0, QCoreApplication::instance(), [host, doc] { host->CloseDocument(doc); });
 }

@@ -3,6 +3,7 @@
 // the active one taking commands and keys first.
 #include "framework/commands.h"
 #include "framework/document.h"
+#include "services.h"
 
 #include <QMdiSubWindow>
 #include <QPointer>
@@ -13,7 +14,7 @@
 class ChildFrame : public QMdiSubWindow, public CommandTarget {
     Q_OBJECT
 public:
-    explicit ChildFrame(Document *document);
+    ChildFrame(Document *document, FrameHost &host);
     ~ChildFrame() override;
 
     Document *GetDocument() const { return m_document; }
@@ -49,6 +50,7 @@ private:
         View *view;
     };
     Document *m_document;
+    FrameHost &m_host;
     std::vector<Pane> m_panes;
     int m_activePane = 0;
 };

@@ -118,7 +118,7 @@ bool PaneSplitter::eventFilter(QObject *watched, QEvent *event) {
     }
 }
 
-CChildFrame::CChildFrame(CQUORDoc *document) : ChildFrame(document), m_doc(document) {
+CChildFrame::CChildFrame(CQUORDoc *document, FrameHost &host) : ChildFrame(document, host), m_doc(document) {
     setWindowIcon(DocumentIcon());
     setAttribute(Qt::WA_DeleteOnClose, false);
 }

@@ -43,7 +43,7 @@ private:
 class CChildFrame : public ChildFrame {
     Q_OBJECT
 public:
-    explicit CChildFrame(CQUORDoc *document);
+    CChildFrame(CQUORDoc *document, FrameHost &host);
 
     // Builds the splitter and both panes; false (after a trace) when one cannot be made.
     bool OnCreateClient();

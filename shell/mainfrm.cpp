@@ -18,7 +18,7 @@
 
 #include <algorithm>
 
-CMainFrame::CMainFrame() {
+CMainFrame::CMainFrame(CQUORApp &app) : MainFrame(app), m_app(app) {
     SetFrameTitle(QString::fromUtf8(kMainTitle));
     setWindowTitle(FrameTitle());
     setAcceptDrops(true);
@@ -57,7 +57,7 @@ int CMainFrame::OnCreate() {
         action->setStatusTip(QString::fromStdString(CommandPrompt(b.id)));
         action->setData(b.id);
         const unsigned id = b.id;
-        connect(action, &QAction::triggered, this, [id] { Application::Instance()->DispatchCommand(id); });
+        connect(action, &QAction::triggered, this, [this, id] { m_app.DispatchCommand(id); });
     }
     addToolBar(Qt::TopToolBarArea, m_wndToolBar);
 
@@ -70,7 +70,7 @@ int CMainFrame::OnCreate() {
     m_wndStatusBar->setSizeGripEnabled(true);
     ShowIdleMessage();
 
-    QSettings &profile = Application::Instance()->Profile();
+    QSettings &profile = m_app.Profile();
     profile.beginGroup(kBarStateKey);
     const QByteArray state = profile.value("Layout").toByteArray();
     if (!state.isEmpty())
@@ -101,7 +101,7 @@ bool CMainFrame::IsChecked(unsigned id) const {
 
 void CMainFrame::OnClose() {
     // Toolbar docking and visibility are in the window state; the status bar is not.
-    QSettings &profile = Application::Instance()->Profile();
+    QSettings &profile = m_app.Profile();
     profile.beginGroup(kBarStateKey);
     profile.setValue("Layout", saveState());
     profile.setValue("StatusBar", m_wndStatusBar->isVisible());
@@ -110,13 +110,16 @@ void CMainFrame::OnClose() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent *event) {
-    Application *app = Application::Instance();
     // From here on the viewer is ending: later starts show their files themselves.
-    app->EndShellOpen();
+    m_app.EndShellOpen();
     OnClose();
-    for (Document *doc : app->Documents())
-        app->CloseDocument(doc);
+    for (Document *doc : m_app.Documents())
+        m_app.CloseDocument(doc);
     event->accept();
+    // The program ends with its main window. Left to the last window closing, it would
+    // run on for as long as a floating toolbar stays up, which it can: the toolbar loses
+    // its tie to the main window when a scene view makes that window anew.
+    QCoreApplication::exit(0);
 }
 
 namespace {
@@ -145,9 +148,9 @@ void CMainFrame::dropEvent(QDropEvent *event) {
         const QString path = url.toLocalFile(), suffix = QFileInfo(path).suffix().toLower();
         // Orbital elements are taken for the live orbit; anything else is a model.
         if (suffix == QLatin1String("tle") || suffix == QLatin1String("txt"))
-            static_cast<CQUORApp *>(Application::Instance())->Orbit()->OpenElementsFile(path);
+            m_app.Orbit()->OpenElementsFile(path);
         else
-            Application::Instance()->OpenDocumentFile(path);
+            m_app.OpenDocumentFile(path);
     }
     event->acceptProposedAction();
 }

@@ -2,12 +2,13 @@
 // The main window: toolbar, status bar and the document area.
 #include "framework.h"
 
+class CQUORApp;
 class QToolBar;
 
 class CMainFrame : public MainFrame {
     Q_OBJECT
 public:
-    CMainFrame();
+    explicit CMainFrame(CQUORApp &app);
 
     // Builds the bars and restores their saved layout; -1 when a bar cannot be made.
     int OnCreate();
@@ -23,6 +24,9 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+
+private:
+    CQUORApp &m_app;
 };
 
 // Profile key of the bar layout.

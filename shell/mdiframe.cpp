@@ -2,7 +2,6 @@
 
 #include "../resources/ids.h"
 #include "../resources/strings.h"
-#include "application.h"
 #include "childframe.h"
 #include "services.h"
 
@@ -37,7 +36,7 @@ constexpr int kMinTileHeight = 200;
 
 } // namespace
 
-MainFrame::MainFrame() : m_mdiArea(new QMdiArea(this)) {
+MainFrame::MainFrame(FrameHost &host) : m_host(host), m_mdiArea(new QMdiArea(this)) {
     setCentralWidget(m_mdiArea);
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, [this] {
         UpdateMenuBar();
@@ -225,8 +224,7 @@ void MainFrame::BuildMenuBar(bool document) {
                 action->setProperty(kRecentProperty, true);
                 continue; // filled when the menu opens
             }
-            connect(action, &QAction::triggered, this,
-                    [id] { Application::Instance()->DispatchCommand(id); });
+            connect(action, &QAction::triggered, this, [this, id] { m_host.DispatchCommand(id); });
         }
     }
 }
@@ -252,7 +250,7 @@ QAction *MainFrame::AddCheckBox(QMenu *menu, const MenuItem &item) {
     auto run = [this, id] {
         if (QWidget *popup = QApplication::activePopupWidget())
             popup->close();
-        Application::Instance()->DispatchCommand(id);
+        m_host.DispatchCommand(id);
     };
     connect(box, &QCheckBox::clicked, this, run);
     connect(action, &QAction::triggered, this, run);
@@ -266,7 +264,6 @@ QMenu *MainFrame::AddPopup(const char *title) {
 }
 
 void MainFrame::UpdateMenuState(QMenu *menu) {
-    Application *app = Application::Instance();
     QAction *placeholder = nullptr;
     bool windowMenu = false;
     for (QAction *action : menu->actions()) {
@@ -279,7 +276,7 @@ void MainFrame::UpdateMenuState(QMenu *menu) {
         }
         if (id == ID_WINDOW_CASCADE)
             windowMenu = true;
-        action->setEnabled(app->IsCommandEnabled(id));
+        action->setEnabled(m_host.IsCommandEnabled(id));
         if (action->isCheckable())
             action->setChecked(IsChecked(id));
         if (auto *widgetAction = qobject_cast<QWidgetAction *>(action)) {
@@ -302,7 +299,7 @@ void MainFrame::FillRecentFiles(QMenu *menu, QAction *placeholder) {
             a->deleteLater();
         }
     }
-    const QStringList &files = Application::Instance()->RecentFiles();
+    const QStringList &files = m_host.RecentFiles();
     placeholder->setVisible(files.isEmpty());
     placeholder->setEnabled(false);
     for (int i = 0; i < files.size(); ++i) {
@@ -312,7 +309,7 @@ void MainFrame::FillRecentFiles(QMenu *menu, QAction *placeholder) {
         entry->setProperty(kRecentProperty, 2 + i);
         entry->setStatusTip(StatusTipFor(ID_FILE_MRU_FILE1 + i));
         connect(entry, &QAction::triggered, this,
-                [i] { Application::Instance()->DispatchCommand(ID_FILE_MRU_FILE1 + i); });
+                [this, i] { m_host.DispatchCommand(ID_FILE_MRU_FILE1 + i); });
         menu->insertAction(placeholder, entry);
     }
 }
@@ -352,8 +349,7 @@ void MainFrame::InstallAccelerators() {
         shortcut->setContext(Qt::WindowShortcut);
         const unsigned id = acc.id;
         // A key whose command nobody takes does nothing.
-        connect(shortcut, &QShortcut::activated, this,
-                [id] { Application::Instance()->DispatchCommand(id); });
+        connect(shortcut, &QShortcut::activated, this, [this, id] { m_host.DispatchCommand(id); });
     }
 }
 

@@ -2,6 +2,7 @@
 // The framework's main window: the document area, the menu bar of the main
 // frame or of the active document, the status bar, and the window arrangements.
 #include "framework/commands.h"
+#include "services.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -17,7 +18,7 @@ struct MenuItem;
 class MainFrame : public QMainWindow, public CommandTarget {
     Q_OBJECT
 public:
-    MainFrame();
+    explicit MainFrame(FrameHost &host);
 
     QMdiArea *MdiArea() const { return m_mdiArea; }
     ChildFrame *ActiveChildFrame() const;
@@ -63,6 +64,7 @@ private:
     QAction *AddCheckBox(QMenu *menu, const MenuItem &item);
     void FillRecentFiles(QMenu *menu, QAction *placeholder);
 
+    FrameHost &m_host;
     QMdiArea *m_mdiArea;
     int m_menuKind = -1; // 0 main frame, 1 document
     QString m_frameTitle;

@@ -74,8 +74,8 @@ bool CQUORApp::InitInstance() {
     auto docTemplate = std::make_unique<DocTemplate>();
     docTemplate->templateString = kDocTemplateString;
     docTemplate->createDocument = [] { return std::make_unique<CQUORDoc>(); };
-    docTemplate->createFrame = [](Document *doc) -> ChildFrame * {
-        auto *frame = new CChildFrame(static_cast<CQUORDoc *>(doc));
+    docTemplate->createFrame = [this](Document *doc) -> ChildFrame * {
+        auto *frame = new CChildFrame(static_cast<CQUORDoc *>(doc), *this);
         if (!frame->OnCreateClient()) {
             delete frame;
             return nullptr;
@@ -84,7 +84,7 @@ bool CQUORApp::InitInstance() {
     };
     AddDocTemplate(std::move(docTemplate));
 
-    auto *mainFrame = new CMainFrame;
+    auto *mainFrame = new CMainFrame(*this);
     if (mainFrame->OnCreate() != 0) {
         delete mainFrame;
         return false;

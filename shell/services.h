@@ -5,6 +5,7 @@
 #include "framework/messages.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -23,6 +24,20 @@ QString MenuItemText(const QString &name);
 class QtMessageService : public MessageService {
 public:
     void Show(const std::string &text, const std::string &caption, MessageIcon icon) override;
+};
+
+// What the main frame and the document windows ask of the application they belong
+// to. Given to each frame when it is made, so that the frames need not reach back up.
+class FrameHost {
+public:
+    virtual bool DispatchCommand(unsigned id) = 0;
+    virtual bool IsCommandEnabled(unsigned id) = 0;
+    virtual const QStringList &RecentFiles() const = 0;
+    // Destroys the document and its window.
+    virtual void CloseDocument(Document *document) = 0;
+
+protected:
+    ~FrameHost() = default;
 };
 
 // Binds the document class to the frame (with its views) that shows it.

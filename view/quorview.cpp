@@ -1,8 +1,8 @@
 #include "quorview.h"
 
+#include "../framework/messages.h"
 #include "../resources/gui/icons.h"
 #include "../resources/ids.h"
-#include "../framework/messages.h"
 #include "core/bmpimage.h"
 #include "core/livescene.h"
 #include "core/orbitsim.h"
@@ -10,6 +10,9 @@
 #include "glshared.h"
 #include "scenerenderer.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -51,7 +54,11 @@ QSize CQUORView::DeviceSize() const {
 
 CQUORView::CQUORView(CQUORDoc *document, QWidget *parent) : QOpenGLWidget(parent) {
     InitViewSimulation();
-    LoadEarthMap("Weltkart.bmp");
+    // An installed viewer started from any folder finds the map installed beside it.
+    const std::string map =
+        FindEarthMap(QFile::encodeName(QDir::currentPath()).toStdString(),
+                     QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
+    LoadEarthMap(map.empty() ? kEarthMapName : map.c_str());
     AcquireQuadric();
     document->AddView(this);
     setFormat(RequestedFormat());

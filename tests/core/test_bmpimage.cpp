@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
@@ -264,6 +265,9 @@ TEST(BmpLimits, EachLimitAndTheBitFieldMaskCheckIsWhatRejects) {
     masksShort.offsetOverride = 14 + 40 + 11;
     BmpShape masksInHeader = masks;
     masksInHeader.infoSize = 108;
+    BmpShape v2 = masks, v3 = masks;
+    v2.infoSize = 52; // the masks of red, green and blue in the header
+    v3.infoSize = 56; // and of alpha
     const struct {
         const char *name;
         BmpShape shape;
@@ -278,6 +282,8 @@ TEST(BmpLimits, EachLimitAndTheBitFieldMaskCheckIsWhatRejects) {
         {"masks after a 40-byte header", masks, ""},
         {"masks cut short", masksShort, "bit field masks missing"},
         {"masks inside a 108-byte header", masksInHeader, ""},
+        {"masks inside a 52-byte header", v2, ""},
+        {"masks inside a 56-byte header", v3, ""},
     };
     for (const auto &c : cases) {
         const std::vector<uint8_t> bytes = MakeBmp(c.shape);
@@ -326,4 +332,31 @@ TEST_F(BmpFiles, DimensionsAtTheirLimitsAreRead) {
     EXPECT_EQ(g_earthBitmap.height, kBmpMaxDimension);
     ASSERT_EQ(g_earthBitmap.pixels.size(), 4u * kBmpMaxDimension);
     EXPECT_EQ(g_earthBitmap.pixels.back(), PixelByte(3)); // the file's first row, padding included
+}
+
+TEST(EarthMapSearch, WorkingFolderThenInstalledDataThenTheBuildsDataFolder) {
+    ScratchDir dir;
+    namespace fs = std::filesystem;
+    const std::string work = dir.File("work"), bin = dir.File("prefix/bin");
+    const std::string installed = dir.File("prefix/share/quor/Weltkart.bmp");
+    const std::string built = bin + "/data/Weltkart.bmp", here = work + "/Weltkart.bmp";
+    fs::create_directories(work);
+    fs::create_directories(bin + "/data");
+    fs::create_directories(dir.File("prefix/share/quor"));
+    const auto put = [](const std::string &path) { std::ofstream(path) << "BM"; };
+    EXPECT_EQ(FindEarthMap(work, bin), "");
+    put(built);
+    EXPECT_EQ(FindEarthMap(work, bin), built);
+    put(installed);
+    EXPECT_EQ(FindEarthMap(work, bin), installed);
+    // A folder of the map's name is no map.
+    fs::create_directories(here);
+    EXPECT_EQ(FindEarthMap(work, bin), installed);
+    fs::remove(here);
+    put(here);
+    EXPECT_EQ(FindEarthMap(work, bin), here);
+    EXPECT_EQ(FindEarthMap("", bin), installed) << "no working folder to look in";
+    EXPECT_EQ(FindEarthMap(work, ""), here);
+    fs::remove(here);
+    EXPECT_EQ(FindEarthMap(work, ""), "");
 }

@@ -331,6 +331,11 @@ TEST(Documents, RecentFileEntriesOpenOrReportAndGo) {
     EXPECT_EQ(main->ActiveChildFrame()->windowTitle(), "x&y.3ds");
     EXPECT_EQ(v.app().RecentFiles(), QStringList{model});
     EXPECT_EQ(v.messages.shown.size(), 3u);
+    // Kept in the profile as it changes, so that a viewer that is killed loses nothing.
+    QSettings kept(v.profilePath(), QSettings::IniFormat);
+    kept.beginGroup("Recent File List");
+    EXPECT_EQ(kept.childKeys(), QStringList{"File1"});
+    EXPECT_EQ(kept.value("File1").toString(), model);
 }
 
 TEST(Documents, OpenDialogStartsInTheLastFolderAndAllFilesListsEveryFile) {

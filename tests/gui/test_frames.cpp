@@ -555,3 +555,46 @@ TEST(Windows, CascadeTileArrangeIconsAndTheWindowListFromTheMenus) {
     EXPECT_TRUE(frames[0]->isMaximized());
     EXPECT_EQ(main->windowTitle(), "QUOR - [a&b.3ds]");
 }
+
+TEST(Windows, ClosingOneOrAFailedOpenLeavesTheOtherMaximisedActiveAndWithTheKeys) {
+    QTemporaryDir dir;
+    const QString a = dir.path() + "/a.3ds", b = dir.path() + "/b.3ds";
+    const QString gone = dir.path() + "/gone.3ds", vanishing = dir.path() + "/vanishing.3ds";
+    ASSERT_TRUE(QFile::copy(kStation, a) && QFile::copy(kStation, b) && QFile::copy(kStation, vanishing));
+    ViewerApp v({a, b});
+    MainFrame *main = v.app().MainWindow();
+    main->activateWindow();
+    ViewerApp::Settle(100);
+    ASSERT_EQ(main->windowTitle(), "QUOR - [b.3ds]");
+    const auto expectOnlyA = [&](const char *after) {
+        SCOPED_TRACE(after);
+        ViewerApp::Settle(150);
+        ASSERT_EQ(main->ChildFrames().size(), 1u);
+        CChildFrame *frame = ActiveFrame(v);
+        ASSERT_NE(frame, nullptr);
+        EXPECT_EQ(frame->windowTitle(), "a.3ds");
+        EXPECT_TRUE(frame->isMaximized());
+        EXPECT_EQ(main->windowTitle(), "QUOR - [a.3ds]");
+        EXPECT_TRUE(TimerItemsEnabled(main));
+        EXPECT_EQ(QApplication::focusWidget(), frame->SceneView());
+    };
+    ASSERT_TRUE(v.app().DispatchCommand(ID_FILE_CLOSE));
+    expectOnlyA("File > Close");
+    v.app().OnShellOpenRequest(gone);
+    expectOnlyA("a missing file handed over");
+    v.app().AddToRecentFileList(gone);
+    ASSERT_TRUE(v.app().DispatchCommand(ID_FILE_MRU_FILE1));
+    expectOnlyA("a recent entry of a file that has moved");
+    // A file that goes while its window is being made: the window goes again.
+    DocTemplate *docTemplate = v.app().Template();
+    docTemplate->createFrame = [vanishing, make = docTemplate->createFrame](Document *doc) {
+        QFile::remove(vanishing);
+        return make(doc);
+    };
+    EXPECT_EQ(v.app().OpenDocumentFile(vanishing), nullptr);
+    expectOnlyA("a file gone during its open");
+    const std::string notFound = " was not found.";
+    EXPECT_EQ(v.messages.Texts(),
+              std::vector<std::string>({gone.toStdString() + notFound, gone.toStdString() + notFound,
+                                        vanishing.toStdString() + notFound}));
+}

@@ -7,7 +7,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -29,14 +31,22 @@ QString RunTool(const QString &program, const QStringList &args) {
 // The viewer as a child process with its own profile and a log of its message boxes.
 class ViewerProcess {
 public:
-    explicit ViewerProcess(const QStringList &args, const QString &workingDir = QString()) {
+    // The profile starts with the given contents, if any; the program is the built viewer
+    // unless another (a copy in an installed layout) is named.
+    explicit ViewerProcess(const QStringList &args, const QString &workingDir = QString(),
+                           const QByteArray &profile = QByteArray(), const QString &program = QUOR_BINARY) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QUOR_PROFILE", m_dir.path() + "/QUOR.ini");
+        env.insert("QUOR_PROFILE", ProfilePath());
         env.insert("QUOR_RECORD_MESSAGES", MessageLog());
         m_process.setProcessEnvironment(env);
         WriteTestEarthMap(m_dir.path());
+        if (!profile.isEmpty()) {
+            QFile f(ProfilePath());
+            if (f.open(QIODevice::WriteOnly))
+                f.write(profile);
+        }
         m_process.setWorkingDirectory(workingDir.isEmpty() ? m_dir.path() : workingDir);
-        m_process.start(QUOR_BINARY, args);
+        m_process.start(program, args);
         m_process.waitForStarted(5000);
     }
     ~ViewerProcess() {
@@ -46,6 +56,12 @@ public:
         }
     }
     QString MessageLog() const { return m_dir.path() + "/messages.log"; }
+    QString ProfilePath() const { return m_dir.path() + "/QUOR.ini"; }
+    QByteArray Profile() const {
+        QFile f(ProfilePath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(no profile)");
+    }
+    qint64 ProcessId() const { return m_process.processId(); }
     QStringList Messages() const {
         QFile f(MessageLog());
         if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
@@ -109,6 +125,27 @@ QString WaitForName(const QString &id, const QString &expected, int timeoutMs = 
 
 const QString kStation = QString::fromStdString(SourcePath("data/station.3ds"));
 
+// A shown window of the viewer whose caption matches the pattern, once there is one.
+QString WaitForWindow(const ViewerProcess &viewer, const QString &pattern, int timeoutMs = 15000) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < timeoutMs) {
+        const QString ids = RunTool("xdotool", {"search", "--all", "--onlyvisible", "--pid",
+                                                QString::number(viewer.ProcessId()), "--name", pattern});
+        if (!ids.isEmpty())
+            return ids.split('\n').last();
+        QThread::msleep(100);
+    }
+    return {};
+}
+
+QImage Screen() {
+    QTemporaryDir dir;
+    const QString file = dir.path() + "/screen.png";
+    RunTool("import", {"-window", "root", file});
+    return QImage(file);
+}
+
 } // namespace
 
 TEST(StartUpProcess, NoFileComesUpMaximisedAndEndsWithStatusZero) {
@@ -143,9 +180,10 @@ TEST(StartUpProcess, FilesAfterTheEndOfSwitchesOpenToo) {
 }
 
 TEST(StartUpProcess, MissingFileShowsTheFileErrorAndEnds) {
-    const QString missing = QDir::tempPath() + "/quor-no-such-model.3ds";
-    QFile::remove(missing);
-    ViewerProcess viewer({missing});
+    // From a folder without the Earth map: no document opens, so no word about the map.
+    QTemporaryDir empty;
+    const QString missing = empty.path() + "/no-such-model.3ds";
+    ViewerProcess viewer({missing}, empty.path());
     ASSERT_TRUE(viewer.WaitForExit(15000));
     EXPECT_NE(viewer.ExitCode(), 0);
     EXPECT_EQ(viewer.Messages(), QStringList({"QUOR|2|" + missing + " was not found."}));
@@ -167,11 +205,14 @@ TEST(StartUpProcess, SecondStartHandsItsFileToTheRunningViewerAndEnds) {
     ASSERT_NE(otherId, id);
     RunTool("xdotool", {"windowactivate", "--sync", otherId});
 
-    // A relative name, as a file manager in another folder gives it.
-    ViewerProcess second({"station.3ds"}, QString::fromStdString(SourcePath("data")));
+    // A relative name, as a file manager in another folder gives it. The start that
+    // hands its file over leaves its profile as it found it, byte for byte.
+    const QByteArray profile = "[Recent File List]\nFile1=/models/one.3ds\nFile2=/models/two.3ds\n";
+    ViewerProcess second({"station.3ds"}, QString::fromStdString(SourcePath("data")), profile);
     // Well before the time it would give up waiting for an answer.
     ASSERT_TRUE(second.WaitForExit(1800));
     EXPECT_EQ(second.ExitCode(), 0);
+    EXPECT_EQ(second.Profile(), profile);
     // The first document's scene makes the viewer's window anew, under another id.
     QString shown;
     QElapsedTimer clock;
@@ -189,6 +230,22 @@ TEST(StartUpProcess, SecondStartHandsItsFileToTheRunningViewerAndEnds) {
     EXPECT_EQ(RunTool("xdotool", {"getactivewindow"}), shown)
         << "the viewer that took the file comes to the front";
     EXPECT_TRUE(running.Messages().isEmpty()) << running.Messages().join("; ").toStdString();
+    // The running viewer keeps its list as it changes, not only when it ends. (The caption
+    // shows the name while the file is still being read, so the list may come a little later.)
+    const std::string station = QFileInfo(kStation).canonicalFilePath().toStdString();
+    std::string listed;
+    QElapsedTimer listing;
+    listing.start();
+    do {
+        listed = QSettings(running.ProfilePath(), QSettings::IniFormat)
+                     .value("Recent File List/File1")
+                     .toString()
+                     .toStdString();
+        if (listed == station)
+            break;
+        QThread::msleep(100);
+    } while (listing.elapsed() < 5000);
+    EXPECT_EQ(listed, station) << running.Profile().toStdString();
 }
 
 TEST(StartUpProcess, AViewerThatDoesNotAnswerInTimeLeavesTheFileToTheNewStart) {
@@ -213,4 +270,69 @@ TEST(StartUpProcess, AViewerThatDoesNotAnswerInTimeLeavesTheFileToTheNewStart) {
     EXPECT_TRUE(second.Messages().isEmpty());
     close(stopped);
     unlink(native.constData());
+}
+
+TEST(StartUpProcess, ExitEndsTheProgramWithAFloatingToolbarAndSoDoesTheNextStart) {
+    QByteArray profile;
+    {
+        ViewerProcess viewer({kStation});
+        const QString id = WaitForWindow(viewer, "^QUOR - \\[station.3ds\\]$");
+        ASSERT_FALSE(id.isEmpty());
+        QThread::msleep(500);
+        // The toolbar's handle, below the menu bar at the window's left edge, dragged
+        // into the middle of the screen.
+        RunTool("xdotool", {"windowactivate", "--sync", id});
+        RunTool("xdotool", {"mousemove", "--window", id, "5", "34", "mousedown", "1"});
+        for (int step = 1; step <= 8; ++step) {
+            QThread::msleep(50);
+            RunTool("xdotool", {"mousemove", QString::number(100 * step), QString::number(60 * step + 40)});
+        }
+        RunTool("xdotool", {"mouseup", "1"});
+        ASSERT_FALSE(WaitForWindow(viewer, "^Toolbar$", 3000).isEmpty()) << "the toolbar floats";
+        // File > Exit.
+        RunTool("xdotool", {"windowactivate", "--sync", id});
+        RunTool("xdotool", {"key", "--clearmodifiers", "alt+f"});
+        QThread::msleep(300);
+        RunTool("xdotool", {"key", "x"});
+        ASSERT_TRUE(viewer.WaitForExit(10000)) << "the program ends";
+        EXPECT_EQ(viewer.ExitCode(), 0);
+        profile = viewer.Profile();
+        EXPECT_TRUE(QSettings(viewer.ProfilePath(), QSettings::IniFormat).contains("QUOR:BarStatus/Layout"));
+    }
+    // The next start brings the toolbar back floating; closing the main window ends it too.
+    ViewerProcess again({kStation}, QString(), profile);
+    const QString id = WaitForWindow(again, "^QUOR - \\[station.3ds\\]$");
+    ASSERT_FALSE(id.isEmpty());
+    ASSERT_FALSE(WaitForWindow(again, "^Toolbar$", 3000).isEmpty()) << "restored floating";
+    RunTool("xdotool", {"windowactivate", "--sync", id});
+    RunTool("xdotool", {"key", "--clearmodifiers", "alt+F4"});
+    ASSERT_TRUE(again.WaitForExit(10000)) << "the program ends";
+    EXPECT_EQ(again.ExitCode(), 0);
+    EXPECT_TRUE(again.Messages().isEmpty()) << again.Messages().join("; ").toStdString();
+}
+
+TEST(StartUpProcess, AnInstalledViewerFindsTheMapBesideItFromAnyFolder) {
+    // bin/quor and share/quor/Weltkart.bmp, as `cmake --install` lays them out; the map
+    // is red all over, so that a textured Earth shows.
+    QTemporaryDir prefix, elsewhere;
+    ASSERT_TRUE(QDir(prefix.path()).mkpath("bin") && QDir(prefix.path()).mkpath("share/quor"));
+    const QString program = prefix.path() + "/bin/quor";
+    ASSERT_TRUE(QFile::copy(QUOR_BINARY, program));
+    ASSERT_TRUE(QFile::setPermissions(program, QFile::permissions(QUOR_BINARY)));
+    ASSERT_TRUE(WriteBmp24(prefix.path() + "/share/quor/Weltkart.bmp", 64, 32,
+                           [](int, int) { return QColor(230, 20, 20); }));
+    ViewerProcess viewer({kStation}, elsewhere.path(), QByteArray(), program);
+    ASSERT_FALSE(WaitForWindow(viewer, "^QUOR - \\[station.3ds\\]$").isEmpty());
+    QThread::msleep(1500);
+    const QImage screen = Screen();
+    ASSERT_FALSE(screen.isNull());
+    int red = 0;
+    for (int y = 0; y < screen.height(); y += 2) {
+        for (int x = 0; x < screen.width(); x += 2) {
+            const QColor c = screen.pixelColor(x, y);
+            red += c.red() > 100 && c.green() < 60 && c.blue() < 60;
+        }
+    }
+    EXPECT_GT(red, 5000) << "the Earth wears the map";
+    EXPECT_TRUE(viewer.Messages().isEmpty()) << viewer.Messages().join("; ").toStdString();
 }

@@ -178,6 +178,24 @@ bool ReadBmpFile(const std::string &path, BmpImage &image, std::string *reason) 
     return true;
 }
 
+std::string FindEarthMap(const std::string &workingFolder, const std::string &programFolder) {
+    namespace fs = std::filesystem;
+    std::vector<fs::path> candidates;
+    if (!workingFolder.empty())
+        candidates.push_back(fs::path(workingFolder) / kEarthMapName);
+    if (!programFolder.empty()) {
+        candidates.push_back(
+            (fs::path(programFolder) / ".." / "share" / "quor" / kEarthMapName).lexically_normal());
+        candidates.push_back(fs::path(programFolder) / "data" / kEarthMapName);
+    }
+    for (const fs::path &candidate : candidates) {
+        std::error_code ec;
+        if (fs::is_regular_file(candidate, ec))
+            return candidate.string();
+    }
+    return {};
+}
+
 int LoadEarthMap(const char *fileName) {
     BmpImage image;
     std::string reason = "no file name";

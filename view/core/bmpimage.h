@@ -34,6 +34,14 @@ bool ReadBmpFile(const std::string &path, BmpImage &image, std::string *reason =
 
 extern BmpImage g_earthBitmap;
 
+inline constexpr const char *kEarthMapName = "Weltkart.bmp";
+
+// Where the Earth map is: in the working folder, else in the installed data folder
+// beside the program (programFolder/../share/quor), else in the data folder of the
+// build the program was made in (programFolder/data). The first of these that is a
+// file, or empty when there is none. An empty folder name is not looked in.
+std::string FindEarthMap(const std::string &workingFolder, const std::string &programFolder);
+
 // Loads the Earth map into g_earthBitmap: 1 for a 24-bit image, otherwise 0
 // after telling the user. A file that cannot be read leaves the record as it was.
 int LoadEarthMap(const char *fileName);
