@@ -157,7 +157,7 @@ OffscreenScene::OffscreenScene(QSize size, bool antialiasing, EarthMap map, cons
     : m_size(size), m_antialiasing(antialiasing) {
     InitViewSimulation();
     if (map == LoadMap)
-        LoadEarthMap("Weltkart.bmp");
+        LoadEarthMapForThisProgram();
     AcquireQuadric();
     auto targets = std::make_unique<NativeTargets>();
     if (!targets->Load(resolve))
@@ -175,7 +175,7 @@ OffscreenScene::OffscreenScene(QSize size, bool antialiasing, EarthMap map)
     : m_size(size), m_antialiasing(antialiasing) {
     InitViewSimulation();
     if (map == LoadMap)
-        LoadEarthMap("Weltkart.bmp");
+        LoadEarthMapForThisProgram();
     AcquireQuadric();
     const QSurfaceFormat format = CQUORView::RequestedFormat();
     m_surface = std::make_unique<QOffscreenSurface>();

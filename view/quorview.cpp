@@ -10,9 +10,6 @@
 #include "glshared.h"
 #include "scenerenderer.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -55,10 +52,7 @@ QSize CQUORView::DeviceSize() const {
 CQUORView::CQUORView(CQUORDoc *document, QWidget *parent) : QOpenGLWidget(parent) {
     InitViewSimulation();
     // An installed viewer started from any folder finds the map installed beside it.
-    const std::string map =
-        FindEarthMap(QFile::encodeName(QDir::currentPath()).toStdString(),
-                     QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
-    LoadEarthMap(map.empty() ? kEarthMapName : map.c_str());
+    LoadEarthMapForThisProgram();
     AcquireQuadric();
     document->AddView(this);
     setFormat(RequestedFormat());

@@ -19,8 +19,6 @@
 
 namespace {
 
-constexpr const char *kEarthMap = "Weltkart.bmp";
-
 // Each frame is a 30 ms step, so a rendering does not depend on how fast it ran.
 uint32_t g_fakeNow = 0;
 uint32_t SteppedClock() {
@@ -48,7 +46,7 @@ int RenderToPng(const RenderOptions &options) {
     CQUORDoc doc;
     bool opened = false;
     std::thread reader([&] {
-        LoadEarthMap(kEarthMap);
+        LoadEarthMapForThisProgram();
         opened = doc.OnOpenDocument(options.file);
     });
     // Qt only for the fonts of the text: the offscreen platform needs no display.

@@ -196,6 +196,14 @@ std::string FindEarthMap(const std::string &workingFolder, const std::string &pr
     return {};
 }
 
+int LoadEarthMapForThisProgram() {
+    std::error_code ec;
+    const std::filesystem::path working = std::filesystem::current_path(ec);
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
+    const std::string map = FindEarthMap(working.string(), program.parent_path().string());
+    return LoadEarthMap(map.empty() ? kEarthMapName : map.c_str());
+}
+
 int LoadEarthMap(const char *fileName) {
     BmpImage image;
     std::string reason = "no file name";

@@ -42,6 +42,10 @@ inline constexpr const char *kEarthMapName = "Weltkart.bmp";
 // file, or empty when there is none. An empty folder name is not looked in.
 std::string FindEarthMap(const std::string &workingFolder, const std::string &programFolder);
 
+// Loads the map FindEarthMap finds for this process (its working folder, its own
+// executable's folder); without one, tells the user as LoadEarthMap does.
+int LoadEarthMapForThisProgram();
+
 // Loads the Earth map into g_earthBitmap: 1 for a 24-bit image, otherwise 0
 // after telling the user. A file that cannot be read leaves the record as it was.
 int LoadEarthMap(const char *fileName);
