@@ -14,6 +14,9 @@
 namespace {
 
 constexpr int kDefaultTimeoutMs = 15000;
+// What Qt's network layer may hold for us before we have read it: the answer is
+// taken as it arrives, so memory stays bounded whatever the server sends.
+constexpr qint64 kReadBufferBytes = 64 * 1024;
 
 QString NetworkFailure(QNetworkReply::NetworkError error, const QString &host, const QString &detail) {
     switch (error) {
@@ -35,6 +38,9 @@ QString NetworkFailure(QNetworkReply::NetworkError error, const QString &host, c
     case QNetworkReply::UnknownNetworkError:
         return ElementsDownload::tr("There is no network to fetch the elements from %1 (%2). Check that "
                                     "this computer is connected to the internet.")
+            .arg(host, detail);
+    case QNetworkReply::TooManyRedirectsError:
+        return ElementsDownload::tr("The server %1 sent the request round too many redirects (%2).")
             .arg(host, detail);
     default:
         return ElementsDownload::tr("The elements could not be fetched from %1 (%2).").arg(host, detail);
@@ -58,6 +64,17 @@ QString ElementsDownload::CachePath() {
     if (base.isEmpty())
         base = QDir::homePath() + "/.cache";
     return base + "/QUOR/elements.tle";
+}
+
+bool ElementsDownload::Keep(const QByteArray &text, QString &reason) {
+    const QString path = CachePath();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+        reason = file.errorString();
+        return false;
+    }
+    return true;
 }
 
 void ElementsDownload::Start(const QUrl &url, int timeoutMs) {
@@ -84,10 +101,16 @@ void ElementsDownload::Start(const QUrl &url, int timeoutMs) {
     }
 
     QNetworkRequest request(url);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    // Each redirect is looked at before it is followed: only to a web address, never down to plain http.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::UserVerifiedRedirectPolicy);
     request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("QUOR/5.0"));
-    m_reply = m_manager.get(request);
+    m_manager = new QNetworkAccessManager(this);
+    m_reply = m_manager->get(request);
+    m_reply->setReadBufferSize(kReadBufferBytes);
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, &ElementsDownload::OnMetaData);
     connect(m_reply, &QNetworkReply::readyRead, this, &ElementsDownload::OnReadyRead);
+    connect(m_reply, &QNetworkReply::redirected, this, &ElementsDownload::OnRedirected);
     connect(m_reply, &QNetworkReply::downloadProgress, this, &ElementsDownload::OnDownloadProgress);
     connect(m_reply, &QNetworkReply::finished, this, &ElementsDownload::OnFinished);
     m_timer.start(m_timeoutMs);
@@ -107,7 +130,11 @@ void ElementsDownload::DropReply() {
         // Disconnected first: abort() emits finished at once.
         disconnect(reply, nullptr, this, nullptr);
         reply->abort();
-        reply->deleteLater();
+    }
+    // With the manager go its connections, even one still reading a header that never ends.
+    if (QNetworkAccessManager *manager = m_manager) {
+        m_manager = nullptr;
+        manager->deleteLater();
     }
 }
 
@@ -116,19 +143,50 @@ void ElementsDownload::Fail(const QString &message) {
     emit Failed(message);
 }
 
+void ElementsDownload::FailTooLarge() {
+    Fail(tr("The answer from %1 is larger than %2 MiB, far more than any list of orbital elements; "
+            "it was not kept.")
+             .arg(Host())
+             .arg(kMaxBytes / (1024 * 1024)));
+}
+
 QString ElementsDownload::Host() const {
     if (m_url.host().isEmpty())
         return m_url.toDisplayString();
     return m_url.port() < 0 ? m_url.host() : m_url.host() + ':' + QString::number(m_url.port());
 }
 
+void ElementsDownload::OnMetaData() {
+    // A length announced beyond the limit ends the fetch before any of the body is read.
+    const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
+    if (length.isValid() && length.toLongLong() > kMaxBytes)
+        FailTooLarge();
+}
+
 void ElementsDownload::OnReadyRead() {
-    m_body += m_reply->readAll();
-    if (m_body.size() > kMaxBytes)
-        Fail(tr("The answer from %1 is larger than %2 MiB, far more than any list of orbital elements; "
-                "it was not kept.")
-                 .arg(Host())
-                 .arg(kMaxBytes / (1024 * 1024)));
+    while (m_reply && m_reply->bytesAvailable() > 0) {
+        m_body += m_reply->read(kReadBufferBytes);
+        if (m_body.size() > kMaxBytes) {
+            FailTooLarge();
+            return;
+        }
+    }
+}
+
+void ElementsDownload::OnRedirected(const QUrl &url) {
+    const QString scheme = url.scheme().toLower();
+    const bool downgrade = m_reply->url().scheme().toLower() == "https" && scheme == "http";
+    if ((scheme != "http" && scheme != "https") || url.host().isEmpty() || downgrade) {
+        NotFollowed(url);
+        return;
+    }
+    emit m_reply->redirectAllowed();
+}
+
+void ElementsDownload::NotFollowed(const QUrl &url) {
+    Fail(tr("The server %1 sent the request on to \"%2\", which is not a secure web address (https, or "
+            "http from http); it was not followed.")
+             .arg(Host(), url.toDisplayString()));
 }
 
 void ElementsDownload::OnDownloadProgress(qint64 received, qint64 total) {
@@ -150,11 +208,27 @@ void ElementsDownload::OnFinished() {
     const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString().trimmed();
     const QNetworkReply::NetworkError error = reply->error();
     const QString detail = reply->errorString();
+    // Qt refuses a redirect to a scheme it cannot fetch before asking us.
+    const QByteArray location = reply->rawHeader("Location");
+    const QUrl target = reply->url().resolved(QUrl::fromEncoded(location));
+    const bool redirected = !location.isEmpty() && status.toInt() / 100 == 3;
     DropReply();
 
+    if (redirected &&
+        (error == QNetworkReply::ProtocolUnknownError || error == QNetworkReply::InsecureRedirectError)) {
+        NotFollowed(target);
+        return;
+    }
+
     const int code = status.isValid() ? status.toInt() : 200;
-    // A redirect we would not follow (to plain http, or one too many) is the network's word, not the
-    // server's.
+    if (code == 403) {
+        // CelesTrak's answer to a client that asks for the same set again too soon.
+        Fail(tr("The server %1 refused the elements (HTTP status 403, Forbidden). The public catalogue "
+                "refuses a client that fetches the same set more than once in two hours; try again later.")
+                 .arg(Host()));
+        return;
+    }
+    // A redirect we would not follow (one too many, say) is the network's word, not the server's.
     if (code >= 400 || (error == QNetworkReply::NoError && (code < 200 || code > 299))) {
         const QString number = QString::number(code);
         Fail(tr("The server %1 answered with HTTP status %2 instead of the elements.")
@@ -176,17 +250,7 @@ void ElementsDownload::OnFinished() {
         Fail(tr("The answer from %1 holds no orbital elements.").arg(Host()));
         return;
     }
-
-    // Written whole or not at all, so that the kept set is always one that parsed.
-    const QString path = CachePath();
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(m_body) != m_body.size() || !file.commit()) {
-        Fail(tr("The elements were fetched from %1 but could not be kept in %2 (%3).")
-                 .arg(Host(), QDir::toNativeSeparators(path), file.errorString()));
-        return;
-    }
-    const QString text = QString::fromUtf8(m_body);
+    const QByteArray text = m_body;
     Cancel();
     emit Finished(text);
 }
