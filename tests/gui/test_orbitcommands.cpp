@@ -26,6 +26,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <sys/stat.h>
 
 namespace {
@@ -106,18 +108,23 @@ private:
     bool m_hadCache = false;
 };
 
-// Answers the station chooser when it comes up: what it lists, and the row to pick (-1: Cancel).
+// Answers the station chooser each time it comes up: what it lists, and the row to pick (-1: Cancel).
 class ChooserAnswer {
 public:
     explicit ChooserAnswer(int row) {
         QObject::connect(&m_poll, &QTimer::timeout, [this, row] {
             auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
-            if (!dialog || dialog->objectName() != "StationChooser")
+            if (!dialog || dialog->property("answered").toBool())
                 return;
-            m_poll.stop();
+            dialog->setProperty("answered", true);
+            ++answered;
             auto *box = dialog->findChild<QComboBox *>();
-            ASSERT_NE(box, nullptr);
+            if (!box) {
+                dialog->reject();
+                return;
+            }
             shownRow = box->currentIndex();
+            items.clear();
             for (int i = 0; i < box->count(); ++i)
                 items << box->itemText(i);
             title = dialog->windowTitle();
@@ -131,6 +138,7 @@ public:
         });
         m_poll.start(20);
     }
+    int answered = 0;
     QStringList items;
     int shownRow = -1;
     QString title;
@@ -199,16 +207,16 @@ TEST_F(OrbitElements, ChooserTellsLikeSetsApartAndTakesTheRowPicked) {
     QTemporaryDir profile;
     {
         ViewerApp v({kModel}, profile.path());
-        ChooserAnswer answer(2);
+        auto answer = std::make_unique<ChooserAnswer>(2);
         ASSERT_TRUE(v.app().Orbit()->OpenElementsFile(history));
-        ASSERT_EQ(answer.items.size(), 5);
-        EXPECT_EQ(answer.items[0], "Satellite (25544), epoch 2026-11-26 12:00:00 UTC");
-        EXPECT_EQ(answer.items[3].left(14), "VANGUARD 1 (5)");
-        EXPECT_EQ(answer.items.size(), QSet<QString>(answer.items.begin(), answer.items.end()).size());
-        EXPECT_EQ(answer.shownRow, 1) << "the newest of the station's sets";
-        EXPECT_EQ(answer.title, "Choose the Station");
+        ASSERT_EQ(answer->items.size(), 5);
+        EXPECT_EQ(answer->items[0].toStdString(), "Satellite (25544), epoch 2026-11-26 12:00:00 UTC");
+        EXPECT_EQ(answer->items[3].left(14).toStdString(), "VANGUARD 1 (5)");
+        EXPECT_EQ(answer->items.size(), QSet<QString>(answer->items.begin(), answer->items.end()).size());
+        EXPECT_EQ(answer->shownRow, 1) << "the newest of the station's sets";
+        EXPECT_EQ(answer->title.toStdString(), "Choose the Station");
         EXPECT_DOUBLE_EQ(g_liveOrbit.Elements().epochDay, 335.5) << "the row picked, not the first alike";
-        ChooserAnswer cancel(-1);
+        answer = std::make_unique<ChooserAnswer>(-1);
         EXPECT_FALSE(v.app().Orbit()->OpenElementsFile(history));
         EXPECT_DOUBLE_EQ(g_liveOrbit.Elements().epochDay, 335.5) << "Cancel keeps the elements in use";
         EXPECT_TRUE(v.messages.shown.empty());
@@ -229,6 +237,7 @@ TEST_F(OrbitElements, UpdateTakesOnlyTheChosenStationsSetAndKeepsItOnlyThen) {
     const QString station = QString::fromStdString(SourcePath("tests/data/live/station.tle"));
 
     ViewerApp v({kModel});
+    ChooserAnswer cancel(-1); // a download asks no chooser: the station is chosen already
     QByteArray answer;
     QByteArray status = "200 OK";
     LocalServer server([&](QTcpSocket *socket, const QByteArray &) {
@@ -285,6 +294,7 @@ TEST_F(OrbitElements, UpdateTakesOnlyTheChosenStationsSetAndKeepsItOnlyThen) {
     EXPECT_TRUE(v.messages.shown.empty()) << v.messages.shown[0].text;
     EXPECT_EQ(ReadFile(Cache()), answer);
     EXPECT_EQ(v.app().Profile().value("Orbit/Elements Source").toString(), "download");
+    EXPECT_EQ(cancel.answered, 0);
 
     // Within two hours the elements are current, without the network.
     g_now += 119 * 60 * 1000;
