@@ -8,6 +8,7 @@
 #include <QSslSocket>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <string_view>
 
 namespace {

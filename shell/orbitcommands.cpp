@@ -18,6 +18,7 @@
 #include <QInputDialog>
 #include <QStatusBar>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
