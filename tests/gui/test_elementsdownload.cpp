@@ -137,6 +137,36 @@ TEST_F(ElementsDownloadTest, GoodAnswerBehindARedirectIsHandedOverAndKept) {
     EXPECT_EQ(progress.back(), std::make_pair(qint64(kElements.size()), qint64(kElements.size())));
 }
 
+// Pieces of a chunked answer are joined, whatever their sizes and extensions; a
+// piece that does not say its size is refused.
+TEST_F(ElementsDownloadTest, ChunkedAnswerIsJoinedAndABrokenOneRefused) {
+    QByteArray chunked;
+    for (qsizetype at = 0; at < kElements.size(); at += 37) {
+        const QByteArray piece = kElements.mid(at, 37);
+        chunked += QByteArray::number(piece.size(), 16) + (at ? "" : ";name=value") + "\r\n" + piece + "\r\n";
+    }
+    chunked += "0\r\nX-Trailer: 1\r\n\r\n";
+    for (const QByteArray &body : {chunked, QByteArray("zz\r\n" + kElements + "\r\n0\r\n\r\n")}) {
+        finished.clear();
+        failed.clear();
+        LocalServer server([body](QTcpSocket *socket, const QByteArray &) {
+            socket->write("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
+            // In two writes, the cut inside a size line.
+            socket->write(body.left(2));
+            QTimer::singleShot(50, socket, [socket, body] { socket->write(body.mid(2)); });
+        });
+        download().Start(server.Url("/gp.php"));
+        ASSERT_TRUE(Ended());
+        if (body == chunked) {
+            ASSERT_EQ(finished.size(), 1) << failed.join('\n').toStdString();
+            EXPECT_EQ(finished[0], kElements);
+        } else {
+            ASSERT_EQ(failed.size(), 1);
+            EXPECT_TRUE(failed[0].contains("cannot be read")) << failed[0].toStdString();
+        }
+    }
+}
+
 // A 403 is the public catalogue's refusal of a set fetched again too soon: the
 // message says so, where other statuses are only named.
 TEST_F(ElementsDownloadTest, RefusalsNameTheStatusAndKeepTheCache) {
