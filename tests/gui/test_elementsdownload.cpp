@@ -340,17 +340,24 @@ TEST_F(ElementsDownloadTest, EndlessHeaderIsCutOffWithItsConnection) {
     }
 }
 
-// Redirects are followed to web addresses only.
-TEST_F(ElementsDownloadTest, RedirectAwayFromTheWebIsNotFollowed) {
-    LocalServer server([](QTcpSocket *socket, const QByteArray &) {
-        Respond(socket, "302 Found", {}, "Location: ftp://127.0.0.1/elements.tle\r\n");
+// Redirects are followed to web addresses only, and only so many times.
+TEST_F(ElementsDownloadTest, RedirectAwayFromTheWebOrRoundInCirclesIsNotFollowed) {
+    LocalServer server([](QTcpSocket *socket, const QByteArray &path) {
+        Respond(socket, "302 Found", {},
+                path == "/away" ? "Location: ftp://127.0.0.1/elements.tle\r\n" : "Location: /again\r\n");
     });
     WriteCache("older elements");
-    download().Start(server.Url("/gp.php"));
+    download().Start(server.Url("/away"));
     ASSERT_TRUE(Ended());
     ASSERT_EQ(failed.size(), 1);
     EXPECT_TRUE(failed[0].contains("ftp://127.0.0.1/elements.tle") && failed[0].contains("not followed"))
         << failed[0].toStdString();
+    failed.clear();
+    download().Start(server.Url("/again"));
+    ASSERT_TRUE(Ended());
+    ASSERT_EQ(failed.size(), 1);
+    EXPECT_TRUE(failed[0].contains("more than 10 times")) << failed[0].toStdString();
+    EXPECT_EQ(server.requests.size(), 1 + 1 + ElementsDownload::kMaxRedirects);
     EXPECT_EQ(Cache(), "older elements");
 }
 
