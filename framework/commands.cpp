@@ -1,17 +1,21 @@
 #include "commands.h"
 
-bool CommandTarget::OnCmdMsg(unsigned id) {
+bool CommandTarget::HandlesCommand(unsigned id) const {
     auto it = m_commands.find(id);
-    if (it == m_commands.end())
+    return it != m_commands.end() && (!it->second.when || it->second.when());
+}
+
+bool CommandTarget::OnCmdMsg(unsigned id) {
+    if (!HandlesCommand(id))
         return false;
     // Copy first: a handler may close the window that owns this table.
-    auto handler = it->second;
+    auto handler = m_commands.find(id)->second.handler;
     handler();
     return true;
 }
 
-void CommandTarget::MapCommand(unsigned id, std::function<void()> handler) {
-    m_commands[id] = std::move(handler);
+void CommandTarget::MapCommand(unsigned id, std::function<void()> handler, std::function<bool()> when) {
+    m_commands[id] = Entry{std::move(handler), std::move(when)};
 }
 
 CommandRoute::CommandRoute(std::initializer_list<CommandTarget *> targets) {

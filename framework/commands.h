@@ -10,14 +10,22 @@ class CommandTarget {
 public:
     virtual ~CommandTarget() = default;
 
-    bool HandlesCommand(unsigned id) const { return m_commands.count(id) != 0; }
-    // Runs the handler; false when this table does not name the id.
+    // The table names the id and, where the handler was mapped with a condition, it holds now.
+    bool HandlesCommand(unsigned id) const;
+    // Runs the handler; false when this table does not handle the id.
     bool OnCmdMsg(unsigned id);
 
-    void MapCommand(unsigned id, std::function<void()> handler);
+    // `when`, if given, decides from moment to moment whether this table handles the
+    // id: while it is false the command passes on, and its menu item is grey where
+    // nobody else takes it.
+    void MapCommand(unsigned id, std::function<void()> handler, std::function<bool()> when = {});
 
 private:
-    std::map<unsigned, std::function<void()>> m_commands;
+    struct Entry {
+        std::function<void()> handler;
+        std::function<bool()> when;
+    };
+    std::map<unsigned, Entry> m_commands;
 };
 
 // The targets a command is offered to, in order: active view, its document,

@@ -438,6 +438,21 @@ double EpochJulianDate(const OrbitalElements &elements) {
     return (january1 + (whole - 1.0)) + (elements.epochDay - whole);
 }
 
+std::string DisplayName(const OrbitalElements &elements) {
+    return elements.name.empty() ? "Satellite" : elements.name;
+}
+
+int NewestSet(const std::vector<OrbitalElements> &sets, int catalogNumber) {
+    int newest = -1;
+    for (size_t i = 0; i < sets.size(); ++i) {
+        if (sets[i].catalogNumber != catalogNumber)
+            continue;
+        if (newest < 0 || EpochJulianDate(sets[i]) > EpochJulianDate(sets[static_cast<size_t>(newest)]))
+            newest = static_cast<int>(i);
+    }
+    return newest;
+}
+
 bool ReadElementsText(const std::string &path, std::string &text, std::string &reason) {
     // Without O_NONBLOCK, opening a pipe would wait for a writer that may never come.
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);

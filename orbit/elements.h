@@ -51,3 +51,10 @@ bool ReadElementsText(const std::string &path, std::string &text, std::string &r
 
 // Julian date (UTC) of the elements' epoch.
 double EpochJulianDate(const OrbitalElements &elements);
+
+// The set's name for people: its name line, or "Satellite" where it has none.
+std::string DisplayName(const OrbitalElements &elements);
+
+// The set of that catalogue number with the latest epoch (the first of equals);
+// -1 when there is none.
+int NewestSet(const std::vector<OrbitalElements> &sets, int catalogNumber);

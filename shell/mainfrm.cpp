@@ -87,7 +87,7 @@ bool CMainFrame::IsChecked(unsigned id) const {
         if (!doc)
             return false;
         if (id == ID_ORBIT_GROUND_TRACK)
-            return doc->m_groundTrack;
+            return doc->m_live && doc->m_groundTrack; // the simulated orbit draws no track
         return doc->m_live == (id == ID_ORBIT_LIVE);
     }
     if (id == ID_VIEW_ANTIALIASING)

@@ -8,18 +8,28 @@
 #include "elementsdownload.h"
 #include "mdiframe.h"
 
+#include <QComboBox>
+#include <QDateTime>
 #include <QDir>
+#include <QEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QStatusBar>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 constexpr const char *kElementsFileKey = "Orbit/Elements File";
+constexpr const char *kSourceKey = "Orbit/Elements Source"; // "file" or "download"
 constexpr const char *kSatelliteKey = "Orbit/Catalogue Number";
+constexpr const char *kSetEpochKey = "Orbit/Epoch"; // Julian date of the set chosen last
 constexpr const char *kElementsUrlKey = "Orbit/Elements URL";
+constexpr const char *kFetchedKey = "Orbit/Elements Fetched"; // UTC, ISO 8601
+constexpr const char *kFetchedNumberKey = "Orbit/Fetched Catalogue Number";
 // The station the viewer is about, where a file has it.
 constexpr int kStationCatalogueNumber = 25544;
 
@@ -31,6 +41,14 @@ void Repaint(ChildFrame *frame) {
         pane->update();
 }
 
+QString UtcText(qint64 unixMs) {
+    return QDateTime::fromMSecsSinceEpoch(unixMs, Qt::UTC).toString("yyyy-MM-dd HH:mm 'UTC'");
+}
+
+QString Named(const OrbitalElements &set) {
+    return QStringLiteral("%1 (%2)").arg(QString::fromStdString(DisplayName(set))).arg(set.catalogNumber);
+}
+
 } // namespace
 
 OrbitCommands::OrbitCommands(Application *app) : QObject(app), m_app(app) {
@@ -38,8 +56,15 @@ OrbitCommands::OrbitCommands(Application *app) : QObject(app), m_app(app) {
     app->MapCommand(ID_ORBIT_UPDATE_ELEMENTS, [this] { OnUpdateElements(); });
     app->MapCommand(ID_ORBIT_SIMULATED, [this] { SetLive(ActiveDocument(), false); });
     app->MapCommand(ID_ORBIT_LIVE, [this] { SetLive(ActiveDocument(), true); });
-    app->MapCommand(ID_ORBIT_NOW, [this] { OnNow(); });
-    app->MapCommand(ID_ORBIT_GROUND_TRACK, [this] { OnGroundTrack(); });
+    // The clock and the track belong to the live orbit: the simulated one has neither.
+    const auto live = [this] {
+        const CQUORDoc *doc = ActiveDocument();
+        return doc && doc->m_live;
+    };
+    app->MapCommand(
+        ID_ORBIT_NOW, [this] { OnNow(); }, live);
+    app->MapCommand(
+        ID_ORBIT_GROUND_TRACK, [this] { OnGroundTrack(); }, live);
 }
 
 OrbitCommands::~OrbitCommands() = default;
@@ -60,7 +85,27 @@ void OrbitCommands::RepaintLiveViews() {
     }
 }
 
+QUrl OrbitCommands::ElementsUrl(const QString &pattern, int catalogNumber) {
+    QString text = pattern;
+    text.replace(QStringLiteral("{catalog}"), QString::number(catalogNumber));
+    return QUrl(text);
+}
+
+QString OrbitCommands::SetLabel(const OrbitalElements &set) {
+    return QStringLiteral("%1, epoch %2")
+        .arg(Named(set), QDateTime::fromMSecsSinceEpoch(UnixMsFromJulianDate(EpochJulianDate(set)), Qt::UTC)
+                             .toString("yyyy-MM-dd HH:mm:ss 'UTC'"));
+}
+
+int OrbitCommands::WantedCatalogueNumber() const {
+    return m_app->Profile().value(kSatelliteKey, kStationCatalogueNumber).toInt();
+}
+
 bool OrbitCommands::OpenElementsFile(const QString &path, bool ask) {
+    return OpenElements(path, ask, false, Source::File);
+}
+
+bool OrbitCommands::OpenElements(const QString &path, bool ask, bool restoring, Source source) {
     std::string text, why;
     if (!ReadElementsText(QFile::encodeName(path).toStdString(), text, why)) {
         if (ask)
@@ -70,76 +115,99 @@ bool OrbitCommands::OpenElementsFile(const QString &path, bool ask) {
                         kAppCaption, MessageIcon::Exclamation);
         return false;
     }
-    if (!TakeElements(QString::fromStdString(text), QDir::toNativeSeparators(path), ask))
-        return false;
-    m_app->Profile().setValue(kElementsFileKey, QFileInfo(path).absoluteFilePath());
-    return true;
-}
-
-bool OrbitCommands::TakeElements(const QString &text, const QString &origin, bool ask) {
-    const QByteArray bytes = text.toUtf8();
-    const ElementsFile parsed =
-        ParseElements(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    const ElementsFile parsed = ParseElements(text);
     if (parsed.error || parsed.sets.empty()) {
         if (ask) {
-            const QString where = parsed.error ? QStringLiteral("%1, line %2: %3")
-                                                     .arg(origin)
-                                                     .arg(parsed.error->line)
-                                                     .arg(QString::fromStdString(parsed.error->message))
-                                               : QStringLiteral("%1: no orbital elements in it").arg(origin);
+            // The parser's words name the line (and column) themselves.
+            const QString where = QDir::toNativeSeparators(path) +
+                                  (parsed.error ? ", " + QString::fromStdString(parsed.error->message)
+                                                : QStringLiteral(": no orbital elements in it"));
             ShowMessage(("Cannot use these orbital elements.\n" + where).toStdString(), kAppCaption,
                         MessageIcon::Exclamation);
         }
         return false;
     }
-    // The remembered station, else the space station, else the first set.
-    const int wanted = m_app->Profile().value(kSatelliteKey, kStationCatalogueNumber).toInt();
-    int chosen = 0;
-    for (size_t i = 0; i < parsed.sets.size(); ++i) {
-        if (parsed.sets[i].catalogNumber == wanted) {
-            chosen = static_cast<int>(i);
-            break;
-        }
-        if (parsed.sets[i].catalogNumber == kStationCatalogueNumber)
-            chosen = static_cast<int>(i);
-    }
-    if (ask && parsed.sets.size() > 1) {
-        QStringList names;
-        for (const OrbitalElements &e : parsed.sets)
-            names << QStringLiteral("%1 (%2)")
-                         .arg(e.name.empty() ? QStringLiteral("Unnamed") : QString::fromStdString(e.name))
-                         .arg(e.catalogNumber);
-        bool ok = false;
-        const QString pick = QInputDialog::getItem(m_app->MainWindow(), QStringLiteral("Choose the Station"),
-                                                   QStringLiteral("Station:"), names, chosen, false, &ok);
-        if (!ok)
-            return false;
-        chosen = static_cast<int>(names.indexOf(pick));
-    }
+    const int chosen = ChooseSet(parsed.sets, ask, restoring);
+    if (chosen < 0)
+        return false;
     const OrbitalElements &set = parsed.sets[static_cast<size_t>(chosen)];
     if (!g_liveOrbit.SetElements(set)) {
         if (ask)
             ShowMessage(QStringLiteral("The elements of %1 cannot be propagated: %2.")
-                            .arg(set.catalogNumber)
-                            .arg(QString::fromUtf8(g_liveOrbit.ErrorText()))
+                            .arg(Named(set), QString::fromUtf8(g_liveOrbit.ErrorText()))
                             .toStdString(),
                         kAppCaption, MessageIcon::Exclamation);
         return false;
     }
-    m_app->Profile().setValue(kSatelliteKey, set.catalogNumber);
+    if (source == Source::File)
+        m_app->Profile().setValue(kElementsFileKey, QFileInfo(path).absoluteFilePath());
+    Remember(set, source);
     RepaintLiveViews();
     return true;
 }
 
+int OrbitCommands::ChooseSet(const std::vector<OrbitalElements> &sets, bool ask, bool restoring) {
+    const int wanted = WantedCatalogueNumber();
+    int chosen = -1;
+    if (restoring && m_app->Profile().contains(kSetEpochKey)) {
+        const double epoch = m_app->Profile().value(kSetEpochKey).toDouble();
+        for (size_t i = 0; i < sets.size() && chosen < 0; ++i) {
+            // A millisecond: the epoch is written with eight decimals of a day.
+            if (sets[i].catalogNumber == wanted && std::fabs(EpochJulianDate(sets[i]) - epoch) < 1e-8)
+                chosen = static_cast<int>(i);
+        }
+    }
+    // The remembered station, else the space station, else the first set.
+    if (chosen < 0)
+        chosen = NewestSet(sets, wanted);
+    if (chosen < 0)
+        chosen = NewestSet(sets, kStationCatalogueNumber);
+    if (chosen < 0)
+        chosen = 0;
+    if (!ask || sets.size() < 2)
+        return chosen;
+
+    QStringList labels;
+    for (const OrbitalElements &set : sets)
+        labels << SetLabel(set);
+    QInputDialog dialog(m_app->MainWindow());
+    dialog.setObjectName(QStringLiteral("StationChooser"));
+    dialog.setWindowTitle(QStringLiteral("Choose the Station"));
+    dialog.setLabelText(QStringLiteral("Elements to follow:"));
+    dialog.setComboBoxItems(labels);
+    dialog.setComboBoxEditable(false);
+    dialog.setTextValue(labels[chosen]);
+    // The list is picked by row: two sets may read alike.
+    QComboBox *box = dialog.findChild<QComboBox *>();
+    if (box)
+        box->setCurrentIndex(chosen);
+    // Wide enough for the window manager's title and buttons, which the layout does not know.
+    dialog.setMinimumWidth(std::max(dialog.sizeHint().width(),
+                                    dialog.fontMetrics().horizontalAdvance(dialog.windowTitle()) * 2 + 200));
+    if (dialog.exec() != QDialog::Accepted || !box || box->currentIndex() < 0)
+        return -1;
+    return box->currentIndex();
+}
+
+void OrbitCommands::Remember(const OrbitalElements &set, Source source) {
+    QSettings &profile = m_app->Profile();
+    profile.setValue(kSourceKey,
+                     source == Source::File ? QStringLiteral("file") : QStringLiteral("download"));
+    profile.setValue(kSatelliteKey, set.catalogNumber);
+    profile.setValue(kSetEpochKey, QString::number(EpochJulianDate(set), 'f', 8));
+}
+
 bool OrbitCommands::RestoreElements() {
     const QString path = m_app->Profile().value(kElementsFileKey).toString();
-    if (path.isEmpty())
-        return false;
-    // Fetched elements are newer than the file they replaced, if there are any.
-    const QString cached = ElementsDownload::CachePath();
-    if (QFileInfo(cached).lastModified() > QFileInfo(path).lastModified() && OpenElementsFile(cached, false))
-        return true;
-    return OpenElementsFile(path, false);
+    QString source = m_app->Profile().value(kSourceKey).toString();
+    // Profiles from before the choice was kept named the cache as the file after an update.
+    if (source.isEmpty() && !path.isEmpty())
+        source = QFileInfo(path) == QFileInfo(ElementsDownload::CachePath()) ? "download" : "file";
+    if (source == "download")
+        return OpenElements(ElementsDownload::CachePath(), false, true, Source::Download);
+    if (source == "file" && !path.isEmpty())
+        return OpenElements(path, false, true, Source::File);
+    return false;
 }
 
 void OrbitCommands::SetLive(CQUORDoc *doc, bool live) {
@@ -170,7 +238,32 @@ void OrbitCommands::OnOpenElements() {
     OpenElementsFile(dialog.selectedFiles().first());
 }
 
+bool OrbitCommands::FetchedRecently() {
+    QSettings &profile = m_app->Profile();
+    const QDateTime fetched = QDateTime::fromString(profile.value(kFetchedKey).toString(), Qt::ISODate);
+    const qint64 now = UtcNowMs();
+    if (!fetched.isValid() || profile.value(kFetchedNumberKey).toInt() != WantedCatalogueNumber() ||
+        now < fetched.toMSecsSinceEpoch() || now - fetched.toMSecsSinceEpoch() >= kFreshMs)
+        return false;
+    // A file opened since then gives way to the fetched set, which is kept.
+    if (profile.value(kSourceKey).toString() != "download" &&
+        !OpenElements(ElementsDownload::CachePath(), false, false, Source::Download))
+        return false;
+    ShowMessage(QStringLiteral("The elements of %1 are current: they were fetched at %2, less than two "
+                               "hours ago. The catalogue gives the same elements at most once in two "
+                               "hours; they can be fetched again from %3.")
+                    .arg(Named(g_liveOrbit.Elements()), UtcText(fetched.toMSecsSinceEpoch()),
+                         UtcText(fetched.toMSecsSinceEpoch() + kFreshMs))
+                    .toStdString(),
+                kAppCaption, MessageIcon::Information);
+    return true;
+}
+
 void OrbitCommands::OnUpdateElements() {
+    if (m_download && m_download->IsRunning())
+        return; // the update running is the one asked for
+    if (FetchedRecently())
+        return;
     if (!m_download) {
         m_download = new ElementsDownload(this);
         connect(m_download, &ElementsDownload::Progress, this, [this](qint64 received, qint64 total) {
@@ -180,21 +273,84 @@ void OrbitCommands::OnUpdateElements() {
                         ? QStringLiteral("Downloading elements: %1 of %2 bytes").arg(received).arg(total)
                         : QStringLiteral("Downloading elements: %1 bytes").arg(received));
         });
-        connect(m_download, &ElementsDownload::Finished, this, [this](const QString &text) {
-            if (m_app->MainWindow())
-                m_app->MainWindow()->ShowIdleMessage();
-            if (TakeElements(text, ElementsDownload::CachePath(), true))
-                m_app->Profile().setValue(kElementsFileKey, ElementsDownload::CachePath());
-        });
+        connect(m_download, &ElementsDownload::Finished, this, &OrbitCommands::OnDownloaded);
         connect(m_download, &ElementsDownload::Failed, this, [this](const QString &message) {
             if (m_app->MainWindow())
                 m_app->MainWindow()->ShowIdleMessage();
             ShowMessage(message.toStdString(), kAppCaption, MessageIcon::Exclamation);
         });
     }
-    const QUrl url(
-        m_app->Profile().value(kElementsUrlKey, QString::fromUtf8(kDefaultElementsUrl)).toString());
-    m_download->Start(url);
+    if (MainFrame *main = m_app->MainWindow())
+        main->installEventFilter(this); // once: Qt keeps one filter per object
+    const int wanted = WantedCatalogueNumber();
+    m_download->Start(ElementsUrl(
+        m_app->Profile().value(kElementsUrlKey, QString::fromUtf8(kDefaultElementsUrl)).toString(), wanted));
+    // From the first moment, not only once bytes arrive.
+    if (m_download->IsRunning() && m_app->MainWindow())
+        m_app->MainWindow()->statusBar()->showMessage(
+            QStringLiteral("Downloading the elements of %1 from %2\u2026")
+                .arg(wanted)
+                .arg(m_download->Host()));
+}
+
+void OrbitCommands::OnDownloaded(const QByteArray &text) {
+    if (m_app->MainWindow())
+        m_app->MainWindow()->ShowIdleMessage();
+    const QString host = m_download->Host();
+    const ElementsFile parsed = ParseElements(std::string_view(text.constData(), size_t(text.size())));
+    const int wanted = WantedCatalogueNumber();
+    const int chosen = NewestSet(parsed.sets, wanted);
+    if (chosen < 0) {
+        // Another satellite's set must not take the station's place.
+        QStringList held;
+        for (size_t i = 0; i < parsed.sets.size() && i < 3; ++i)
+            held << Named(parsed.sets[i]);
+        if (parsed.sets.size() > 3)
+            held << QStringLiteral("%1 more").arg(parsed.sets.size() - 3);
+        ShowMessage(QStringLiteral("The answer from %1 holds no elements of the chosen station (%2), only "
+                                   "those of %3. The elements in use stay.")
+                        .arg(host)
+                        .arg(wanted)
+                        .arg(held.join(", "))
+                        .toStdString(),
+                    kAppCaption, MessageIcon::Exclamation);
+        return;
+    }
+    // Tried on a copy first: a set that cannot give the station's place now replaces nothing.
+    const OrbitalElements &set = parsed.sets[static_cast<size_t>(chosen)];
+    LiveOrbit trial;
+    const bool starts = trial.SetElements(set);
+    const int error = starts ? trial.At(JulianDateFromUnixMs(UtcNowMs())).error : 0;
+    if (!starts || error != 0) {
+        ShowMessage(
+            QStringLiteral("The elements of %1 from %2 cannot give its place now: %3. The elements "
+                           "in use stay.")
+                .arg(Named(set), host, QString::fromUtf8(starts ? Sgp4::ErrorText(error) : trial.ErrorText()))
+                .toStdString(),
+            kAppCaption, MessageIcon::Exclamation);
+        return;
+    }
+    QString reason;
+    if (!ElementsDownload::Keep(text, reason)) {
+        ShowMessage(QStringLiteral("The elements were fetched from %1 but could not be kept in %2 (%3). The "
+                                   "elements in use stay.")
+                        .arg(host, QDir::toNativeSeparators(ElementsDownload::CachePath()), reason)
+                        .toStdString(),
+                    kAppCaption, MessageIcon::Exclamation);
+        return;
+    }
+    g_liveOrbit.SetElements(set);
+    Remember(set, Source::Download);
+    m_app->Profile().setValue(kFetchedKey,
+                              QDateTime::fromMSecsSinceEpoch(UtcNowMs(), Qt::UTC).toString(Qt::ISODate));
+    m_app->Profile().setValue(kFetchedNumberKey, set.catalogNumber);
+    RepaintLiveViews();
+}
+
+bool OrbitCommands::eventFilter(QObject *watched, QEvent *event) {
+    if (event->type() == QEvent::Close && watched == m_app->MainWindow() && m_download)
+        m_download->Cancel();
+    return QObject::eventFilter(watched, event);
 }
 
 void OrbitCommands::OnNow() {

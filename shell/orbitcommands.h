@@ -5,10 +5,14 @@
 // and remembered in the settings profile.
 #include <QObject>
 #include <QString>
+#include <QUrl>
+
+#include <vector>
 
 class Application;
 class CQUORDoc;
 class ElementsDownload;
+struct OrbitalElements;
 
 class OrbitCommands : public QObject {
     Q_OBJECT
@@ -20,9 +24,8 @@ public:
     // several and `ask` is set). False, after a message naming the file, the
     // line and what is wrong, when none can be taken; the elements in use stay.
     bool OpenElementsFile(const QString &path, bool ask = true);
-    // The same for text fetched from the web, named by where it came from.
-    bool TakeElements(const QString &text, const QString &origin, bool ask);
-    // The elements remembered from the last run, quietly; false when there are none.
+    // What the user chose last, the file or the download, quietly; false when
+    // there is none or it cannot be read.
     bool RestoreElements();
     // Switches the document to the live orbit, asking for elements first if none are open.
     void SetLive(CQUORDoc *doc, bool live);
@@ -32,9 +35,37 @@ public:
     void OnNow();
     void OnGroundTrack();
 
+    // The address to fetch: {catalog} in the pattern becomes the station's number;
+    // a pattern without it is taken as it is.
+    static QUrl ElementsUrl(const QString &pattern, int catalogNumber);
+    // The chooser's line for a set: its name, number and epoch.
+    static QString SetLabel(const OrbitalElements &set);
+
+    // Fetched elements count as current this long; the public catalogue refuses to
+    // give the same set again sooner.
+    static constexpr qint64 kFreshMs = 2 * 3600 * 1000;
+
+protected:
+    // A download is cancelled when the main window closes: nobody is left to answer it.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    enum class Source { File, Download };
+
     CQUORDoc *ActiveDocument() const;
     void RepaintLiveViews();
+    // Reads a file and takes one of its sets; `restoring` prefers the set chosen last.
+    bool OpenElements(const QString &path, bool ask, bool restoring, Source source);
+    // The index of the set to take: the remembered one when restoring, else the newest
+    // of the chosen station's number; with `ask` and several sets, the user's pick.
+    // -1 after Cancel.
+    int ChooseSet(const std::vector<OrbitalElements> &sets, bool ask, bool restoring);
+    void Remember(const OrbitalElements &set, Source source);
+    void OnDownloaded(const QByteArray &text);
+    int WantedCatalogueNumber() const;
+    // Says that the elements fetched last are current and takes them, when they
+    // were fetched for this station less than kFreshMs ago.
+    bool FetchedRecently();
 
     Application *m_app;
     ElementsDownload *m_download = nullptr;

@@ -2,6 +2,7 @@
 // 127.0.0.1: what it hands over, what it keeps, and the sentence it gives when
 // the answer is wrong, late, too large or never comes.
 #include "guitest.h"
+#include "localserver.h"
 
 #include "orbit/elements.h"
 #include "shell/elementsdownload.h"
@@ -19,6 +20,17 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+
 #include <functional>
 #include <map>
 #include <memory>
@@ -29,48 +41,6 @@ namespace {
 const QByteArray kLine1 = "1 00005U 58002B   00179.78495062  .00000023  00000-0  28098-4 0  4753";
 const QByteArray kLine2 = "2 00005  34.2682 348.7242 1859667 331.7664  19.3264 10.82419157413667";
 const QByteArray kElements = "VANGUARD 1\r\n" + kLine1 + "\r\n" + kLine2 + "\r\n";
-
-// Answers each request on 127.0.0.1 with answer(socket, path); keeps the requests.
-class LocalServer {
-public:
-    using Answer = std::function<void(QTcpSocket *, const QByteArray &path)>;
-
-    explicit LocalServer(Answer answer) : m_answer(std::move(answer)) {
-        m_server.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket *socket = m_server.nextPendingConnection())
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { Read(socket); });
-        });
-    }
-
-    QUrl Url(const QString &path) const {
-        return QUrl(QString("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path));
-    }
-    QList<QByteArray> requests;
-
-private:
-    void Read(QTcpSocket *socket) {
-        QByteArray &buffer = m_buffers[socket];
-        buffer += socket->readAll();
-        const int end = buffer.indexOf("\r\n\r\n");
-        if (end < 0)
-            return;
-        const QByteArray request = buffer.left(end);
-        buffer.remove(0, end + 4);
-        requests << request;
-        m_answer(socket, request.split(' ').value(1));
-    }
-
-    QTcpServer m_server;
-    Answer m_answer;
-    std::map<QTcpSocket *, QByteArray> m_buffers;
-};
-
-void Respond(QTcpSocket *socket, const QByteArray &status, const QByteArray &body,
-             const QByteArray &headers = {}) {
-    socket->write("HTTP/1.1 " + status + "\r\nContent-Type: text/plain\r\nContent-Length: " +
-                  QByteArray::number(body.size()) + "\r\n" + headers + "\r\n" + body);
-}
 
 // Each test has its own application when none runs, its own cache folder, and
 // no proxy between it and its server.
@@ -89,7 +59,7 @@ protected:
 
         m_download = std::make_unique<ElementsDownload>();
         QObject::connect(m_download.get(), &ElementsDownload::Finished,
-                         [this](const QString &text) { finished << text; });
+                         [this](const QByteArray &text) { finished << text; });
         QObject::connect(m_download.get(), &ElementsDownload::Failed,
                          [this](const QString &message) { failed << message; });
         QObject::connect(
@@ -123,7 +93,8 @@ protected:
     }
 
     ElementsDownload &download() { return *m_download; }
-    QStringList finished, failed;
+    QList<QByteArray> finished;
+    QStringList failed;
     QList<std::pair<qint64, qint64>> progress;
 
 private:
@@ -154,7 +125,10 @@ TEST_F(ElementsDownloadTest, GoodAnswerBehindARedirectIsHandedOverAndKept) {
     ASSERT_TRUE(Ended());
     ASSERT_TRUE(failed.isEmpty()) << failed.join('\n').toStdString();
     ASSERT_EQ(finished.size(), 1);
-    EXPECT_EQ(finished[0], QString::fromLatin1(kElements));
+    EXPECT_EQ(finished[0], kElements);
+    EXPECT_EQ(Cache(), "older elements") << "kept only once the caller has taken them";
+    QString reason;
+    ASSERT_TRUE(ElementsDownload::Keep(finished[0], reason)) << reason.toStdString();
     EXPECT_EQ(Cache(), kElements);
     EXPECT_FALSE(download().IsRunning());
     ASSERT_EQ(server.requests.size(), 2) << "the redirect was followed";
@@ -163,17 +137,57 @@ TEST_F(ElementsDownloadTest, GoodAnswerBehindARedirectIsHandedOverAndKept) {
     EXPECT_EQ(progress.back(), std::make_pair(qint64(kElements.size()), qint64(kElements.size())));
 }
 
-TEST_F(ElementsDownloadTest, NotFoundNamesTheStatusAndKeepsTheCache) {
-    LocalServer server([](QTcpSocket *socket, const QByteArray &) {
-        Respond(socket, "404 Not Found", "No GP data found\r\n");
-    });
+// Pieces of a chunked answer are joined, whatever their sizes and extensions; a
+// piece that does not say its size is refused.
+TEST_F(ElementsDownloadTest, ChunkedAnswerIsJoinedAndABrokenOneRefused) {
+    QByteArray chunked;
+    for (qsizetype at = 0; at < kElements.size(); at += 37) {
+        const QByteArray piece = kElements.mid(at, 37);
+        chunked += QByteArray::number(piece.size(), 16) + (at ? "" : ";name=value") + "\r\n" + piece + "\r\n";
+    }
+    chunked += "0\r\nX-Trailer: 1\r\n\r\n";
+    for (const QByteArray &body : {chunked, QByteArray("zz\r\n" + kElements + "\r\n0\r\n\r\n")}) {
+        finished.clear();
+        failed.clear();
+        LocalServer server([body](QTcpSocket *socket, const QByteArray &) {
+            socket->write("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
+            // In two writes, the cut inside a size line.
+            socket->write(body.left(2));
+            QTimer::singleShot(50, socket, [socket, body] { socket->write(body.mid(2)); });
+        });
+        download().Start(server.Url("/gp.php"));
+        ASSERT_TRUE(Ended());
+        if (body == chunked) {
+            ASSERT_EQ(finished.size(), 1) << failed.join('\n').toStdString();
+            EXPECT_EQ(finished[0], kElements);
+        } else {
+            ASSERT_EQ(failed.size(), 1);
+            EXPECT_TRUE(failed[0].contains("cannot be read")) << failed[0].toStdString();
+        }
+    }
+}
+
+// A 403 is the public catalogue's refusal of a set fetched again too soon: the
+// message says so, where other statuses are only named.
+TEST_F(ElementsDownloadTest, RefusalsNameTheStatusAndKeepTheCache) {
     WriteCache(kElements);
-    download().Start(server.Url("/gp.php"));
-    ASSERT_TRUE(Ended());
-    ASSERT_EQ(failed.size(), 1);
-    EXPECT_TRUE(finished.isEmpty());
-    EXPECT_TRUE(failed[0].contains("HTTP status 404 (Not Found)")) << failed[0].toStdString();
-    EXPECT_EQ(Cache(), kElements);
+    for (const char *status : {"404 Not Found", "403 Forbidden"}) {
+        failed.clear();
+        LocalServer server([status](QTcpSocket *socket, const QByteArray &) {
+            Respond(socket, status, "No GP data found\r\n");
+        });
+        download().Start(server.Url("/gp.php"));
+        ASSERT_TRUE(Ended());
+        ASSERT_EQ(failed.size(), 1);
+        EXPECT_TRUE(finished.isEmpty());
+        if (status[2] == '4') // 404
+            EXPECT_TRUE(failed[0].contains("HTTP status 404 (Not Found)")) << failed[0].toStdString();
+        else
+            EXPECT_TRUE(failed[0].contains("HTTP status 403") &&
+                        failed[0].contains("more than once in two hours"))
+                << failed[0].toStdString();
+        EXPECT_EQ(Cache(), kElements);
+    }
 }
 
 TEST_F(ElementsDownloadTest, AnswerThatIsNotElementsGivesTheParsersWordsAndKeepsTheCache) {
@@ -247,6 +261,106 @@ TEST_F(ElementsDownloadTest, AnswerLargerThanTheCapIsRefused) {
     EXPECT_EQ(Cache(), "older elements");
 }
 
+// Announced as 2 GiB and sent slowly: refused at the header, long before the
+// time limit, having taken next to nothing of the body.
+TEST_F(ElementsDownloadTest, HugeAnnouncedLengthIsRefusedAtOnce) {
+    LocalServer server([](QTcpSocket *socket, const QByteArray &) {
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 2147483648\r\n\r\n");
+        auto *drip = new QTimer(socket);
+        QObject::connect(drip, &QTimer::timeout, socket, [socket] { socket->write(QByteArray(1024, 'A')); });
+        drip->start(20);
+    });
+    WriteCache("older elements");
+    QElapsedTimer clock;
+    clock.start();
+    download().Start(server.Url("/gp.php"), 8000);
+    ASSERT_TRUE(Ended(10000));
+    EXPECT_LT(clock.elapsed(), 2000);
+    ASSERT_EQ(failed.size(), 1);
+    EXPECT_TRUE(failed[0].contains("larger than 1 MiB")) << failed[0].toStdString();
+    EXPECT_TRUE(SettleUntil([&] { return server.open == 0; }, 2000)) << "the connection is closed";
+    EXPECT_LT(server.written, 128 * 1024);
+    EXPECT_EQ(Cache(), "older elements");
+}
+
+// A header block that never ends, from a server on a thread of its own (as a
+// real one would be), flooding or dripping: the header limit or the time limit
+// ends the fetch, and the connection goes with it, rather than being read on
+// after the message.
+TEST_F(ElementsDownloadTest, EndlessHeaderIsCutOffWithItsConnection) {
+    for (const int pauseMs : {0, 5}) {
+        failed.clear();
+        const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ASSERT_GE(listener, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+        ASSERT_EQ(listen(listener, 1), 0);
+        ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length), 0);
+        std::atomic<bool> closed{false};
+        std::thread server([listener, pauseMs, &closed] {
+            pollfd waiting{listener, POLLIN, 0};
+            if (poll(&waiting, 1, 5000) != 1)
+                return;
+            const int client = accept(listener, nullptr, nullptr);
+            const std::string head = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n";
+            const std::string line = "X-Filler: " + std::string(200, 'x') + "\r\n";
+            send(client, head.data(), head.size(), MSG_NOSIGNAL);
+            // Until the client closes, or for at most 10 s.
+            for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+                 std::chrono::steady_clock::now() < end;) {
+                pollfd writable{client, POLLOUT, 0};
+                if (poll(&writable, 1, 100) == 1 &&
+                    ((writable.revents & (POLLERR | POLLHUP)) ||
+                     send(client, line.data(), line.size(), MSG_NOSIGNAL) < 0)) {
+                    closed = true;
+                    break;
+                }
+                if (pauseMs)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+            }
+            close(client);
+        });
+        download().Start(QUrl(QString("http://127.0.0.1:%1/gp.php").arg(ntohs(address.sin_port))), 500);
+        const bool ended = Ended(3000);
+        QElapsedTimer clock;
+        clock.start();
+        const bool cut = SettleUntil([&] { return closed.load(); }, 3000);
+        const qint64 after = clock.elapsed();
+        server.join();
+        close(listener);
+        ASSERT_TRUE(ended);
+        ASSERT_EQ(failed.size(), 1);
+        EXPECT_TRUE(failed[0].contains(pauseMs ? "timed out" : "header of more than 64 KiB"))
+            << failed[0].toStdString();
+        EXPECT_TRUE(cut) << "the connection is still open";
+        EXPECT_LT(after, 1000);
+    }
+}
+
+// Redirects are followed to web addresses only, and only so many times.
+TEST_F(ElementsDownloadTest, RedirectAwayFromTheWebOrRoundInCirclesIsNotFollowed) {
+    LocalServer server([](QTcpSocket *socket, const QByteArray &path) {
+        Respond(socket, "302 Found", {},
+                path == "/away" ? "Location: ftp://127.0.0.1/elements.tle\r\n" : "Location: /again\r\n");
+    });
+    WriteCache("older elements");
+    download().Start(server.Url("/away"));
+    ASSERT_TRUE(Ended());
+    ASSERT_EQ(failed.size(), 1);
+    EXPECT_TRUE(failed[0].contains("ftp://127.0.0.1/elements.tle") && failed[0].contains("not followed"))
+        << failed[0].toStdString();
+    failed.clear();
+    download().Start(server.Url("/again"));
+    ASSERT_TRUE(Ended());
+    ASSERT_EQ(failed.size(), 1);
+    EXPECT_TRUE(failed[0].contains("more than 10 times")) << failed[0].toStdString();
+    EXPECT_EQ(server.requests.size(), 1 + 1 + ElementsDownload::kMaxRedirects);
+    EXPECT_EQ(Cache(), "older elements");
+}
+
 TEST_F(ElementsDownloadTest, RefusedConnectionFails) {
     quint16 port = 0;
     {
@@ -275,7 +389,7 @@ TEST_F(ElementsDownloadTest, StartingAgainCancelsTheFetchRunning) {
     ViewerApp::Settle(400);
     EXPECT_TRUE(failed.isEmpty()) << failed.join('\n').toStdString();
     ASSERT_EQ(finished.size(), 1);
-    EXPECT_EQ(finished[0], QString::fromLatin1(kElements));
+    EXPECT_EQ(finished[0], kElements);
 }
 
 TEST_F(ElementsDownloadTest, AddressThatIsNotAWebAddressFailsAfterStartReturns) {

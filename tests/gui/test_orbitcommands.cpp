@@ -1,59 +1,376 @@
-// Orbital elements opened in the viewer: a bad file is named with its line and
-// leaves the elements in use; a good one switches a document to the live orbit.
+// Orbital elements in the viewer: a bad file is named with its line and leaves
+// the elements in use; the station chooser; Update Elements against a web server
+// of the test's own on 127.0.0.1, and what the next start restores.
 #include "guitest.h"
+#include "localserver.h"
 
 #include "document/quordoc.h"
+#include "orbit/astro.h"
 #include "resources/ids.h"
+#include "shell/elementsdownload.h"
 #include "shell/mainfrm.h"
+#include "shell/orbitcommands.h"
 #include "view/core/livescene.h"
 
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QNetworkProxy>
+#include <QSet>
+#include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <sys/stat.h>
 
-TEST(OrbitElements, BadFilesAreNamedAndTheElementsInUseStay) {
-    QTemporaryDir dir;
+namespace {
+
+const QString kModel = QString::fromStdString(SourcePath("data/station.3ds"));
+// The station's set in tests/data/live/station.tle: epoch 2026 day 341.5, 7 December 12:00 UTC.
+const std::string kStation1 = "1 25544U 98067A   26341.50000000  .00016717  00000-0  30306-3 0  9998";
+const std::string kStation2 = "2 25544  51.6390 210.4370 0003572 120.3700 239.7600 15.49815362 12344";
+const std::string kVanguard1 = "1 00005U 58002B   00179.78495062  .00000023  00000-0  28098-4 0  4753";
+const std::string kVanguard2 = "2 00005  34.2682 348.7242 1859667 331.7664  19.3264 10.82419157413667";
+
+std::string Resum(std::string line) {
+    int sum = 0;
+    for (size_t i = 0; i < 68; ++i)
+        sum += (line[i] >= '0' && line[i] <= '9') ? line[i] - '0' : line[i] == '-';
+    line[68] = static_cast<char>('0' + sum % 10);
+    return line;
+}
+
+// The station's set with another epoch (columns 19-32) and mean motion (line 2, columns 53-63).
+QByteArray StationSet(const std::string &name, const std::string &epoch,
+                      const std::string &meanMotion = "15.49815362") {
+    std::string one = kStation1, two = kStation2;
+    one.replace(18, 14, epoch);
+    two.replace(52, 11, meanMotion);
+    return QByteArray::fromStdString((name.empty() ? "" : name + "\n") + Resum(one) + "\n" + Resum(two) +
+                                     "\n");
+}
+
+QByteArray OtherSets() {
+    std::string other1 = kVanguard1, other2 = kVanguard2;
+    other1.replace(2, 5, "04632");
+    other2.replace(2, 5, "04632");
+    return QByteArray::fromStdString("VANGUARD 1\n" + kVanguard1 + "\n" + kVanguard2 + "\n" + Resum(other1) +
+                                     "\n" + Resum(other2) + "\n");
+}
+
+bool WriteFile(const QString &path, const QByteArray &content) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+QByteArray ReadFile(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(no file)");
+}
+
+// The wall clock the viewer sees; the live clock and the two-hour rule follow it.
+int64_t g_now = 0;
+
+// Points the user's cache at the test's folder, takes the proxy away and the
+// clock in hand, and leaves the program-wide live orbit as it found it.
+class OrbitElements : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_cache.isValid());
+        m_oldCache = qgetenv("XDG_CACHE_HOME");
+        m_hadCache = qEnvironmentVariableIsSet("XDG_CACHE_HOME");
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(m_cache.path()));
+        QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
+        g_now = UnixMsFromJulianDate(JulianDate(2026, 12, 8, 0, 0, 0)); // half a day after the epoch
+        SetUtcNowSource([] { return g_now; });
+    }
+    void TearDown() override {
+        g_liveOrbit = LiveOrbit();
+        g_liveUtcMs = 0;
+        SetUtcNowSource(nullptr);
+        if (m_hadCache)
+            qputenv("XDG_CACHE_HOME", m_oldCache);
+        else
+            qunsetenv("XDG_CACHE_HOME");
+    }
+    QString Cache() const { return ElementsDownload::CachePath(); }
+    QTemporaryDir m_cache;
+
+private:
+    QByteArray m_oldCache;
+    bool m_hadCache = false;
+};
+
+// Answers the station chooser each time it comes up: what it lists, and the row to pick (-1: Cancel).
+class ChooserAnswer {
+public:
+    explicit ChooserAnswer(int row) {
+        QObject::connect(&m_poll, &QTimer::timeout, [this, row] {
+            auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+            if (!dialog || dialog->property("answered").toBool())
+                return;
+            dialog->setProperty("answered", true);
+            ++answered;
+            auto *box = dialog->findChild<QComboBox *>();
+            if (!box) {
+                dialog->reject();
+                return;
+            }
+            shownRow = box->currentIndex();
+            items.clear();
+            for (int i = 0; i < box->count(); ++i)
+                items << box->itemText(i);
+            title = dialog->windowTitle();
+            width = dialog->width();
+            if (row < 0) {
+                dialog->reject();
+                return;
+            }
+            box->setCurrentIndex(row);
+            dialog->accept();
+        });
+        m_poll.start(20);
+    }
+    int answered = 0;
+    QStringList items;
+    int shownRow = -1;
+    QString title;
+    int width = 0;
+
+private:
+    QTimer m_poll;
+};
+
+} // namespace
+
+TEST_F(OrbitElements, BadFilesAreNamedAndTheElementsInUseStay) {
     const QString good = QString::fromStdString(SourcePath("tests/data/live/station.tle"));
-    QFile source(good);
-    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
-    QByteArray broken = source.readAll();
+    QByteArray broken = ReadFile(good);
     broken[broken.indexOf("\n1 ") + 69] =
         broken[broken.indexOf("\n1 ") + 69] == '0' ? '1' : '0'; // the checksum
-    const QString bad = dir.path() + "/bad.tle", pipe = dir.path() + "/pipe.tle";
-    {
-        QFile out(bad);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(broken);
-    }
+    const QString bad = m_cache.path() + "/bad.tle", pipe = m_cache.path() + "/pipe.tle";
+    ASSERT_TRUE(WriteFile(bad, broken));
     ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
 
-    ViewerApp v({QString::fromStdString(SourcePath("data/station.3ds"))});
+    ViewerApp v({kModel});
     OrbitCommands *orbit = v.app().Orbit();
     ASSERT_TRUE(orbit->OpenElementsFile(good));
     ASSERT_TRUE(g_liveOrbit.Ready());
     EXPECT_FALSE(orbit->OpenElementsFile(bad));
     EXPECT_FALSE(orbit->OpenElementsFile(pipe)) << "refused without waiting for a writer";
     ASSERT_EQ(v.messages.shown.size(), 2u);
-    EXPECT_EQ(v.messages.shown[0].text.find("bad.tle, line 2:"), v.messages.shown[0].text.find("bad.tle"))
-        << v.messages.shown[0].text;
-    EXPECT_NE(v.messages.shown[0].text.find("bad.tle, line 2:"), std::string::npos)
-        << v.messages.shown[0].text;
+    const std::string &said = v.messages.shown[0].text;
+    EXPECT_NE(said.find("bad.tle, line 2, column 69: checksum"), std::string::npos) << said;
+    EXPECT_EQ(said.find("line 2"), said.rfind("line 2")) << "the line is named once: " << said;
     EXPECT_NE(v.messages.shown[1].text.find("pipe.tle"), std::string::npos);
     EXPECT_EQ(g_liveOrbit.Elements().catalogNumber, 25544) << "the elements in use stay";
 
-    // The document goes live from its File menu, and back.
+    // The live orbit's clock and track do nothing in the simulated orbit: grey and unmarked there.
+    MainFrame *main = v.app().MainWindow();
     auto *doc = static_cast<CQUORDoc *>(v.app().Documents().front());
-    g_liveUtcMs = UnixMsFromJulianDate(g_liveOrbit.EpochJulianDate()); // whatever today's date
-    ASSERT_TRUE(v.app().DispatchCommand(ID_ORBIT_LIVE));
+    doc->m_groundTrack = true;
+    EXPECT_FALSE(v.app().IsCommandEnabled(ID_ORBIT_NOW));
+    EXPECT_FALSE(v.app().IsCommandEnabled(ID_ORBIT_GROUND_TRACK));
+    EXPECT_FALSE(main->IsChecked(ID_ORBIT_GROUND_TRACK));
+    EXPECT_FALSE(v.app().DispatchCommand(ID_ORBIT_GROUND_TRACK));
+    EXPECT_TRUE(doc->m_groundTrack);
+
+    // The document goes live from its File menu, and back.
+    ASSERT_TRUE(ChooseMenuItem(main, "&File", "Live Orbit"));
     EXPECT_TRUE(doc->m_live);
-    EXPECT_TRUE(v.app().MainWindow()->IsChecked(ID_ORBIT_LIVE));
+    EXPECT_TRUE(main->IsChecked(ID_ORBIT_LIVE));
+    EXPECT_TRUE(main->IsChecked(ID_ORBIT_GROUND_TRACK));
+    ASSERT_TRUE(ChooseMenuItem(main, "&File", "Ground Track"));
+    EXPECT_FALSE(doc->m_groundTrack);
+    EXPECT_TRUE(v.app().IsCommandEnabled(ID_ORBIT_NOW));
     ViewerApp::Settle(200);
     EXPECT_NEAR(doc->m_altitude, 420.0, 30.0) << "the scene view wrote the live state";
-    ASSERT_TRUE(v.app().DispatchCommand(ID_ORBIT_SIMULATED));
+    ASSERT_TRUE(ChooseMenuItem(main, "&File", "Simulated Orbit"));
     EXPECT_FALSE(doc->m_live);
+    EXPECT_FALSE(ChooseMenuItem(main, "&File", "Now"));
+}
+
+// Three unnamed sets of one number read alike but for their epochs: the chooser
+// lists each with its epoch, offers the newest, takes the row picked, and the
+// next start restores that very set.
+TEST_F(OrbitElements, ChooserTellsLikeSetsApartAndTakesTheRowPicked) {
+    const QString history = m_cache.path() + "/history.tle";
+    ASSERT_TRUE(WriteFile(history, StationSet("", "26330.50000000") + StationSet("", "26340.50000000") +
+                                       StationSet("", "26335.50000000") + OtherSets()));
+    QTemporaryDir profile;
+    {
+        ViewerApp v({kModel}, profile.path());
+        auto answer = std::make_unique<ChooserAnswer>(2);
+        ASSERT_TRUE(v.app().Orbit()->OpenElementsFile(history));
+        ASSERT_EQ(answer->items.size(), 5);
+        EXPECT_EQ(answer->items[0].toStdString(), "Satellite (25544), epoch 2026-11-26 12:00:00 UTC");
+        EXPECT_EQ(answer->items[3].left(14).toStdString(), "VANGUARD 1 (5)");
+        EXPECT_EQ(answer->items.size(), QSet<QString>(answer->items.begin(), answer->items.end()).size());
+        EXPECT_EQ(answer->shownRow, 1) << "the newest of the station's sets";
+        EXPECT_EQ(answer->title.toStdString(), "Choose the Station");
+        EXPECT_DOUBLE_EQ(g_liveOrbit.Elements().epochDay, 335.5) << "the row picked, not the first alike";
+        answer = std::make_unique<ChooserAnswer>(-1);
+        EXPECT_FALSE(v.app().Orbit()->OpenElementsFile(history));
+        EXPECT_DOUBLE_EQ(g_liveOrbit.Elements().epochDay, 335.5) << "Cancel keeps the elements in use";
+        EXPECT_TRUE(v.messages.shown.empty());
+    }
     g_liveOrbit = LiveOrbit();
-    g_liveUtcMs = 0;
+    ViewerApp restarted({kModel}, profile.path());
+    ASSERT_TRUE(g_liveOrbit.Ready());
+    EXPECT_DOUBLE_EQ(g_liveOrbit.Elements().epochDay, 335.5);
+}
+
+// The update asks for the chosen station by number, and takes only its set, and
+// only when it gives a place now; anything else leaves elements, cache and
+// profile byte for byte as they were.
+TEST_F(OrbitElements, UpdateTakesOnlyTheChosenStationsSetAndKeepsItOnlyThen) {
+    const QByteArray kept = StationSet("ISS (ZARYA)", "26330.50000000");
+    QDir().mkpath(QFileInfo(Cache()).absolutePath());
+    ASSERT_TRUE(WriteFile(Cache(), kept));
+    const QString station = QString::fromStdString(SourcePath("tests/data/live/station.tle"));
+
+    ViewerApp v({kModel});
+    ChooserAnswer cancel(-1); // a download asks no chooser: the station is chosen already
+    QByteArray answer;
+    QByteArray status = "200 OK";
+    LocalServer server([&](QTcpSocket *socket, const QByteArray &) {
+        QTimer::singleShot(100, socket, [&, socket] { Respond(socket, status, answer); });
+    });
+    v.app().Profile().setValue("Orbit/Elements URL", server.Address("/gp.php?CATNR={catalog}&FORMAT=tle"));
+    ASSERT_TRUE(v.app().Orbit()->OpenElementsFile(station));
+    // An update that ends in a message.
+    const auto update = [&] {
+        v.messages.shown.clear();
+        v.app().DispatchCommand(ID_ORBIT_UPDATE_ELEMENTS);
+        return SettleUntil([&] { return !v.messages.shown.empty(); }, 3000);
+    };
+    const auto unchanged = [&](const char *what) {
+        EXPECT_EQ(ReadFile(Cache()), kept) << what;
+        EXPECT_DOUBLE_EQ(g_liveOrbit.Elements().epochDay, 341.5) << what;
+        EXPECT_EQ(v.app().Profile().value("Orbit/Catalogue Number").toInt(), 25544) << what;
+        EXPECT_EQ(v.app().Profile().value("Orbit/Elements Source").toString(), "file") << what;
+    };
+
+    // Other satellites only: refused, naming what the answer held.
+    answer = OtherSets();
+    ASSERT_TRUE(update());
+    ASSERT_EQ(server.requests.size(), 1);
+    EXPECT_TRUE(server.requests[0].startsWith("GET /gp.php?CATNR=25544&FORMAT=tle "))
+        << server.requests[0].data();
+    ASSERT_EQ(v.messages.shown.size(), 1u);
+    EXPECT_NE(v.messages.shown[0].text.find("no elements of the chosen station (25544), only those of "
+                                            "VANGUARD 1 (5), Satellite (4632)"),
+              std::string::npos)
+        << v.messages.shown[0].text;
+    unchanged("another satellite");
+
+    // The station's set, but one that has decayed.
+    answer = StationSet("ISS (ZARYA)", "26341.90000000", "17.90000000");
+    ASSERT_TRUE(update());
+    ASSERT_EQ(v.messages.shown.size(), 1u);
+    EXPECT_NE(v.messages.shown[0].text.find("cannot give its place now"), std::string::npos)
+        << v.messages.shown[0].text;
+    unchanged("a set that decays");
+
+    // A good one, shown as running from the first moment; a second update meanwhile is the same one.
+    answer = StationSet("ISS (ZARYA)", "26341.90000000") + OtherSets();
+    v.messages.shown.clear();
+    const qsizetype asked = server.requests.size();
+    v.app().DispatchCommand(ID_ORBIT_UPDATE_ELEMENTS);
+    EXPECT_TRUE(
+        v.app().MainWindow()->statusBar()->currentMessage().startsWith("Downloading the elements of 25544"))
+        << v.app().MainWindow()->statusBar()->currentMessage().toStdString();
+    v.app().DispatchCommand(ID_ORBIT_UPDATE_ELEMENTS);
+    ASSERT_TRUE(SettleUntil([&] { return g_liveOrbit.Elements().epochDay == 341.9; }, 3000));
+    ViewerApp::Settle(200);
+    EXPECT_EQ(server.requests.size(), asked + 1);
+    EXPECT_TRUE(v.messages.shown.empty()) << v.messages.shown[0].text;
+    EXPECT_EQ(ReadFile(Cache()), answer);
+    EXPECT_EQ(v.app().Profile().value("Orbit/Elements Source").toString(), "download");
+    EXPECT_EQ(cancel.answered, 0);
+
+    // Within two hours the elements are current, without the network.
+    g_now += 119 * 60 * 1000;
+    ASSERT_TRUE(v.app().Orbit()->OpenElementsFile(station));
+    v.messages.shown.clear();
+    v.app().DispatchCommand(ID_ORBIT_UPDATE_ELEMENTS);
+    ViewerApp::Settle(300);
+    EXPECT_EQ(server.requests.size(), asked + 1);
+    ASSERT_EQ(v.messages.shown.size(), 1u);
+    EXPECT_NE(v.messages.shown[0].text.find("are current: they were fetched at 2026-12-08 00:00 UTC"),
+              std::string::npos)
+        << v.messages.shown[0].text;
+    EXPECT_DOUBLE_EQ(g_liveOrbit.Elements().epochDay, 341.9) << "the fetched set, not the file opened since";
+
+    // After that, a 403 says why, and changes nothing.
+    g_now += 2 * 60 * 1000;
+    status = "403 Forbidden";
+    answer = "GP data has not updated since your last successful download\n";
+    const QByteArray cached = ReadFile(Cache());
+    ASSERT_TRUE(update());
+    EXPECT_EQ(server.requests.size(), asked + 2);
+    ASSERT_EQ(v.messages.shown.size(), 1u);
+    EXPECT_NE(v.messages.shown[0].text.find("more than once in two hours"), std::string::npos)
+        << v.messages.shown[0].text;
+    EXPECT_EQ(ReadFile(Cache()), cached);
+    EXPECT_DOUBLE_EQ(g_liveOrbit.Elements().epochDay, 341.9);
+}
+
+// Update, then a file opened, then a plain start: the file, though the cache is newer.
+// And after an update last, the download.
+TEST_F(OrbitElements, StartUpRestoresWhatTheUserChoseLast) {
+    const LocalServer::Answer fetched = [](QTcpSocket *socket, const QByteArray &) {
+        Respond(socket, "200 OK", StationSet("ISS (ZARYA)", "26341.90000000"));
+    };
+    const QString file = m_cache.path() + "/B.tle";
+    ASSERT_TRUE(WriteFile(file, StationSet("ISS (ZARYA)", "26339.50000000")));
+    QTemporaryDir profile;
+    {
+        ViewerApp v({kModel}, profile.path());
+        LocalServer server(fetched); // after the application: it serves from its event loop
+        v.app().Profile().setValue("Orbit/Elements URL", server.Address("/gp.php?CATNR={catalog}"));
+        v.app().DispatchCommand(ID_ORBIT_UPDATE_ELEMENTS);
+        ASSERT_TRUE(SettleUntil([] { return g_liveOrbit.Elements().epochDay == 341.9; }, 3000));
+        ASSERT_TRUE(v.app().Orbit()->OpenElementsFile(file));
+    }
+    ASSERT_TRUE(QFileInfo(Cache()).lastModified() >= QFileInfo(file).lastModified());
+    {
+        g_liveOrbit = LiveOrbit();
+        ViewerApp v({kModel}, profile.path());
+        EXPECT_DOUBLE_EQ(g_liveOrbit.Elements().epochDay, 339.5) << "the file the user opened last";
+        LocalServer server(fetched);
+        v.app().Profile().setValue("Orbit/Elements URL", server.Address("/gp.php?CATNR={catalog}"));
+        g_now += 3 * 3600 * 1000;
+        v.app().DispatchCommand(ID_ORBIT_UPDATE_ELEMENTS);
+        ASSERT_TRUE(SettleUntil([] { return g_liveOrbit.Elements().epochDay == 341.9; }, 3000));
+    }
+    g_liveOrbit = LiveOrbit();
+    ViewerApp v({kModel}, profile.path());
+    EXPECT_DOUBLE_EQ(g_liveOrbit.Elements().epochDay, 341.9) << "the download, chosen last";
+}
+
+// The window closes while the answer is on its way: no message after it, nothing kept.
+TEST_F(OrbitElements, ClosingTheWindowCancelsTheDownload) {
+    ViewerApp v({kModel});
+    LocalServer server([](QTcpSocket *socket, const QByteArray &) {
+        QTimer::singleShot(300, socket, [socket] {
+            Respond(socket, "200 OK", StationSet("ISS (ZARYA)", "26341.90000000"));
+        });
+    });
+    v.app().Profile().setValue("Orbit/Elements URL", server.Address("/gp.php?CATNR={catalog}"));
+    v.app().DispatchCommand(ID_ORBIT_UPDATE_ELEMENTS);
+    ASSERT_TRUE(SettleUntil([&] { return server.requests.size() == 1; }, 2000));
+    v.app().MainWindow()->close();
+    EXPECT_TRUE(SettleUntil([&] { return server.open == 0; }, 1000)) << "the connection is closed";
+    ViewerApp::Settle(500);
+    EXPECT_TRUE(v.messages.shown.empty()) << v.messages.shown[0].text;
+    EXPECT_FALSE(g_liveOrbit.Ready());
+    EXPECT_FALSE(QFile::exists(Cache()));
 }

@@ -165,4 +165,22 @@ TEST(Elements, TheFirstBadLineIsNamedAndNoSetsAreKept) {
     }
 }
 
+// Three unnamed sets of one number, the newest in the middle, and another number
+// after them: the newest of the wanted number is found by epoch, not by place.
+TEST(Elements, NewestSetOfANumberIsFoundByEpochAndUnnamedSetsHaveOneName) {
+    const std::string text = Edit(k5Line1, 19, "00179.5") + "\n" + k5Line2 + "\n" +
+                             Edit(k5Line1, 19, "00189.5") + "\n" + k5Line2 + "\n" +
+                             Edit(k5Line1, 19, "00184.5") + "\n" + k5Line2 + "\nLATER\n" +
+                             Edit(k4632Line1, 19, "00199.5") + "\n" + k4632Line2 + "\n";
+    const ElementsFile file = ParseElements(text);
+    ASSERT_FALSE(file.error) << file.error->message;
+    ASSERT_EQ(file.sets.size(), 4u);
+    EXPECT_EQ(NewestSet(file.sets, 5), 1);
+    EXPECT_EQ(NewestSet(file.sets, 4632), 3);
+    EXPECT_EQ(NewestSet(file.sets, 25544), -1);
+    EXPECT_EQ(NewestSet({file.sets[0], file.sets[0]}, 5), 0) << "the first of equals";
+    EXPECT_EQ(DisplayName(file.sets[0]), "Satellite");
+    EXPECT_EQ(DisplayName(file.sets[3]), "LATER");
+}
+
 } // namespace

@@ -69,6 +69,14 @@ TEST(LiveScene, PanelNamesTheStationItsPlaceItsLightAndOldElements) {
     EXPECT_EQ(old[5], "In sunlight");
     EXPECT_EQ(old[7].rfind("Warning", 0), 0u) << "elements over 14 days old";
     EXPECT_EQ(LivePanelLines(elements, state, 14.0).size(), 7u) << "at 14 days, not yet";
+    // Elements from the future: how far, never a negative age; years ahead, no place at all.
+    const std::vector<std::string> ahead = LivePanelLines(elements, state, -0.3);
+    ASSERT_EQ(ahead.size(), 7u);
+    EXPECT_EQ(ahead[6], "Elements lie 0.3 days in the future");
+    elements.name.clear();
+    EXPECT_EQ(LivePanelLines(elements, state, -10615.84),
+              std::vector<std::string>(
+                  {"Satellite (25544)", "No position: the elements lie 10615.8 days in the future"}));
     state.error = 6;
     EXPECT_EQ(LivePanelLines(elements, state, 1.0).size(), 2u) << "no place without a position";
 }

@@ -102,10 +102,15 @@ std::string FormatUtcClockLine(int64_t utcMs) {
 std::vector<std::string> LivePanelLines(const OrbitalElements &elements, const LiveState &state,
                                         double elementsAgeDays) {
     std::vector<std::string> lines;
-    const std::string name = elements.name.empty() ? "Satellite" : elements.name;
-    lines.push_back(name + " (" + std::to_string(elements.catalogNumber) + ")");
+    lines.push_back(DisplayName(elements) + " (" + std::to_string(elements.catalogNumber) + ")");
     if (state.error != 0) {
         lines.push_back("No position: " + std::string(Sgp4::ErrorText(state.error)));
+        return lines;
+    }
+    // Far ahead of the shown time (a two-digit year read in the wrong century, say),
+    // the propagator runs backwards for years and its place is nonsense.
+    if (-elementsAgeDays > kStaleElementsDays) {
+        lines.push_back(Printed("No position: the elements lie %.1f days in the future", -elementsAgeDays));
         return lines;
     }
     lines.push_back(Printed("Speed: %.0f m/sec", state.speed * 1000.0));
@@ -116,8 +121,11 @@ std::vector<std::string> LivePanelLines(const OrbitalElements &elements, const L
     lines.push_back(
         Printed(lat >= 0.0 ? "Latitude: %.2f DEG North" : "Latitude: %.2f DEG South", std::fabs(lat)));
     lines.push_back(state.sunlit ? "In sunlight" : "In the Earth's shadow");
-    lines.push_back(Printed("Elements: %.1f days old", elementsAgeDays));
-    if (std::fabs(elementsAgeDays) > kStaleElementsDays)
+    if (elementsAgeDays < 0.0)
+        lines.push_back(Printed("Elements lie %.1f days in the future", -elementsAgeDays));
+    else
+        lines.push_back(Printed("Elements: %.1f days old", elementsAgeDays));
+    if (elementsAgeDays > kStaleElementsDays)
         lines.push_back("Warning: elements over 14 days old; the position may be off by many km");
     return lines;
 }
