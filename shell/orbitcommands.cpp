@@ -30,6 +30,8 @@ constexpr const char *kSetEpochKey = "Orbit/Epoch"; // Julian date of the set ch
 constexpr const char *kElementsUrlKey = "Orbit/Elements URL";
 constexpr const char *kFetchedKey = "Orbit/Elements Fetched"; // UTC, ISO 8601
 constexpr const char *kFetchedNumberKey = "Orbit/Fetched Catalogue Number";
+// How long the status bar says that an update worked.
+constexpr int kUpdatedMessageMs = 15000;
 // The station the viewer is about, where a file has it.
 constexpr int kStationCatalogueNumber = 25544;
 
@@ -345,6 +347,12 @@ void OrbitCommands::OnDownloaded(const QByteArray &text) {
                               QDateTime::fromMSecsSinceEpoch(UtcNowMs(), Qt::UTC).toString(Qt::ISODate));
     m_app->Profile().setValue(kFetchedNumberKey, set.catalogNumber);
     RepaintLiveViews();
+    // Without a live document nothing else on the screen would say that it worked.
+    if (m_app->MainWindow())
+        m_app->MainWindow()->statusBar()->showMessage(
+            QStringLiteral("Elements of %1 updated from %2 (epoch %3).")
+                .arg(Named(set), host, UtcText(UnixMsFromJulianDate(EpochJulianDate(set)))),
+            kUpdatedMessageMs);
 }
 
 bool OrbitCommands::eventFilter(QObject *watched, QEvent *event) {

@@ -292,6 +292,9 @@ TEST_F(OrbitElements, UpdateTakesOnlyTheChosenStationsSetAndKeepsItOnlyThen) {
     ViewerApp::Settle(200);
     EXPECT_EQ(server.requests.size(), asked + 1);
     EXPECT_TRUE(v.messages.shown.empty()) << v.messages.shown[0].text;
+    EXPECT_TRUE(v.app().MainWindow()->statusBar()->currentMessage().startsWith(
+        "Elements of ISS (ZARYA) (25544) updated from 127.0.0.1"))
+        << v.app().MainWindow()->statusBar()->currentMessage().toStdString();
     EXPECT_EQ(ReadFile(Cache()), answer);
     EXPECT_EQ(v.app().Profile().value("Orbit/Elements Source").toString(), "download");
     EXPECT_EQ(cancel.answered, 0);
