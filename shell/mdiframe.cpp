@@ -17,7 +17,9 @@
 #include <QStatusTipEvent>
 #include <QStyle>
 #include <QTimer>
+#include <QToolBar>
 #include <QWidgetAction>
+#include <QWindow>
 
 namespace {
 
@@ -358,7 +360,27 @@ void MainFrame::ShowIdleMessage() {
         statusBar()->showMessage(QString::fromUtf8(kIdleMessage));
 }
 
+void MainFrame::TieFloatingBars() {
+    QWindow *window = windowHandle();
+    if (!window)
+        return;
+    for (QToolBar *bar : findChildren<QToolBar *>(Qt::FindDirectChildrenOnly)) {
+        QWindow *barWindow = bar->windowHandle();
+        if (!bar->isFloating() || !bar->isVisible() || !barWindow || barWindow->transientParent() == window)
+            continue;
+        // The window system reads the tie when a window is shown.
+        bar->hide();
+        barWindow->setTransientParent(window);
+        bar->show();
+    }
+}
+
 bool MainFrame::event(QEvent *event) {
+    if (event->type() == QEvent::WinIdChange) {
+        // A scene view makes this window anew. A floating bar still tied to the old one
+        // would fall behind this window, out of the user's reach.
+        QTimer::singleShot(0, this, &MainFrame::TieFloatingBars);
+    }
     if (event->type() == QEvent::StatusTip) {
         auto *tip = static_cast<QStatusTipEvent *>(event);
         if (tip->tip().isEmpty()) {

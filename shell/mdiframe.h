@@ -55,6 +55,8 @@ protected:
     virtual void RebuildWindowList(QMenu *menu);
 
 private:
+    // Ties floating tool bars to this window as it is now.
+    void TieFloatingBars();
     // Lines up the minimised windows; the height their rows take.
     int LineUpIcons();
     // The windows that take part in cascading and tiling, the active one last.

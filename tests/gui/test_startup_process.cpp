@@ -303,7 +303,19 @@ TEST(StartUpProcess, ExitEndsTheProgramWithAFloatingToolbarAndSoDoesTheNextStart
     ViewerProcess again({kStation}, QString(), profile);
     const QString id = WaitForWindow(again, "^QUOR - \\[station.3ds\\]$");
     ASSERT_FALSE(id.isEmpty());
-    ASSERT_FALSE(WaitForWindow(again, "^Toolbar$", 3000).isEmpty()) << "restored floating";
+    const QString bar = WaitForWindow(again, "^Toolbar$", 3000);
+    ASSERT_FALSE(bar.isEmpty()) << "restored floating";
+    // In front of the main window, which the scene view made anew after the bar was
+    // restored, not lost behind it: the window manager stacks the list bottom to top.
+    const auto hex = [](const QString &id) { return "0x" + QString::number(id.toULongLong(), 16); };
+    QString stacking;
+    for (int i = 0; i < 20; ++i) {
+        stacking = RunTool("xprop", {"-root", "_NET_CLIENT_LIST_STACKING"});
+        if (stacking.indexOf(hex(bar)) > stacking.indexOf(hex(id)))
+            break;
+        QThread::msleep(100);
+    }
+    EXPECT_GT(stacking.indexOf(hex(bar)), stacking.indexOf(hex(id))) << stacking.toStdString();
     RunTool("xdotool", {"windowactivate", "--sync", id});
     RunTool("xdotool", {"key", "--clearmodifiers", "alt+F4"});
     ASSERT_TRUE(again.WaitForExit(10000)) << "the program ends";
