@@ -10,6 +10,7 @@
 #include "shell/elementsdownload.h"
 #include "shell/mainfrm.h"
 #include "shell/orbitcommands.h"
+#include "tests/orbit/tleline.h"
 #include "view/core/livescene.h"
 
 #include <QApplication>
@@ -38,14 +39,6 @@ const std::string kStation1 = "1 25544U 98067A   26341.50000000  .00016717  0000
 const std::string kStation2 = "2 25544  51.6390 210.4370 0003572 120.3700 239.7600 15.49815362 12344";
 const std::string kVanguard1 = "1 00005U 58002B   00179.78495062  .00000023  00000-0  28098-4 0  4753";
 const std::string kVanguard2 = "2 00005  34.2682 348.7242 1859667 331.7664  19.3264 10.82419157413667";
-
-std::string Resum(std::string line) {
-    int sum = 0;
-    for (size_t i = 0; i < 68; ++i)
-        sum += (line[i] >= '0' && line[i] <= '9') ? line[i] - '0' : line[i] == '-';
-    line[68] = static_cast<char>('0' + sum % 10);
-    return line;
-}
 
 // The station's set with another epoch (columns 19-32) and mean motion (line 2, columns 53-63).
 QByteArray StationSet(const std::string &name, const std::string &epoch,

@@ -1,6 +1,7 @@
 // The two-line element parser: the values of well-formed sets in the forms found
 // in the wild, and the line and words of the first fault in broken ones.
 #include "orbit/elements.h"
+#include "tleline.h"
 
 #include <gtest/gtest.h>
 
@@ -15,15 +16,6 @@ const std::string k4632Line1 = "1 04632U 70093B   04031.91070959 -.00000084  000
 const std::string k4632Line2 = "2 04632  11.4628 273.1101 1450506 207.6000 143.9350  1.20231981 44145";
 const std::string k88888Line1 = "1 88888U          80275.98708465  .00073094  13844-3  66816-4 0    87";
 const std::string k88888Line2 = "2 88888  72.8435 115.9689 0086731  52.6988 110.5714 16.05824518  1058";
-
-// `line` with its checksum set again after an edit.
-std::string Resum(std::string line) {
-    int sum = 0;
-    for (size_t i = 0; i < 68; ++i)
-        sum += (line[i] >= '0' && line[i] <= '9') ? line[i] - '0' : line[i] == '-';
-    line[68] = static_cast<char>('0' + sum % 10);
-    return line;
-}
 
 std::string Edit(std::string line, size_t column, const std::string &text) {
     line.replace(column - 1, text.size(), text);
