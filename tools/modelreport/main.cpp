@@ -1,6 +1,8 @@
 // quor-inspect FILE.3ds: opens a model the way the viewer does, without a window,
 // and prints what it read and what the display list would hold, as JSON.
 // quor-inspect --orbit FILE: where element sets put their satellites, per time.
+// quor-inspect --passes FILE --observer PLACE: the passes over a place.
+#include "orbit/observer.h"
 #include "orbitreport.h"
 #include "report.h"
 #include "tools/common/hugepages.h"
@@ -8,6 +10,8 @@
 #include "render.h"
 #endif
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -39,7 +43,15 @@ void Usage(std::FILE *to) {
                "Propagates the two-line element sets of ELEMENTS (every set, or the one numbered\n"
                "NUMBER) to a UTC time such as 2024-02-15T09:00:00Z, or to M minutes after each\n"
                "set's epoch, and to N-1 more times SECONDS apart (60 unless given), printing one\n"
-               "JSON object per set and time: TEME state, WGS-84 place, speed, Sun and shadow.\n",
+               "JSON object per set and time: TEME state, WGS-84 place, speed, Sun and shadow;\n"
+               "with --observer LAT,LON[,HEIGHT_M] also azimuth, elevation, range and range rate.\n"
+               "       quor-inspect --passes ELEMENTS --observer LAT,LON[,HEIGHT_M] [--satellite N]\n"
+               "                    [--from UTC] [--days D] [--min-elevation DEG] [--twilight DEG]\n"
+               "Lists the passes of satellite N (the file's first set unless given) over the\n"
+               "place (degrees, or with N/S/E/W: 51.48N,0.01W; height in metres) from UTC (now\n"
+               "unless given) for D days (10; at most 30), above DEG degrees of elevation (10),\n"
+               "one JSON object per pass; visible while the satellite is sunlit and the Sun is\n"
+               "at least the twilight DEG (6) below the horizon.\n",
                to);
 }
 
@@ -126,11 +138,83 @@ bool ParseArguments(int argc, char **argv, Options &options) {
     return haveFile;
 }
 
-bool IsOrbitRequest(int argc, char **argv) {
+// Whether the command line holds `option` before any "--".
+bool HasOption(int argc, char **argv, const char *option) {
     for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i)
-        if (std::strcmp(argv[i], "--orbit") == 0)
+        if (std::strcmp(argv[i], option) == 0)
             return true;
     return false;
+}
+
+// --observer's value; false after saying what is wrong.
+bool ParsePlace(const char *value, ObserverPlace &place) {
+    std::string reason;
+    if (ParseObserverPlace(value, place.latitude, place.longitude, place.heightM, reason))
+        return true;
+    std::fprintf(stderr, "quor-inspect: bad value for --observer: '%s': %s\n", value, reason.c_str());
+    return false;
+}
+
+// The options of --passes, every one with a value; false after saying what is wrong.
+bool ParsePassesArguments(int argc, char **argv, PassesRequest &request) {
+    bool haveFile = false, haveObserver = false, haveFrom = false;
+    for (int i = 1; i < argc; ++i) {
+        const char *name = argv[i];
+        const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
+        static const char *const kKnown[] = {"--passes", "--observer",      "--satellite", "--from",
+                                             "--days",   "--min-elevation", "--twilight"};
+        if (std::none_of(std::begin(kKnown), std::end(kKnown),
+                         [&](const char *k) { return !std::strcmp(name, k); })) {
+            std::fprintf(stderr, "quor-inspect: %s is not an option of --passes\n", name);
+            return false;
+        }
+        if (!value) {
+            std::fprintf(stderr, "quor-inspect: %s needs a value\n", name);
+            return false;
+        }
+        ++i;
+        bool ok = true;
+        int number = 0;
+        const char *hint = "";
+        if (std::strcmp(name, "--passes") == 0) {
+            ok = !haveFile && *value;
+            request.file = value;
+            haveFile = true;
+        } else if (std::strcmp(name, "--observer") == 0) {
+            if (!ParsePlace(value, request.observer))
+                return false;
+            haveObserver = true;
+        } else if (std::strcmp(name, "--satellite") == 0) {
+            ok = ParseInt(value, 0, 999999999, number);
+            request.satellite = number;
+        } else if (std::strcmp(name, "--from") == 0) {
+            ok = ParseUtc(value, request.fromUnixMs);
+            haveFrom = true;
+            hint = " (a UTC time like 2024-02-15T09:00:00.000Z)";
+        } else if (std::strcmp(name, "--days") == 0) {
+            ok = ParseDouble(value, 30, request.days) && request.days > 0;
+            hint = " (more than 0, at most 30)";
+        } else if (std::strcmp(name, "--min-elevation") == 0) {
+            ok = ParseDouble(value, 90, request.minElevation) && request.minElevation >= 0;
+            hint = " (0 to 90 degrees)";
+        } else {
+            ok = ParseDouble(value, 90, request.twilight) && request.twilight >= 0;
+            hint = " (0 to 90 degrees of the Sun below the horizon)";
+        }
+        if (!ok) {
+            std::fprintf(stderr, "quor-inspect: bad value for %s: '%s'%s\n", name, value, hint);
+            return false;
+        }
+    }
+    if (!haveObserver) {
+        std::fputs("quor-inspect: --passes needs --observer LAT,LON[,HEIGHT_M]\n", stderr);
+        return false;
+    }
+    if (!haveFrom)
+        request.fromUnixMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::system_clock::now().time_since_epoch())
+                                 .count();
+    return true;
 }
 
 // The options of --orbit, every one with a value; false after saying what is wrong.
@@ -141,7 +225,8 @@ bool ParseOrbitArguments(int argc, char **argv, OrbitRequest &request) {
         const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
         const bool known = std::strcmp(name, "--orbit") == 0 || std::strcmp(name, "--satellite") == 0 ||
                            std::strcmp(name, "--at") == 0 || std::strcmp(name, "--minutes") == 0 ||
-                           std::strcmp(name, "--count") == 0 || std::strcmp(name, "--step") == 0;
+                           std::strcmp(name, "--count") == 0 || std::strcmp(name, "--step") == 0 ||
+                           std::strcmp(name, "--observer") == 0;
         if (!known) {
             std::fprintf(stderr, "quor-inspect: %s is not an option of --orbit\n", name);
             return false;
@@ -170,6 +255,12 @@ bool ParseOrbitArguments(int argc, char **argv, OrbitRequest &request) {
             request.startMinutes = real;
         } else if (std::strcmp(name, "--count") == 0) {
             ok = ParseInt(value, 1, 1000000, request.count);
+        } else if (std::strcmp(name, "--observer") == 0) {
+            ObserverPlace place;
+            ok = ParsePlace(value, place);
+            request.observer = place;
+            if (!ok)
+                return false;
         } else {
             ok = ParseDouble(value, 1e9, request.stepSeconds);
         }
@@ -193,7 +284,15 @@ int main(int argc, char **argv) {
         Usage(stdout);
         return 0;
     }
-    if (IsOrbitRequest(argc, argv)) {
+    if (HasOption(argc, argv, "--passes")) {
+        PassesRequest request;
+        if (!ParsePassesArguments(argc, argv, request)) {
+            Usage(stderr);
+            return 2;
+        }
+        return RunPasses(request, stdout, stderr);
+    }
+    if (HasOption(argc, argv, "--orbit")) {
         OrbitRequest request;
         if (!ParseOrbitArguments(argc, argv, request)) {
             Usage(stderr);

@@ -2,6 +2,8 @@
 
 #include "orbit/astro.h"
 #include "orbit/elements.h"
+#include "orbit/observer.h"
+#include "orbit/passes.h"
 #include "orbit/sgp4.h"
 #include "report.h"
 
@@ -63,7 +65,7 @@ bool Expect(const std::string &text, size_t &i, char c) {
 
 // One line for one set at one time; after a failed Init the propagator answers
 // every time with Init's error.
-std::string OrbitLine(Sgp4 &propagator, int64_t unixMs, double jd, double minutes) {
+std::string OrbitLine(Sgp4 &propagator, int64_t unixMs, double jd, double minutes, const Observer *observer) {
     std::string line = "{\"satellite\": " + std::to_string(propagator.Elements().catalogNumber) +
                        ", \"utc\": " + JsonString(FormatUtc(unixMs)) + ", \"minutes\": " + Number(minutes);
     double position[3] = {}, velocity[3] = {};
@@ -81,7 +83,13 @@ std::string OrbitLine(Sgp4 &propagator, int64_t unixMs, double jd, double minute
     line += ", \"latitude\": " + Number(place.latitude) + ", \"longitude\": " + Number(place.longitude);
     line += ", \"altitude\": " + Number(place.altitude) + ", \"speed\": " + Number(speed);
     line += std::string(", \"sunlit\": ") + (Sunlit(position, sun) ? "true" : "false");
-    return line + ", \"sunDirection\": " + Triple(sun) + "}\n";
+    line += ", \"sunDirection\": " + Triple(sun);
+    if (observer) {
+        const LookAngles look = Look(*observer, position, velocity, Gmst(jd));
+        line += ", \"azimuth\": " + Number(look.azimuth) + ", \"elevation\": " + Number(look.elevation);
+        line += ", \"range\": " + Number(look.range) + ", \"rangeRate\": " + Number(look.rangeRate);
+    }
+    return line + "}\n";
 }
 
 // The epoch in milliseconds since 1970, fraction kept: a Julian date in one double
@@ -100,6 +108,32 @@ std::string WithoutLinePrefix(const std::string &message, int line) {
             return message.substr(prefix.size());
     }
     return message;
+}
+
+std::string PointJson(const PassPoint &point) {
+    return "{\"utc\": " + JsonString(FormatUtc(UnixMsFromJulianDate(point.jd))) +
+           ", \"azimuth\": " + Number(point.azimuth) + ", \"elevation\": " + Number(point.elevation) + "}";
+}
+
+// Reads and parses the file, saying on `err` what is wrong; false then.
+bool ReadSets(const std::string &file, std::vector<OrbitalElements> &sets, std::FILE *err) {
+    std::string text, reason;
+    if (!ReadElementsText(file, text, reason)) {
+        std::fprintf(err, "quor-inspect: %s: %s\n", file.c_str(), reason.c_str());
+        return false;
+    }
+    ElementsFile parsed = ParseElements(text);
+    if (parsed.error) {
+        std::fprintf(err, "quor-inspect: %s:%d: %s\n", file.c_str(), parsed.error->line,
+                     WithoutLinePrefix(parsed.error->message, parsed.error->line).c_str());
+        return false;
+    }
+    if (parsed.sets.empty()) {
+        std::fprintf(err, "quor-inspect: %s: no element sets in the file\n", file.c_str());
+        return false;
+    }
+    sets = std::move(parsed.sets);
+    return true;
 }
 
 } // namespace
@@ -164,23 +198,15 @@ std::string FormatUtc(int64_t unixMs) {
 }
 
 int RunOrbit(const OrbitRequest &request, std::FILE *out, std::FILE *err) {
-    std::string text, reason;
-    if (!ReadElementsText(request.file, text, reason)) {
-        std::fprintf(err, "quor-inspect: %s: %s\n", request.file.c_str(), reason.c_str());
+    std::vector<OrbitalElements> sets;
+    if (!ReadSets(request.file, sets, err))
         return 1;
-    }
-    const ElementsFile parsed = ParseElements(text);
-    if (parsed.error) {
-        std::fprintf(err, "quor-inspect: %s:%d: %s\n", request.file.c_str(), parsed.error->line,
-                     WithoutLinePrefix(parsed.error->message, parsed.error->line).c_str());
-        return 1;
-    }
-    if (parsed.sets.empty()) {
-        std::fprintf(err, "quor-inspect: %s: no element sets in the file\n", request.file.c_str());
-        return 1;
-    }
+    std::optional<Observer> observer;
+    if (request.observer)
+        observer = MakeObserver(request.observer->latitude, request.observer->longitude,
+                                request.observer->heightM / 1000.0);
     std::vector<const OrbitalElements *> chosen;
-    for (const OrbitalElements &set : parsed.sets)
+    for (const OrbitalElements &set : sets)
         if (!request.satellite || set.catalogNumber == *request.satellite)
             chosen.push_back(&set);
     if (chosen.empty()) {
@@ -205,9 +231,51 @@ int RunOrbit(const OrbitRequest &request, std::FILE *out, std::FILE *err) {
                 jd = epochJd + minutes / 1440.0;
                 unixMs = UnixMsFromJulianDate(jd);
             }
-            const std::string line = OrbitLine(propagator, unixMs, jd, minutes);
+            const std::string line =
+                OrbitLine(propagator, unixMs, jd, minutes, observer ? &*observer : nullptr);
             std::fwrite(line.data(), 1, line.size(), out);
         }
+    }
+    return std::fflush(out) == 0 ? 0 : 1;
+}
+
+int RunPasses(const PassesRequest &request, std::FILE *out, std::FILE *err) {
+    std::vector<OrbitalElements> sets;
+    if (!ReadSets(request.file, sets, err))
+        return 1;
+    const int index = NewestSet(sets, request.satellite ? *request.satellite : sets.front().catalogNumber);
+    if (index < 0) {
+        std::fprintf(err, "quor-inspect: %s: no satellite numbered %d in the file\n", request.file.c_str(),
+                     *request.satellite);
+        return 1;
+    }
+    Sgp4 propagator;
+    if (!propagator.Init(sets[index])) {
+        std::fprintf(err, "quor-inspect: %s: satellite %d: %s\n", request.file.c_str(),
+                     sets[index].catalogNumber, Sgp4::ErrorText(propagator.Error()));
+        return 1;
+    }
+    const Observer observer = MakeObserver(request.observer.latitude, request.observer.longitude,
+                                           request.observer.heightM / 1000.0);
+    PassSearch search;
+    search.startJd = JulianDateFromUnixMs(request.fromUnixMs);
+    search.endJd = search.startJd + request.days;
+    search.minElevation = request.minElevation;
+    search.twilight = request.twilight;
+    for (const Pass &pass : FindPasses(propagator, observer, search)) {
+        std::string line = "{\"satellite\": " + std::to_string(sets[index].catalogNumber);
+        line += ", \"rise\": " + PointJson(pass.rise) + ", \"culmination\": " + PointJson(pass.culmination);
+        line += ", \"set\": " + PointJson(pass.set) +
+                ", \"duration\": " + Number(std::round(pass.duration * 1000) / 1000);
+        if (pass.visible)
+            line += ", \"visible\": {\"start\": " + PointJson(pass.visibleStart) +
+                    ", \"end\": " + PointJson(pass.visibleEnd) +
+                    ", \"maxElevation\": " + Number(pass.visibleMaxElevation) + "}";
+        else
+            line += ", \"visible\": false";
+        line += ", \"magnitude\": " + (pass.visible ? Number(std::round(pass.magnitude * 10) / 10) : "null");
+        line += "}\n";
+        std::fwrite(line.data(), 1, line.size(), out);
     }
     return std::fflush(out) == 0 ? 0 : 1;
 }

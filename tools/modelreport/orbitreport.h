@@ -7,6 +7,11 @@
 #include <optional>
 #include <string>
 
+// A place on the ground for --observer: degrees and metres.
+struct ObserverPlace {
+    double latitude = 0, longitude = 0, heightM = 0;
+};
+
 struct OrbitRequest {
     std::string file;
     std::optional<int> satellite;       // catalogue number; every set of the file when absent
@@ -14,6 +19,18 @@ struct OrbitRequest {
     std::optional<double> startMinutes; // ... or minutes after each set's epoch
     int count = 1;
     double stepSeconds = 60;
+    std::optional<ObserverPlace> observer; // adds the look angles from there
+};
+
+// quor-inspect --passes: the passes of one satellite over one observer.
+struct PassesRequest {
+    std::string file;
+    std::optional<int> satellite; // catalogue number; the file's first set when absent
+    ObserverPlace observer;
+    int64_t fromUnixMs = 0;
+    double days = 10;
+    double minElevation = 10;
+    double twilight = 6;
 };
 
 // "YYYY-MM-DDTHH:MM:SS[.fff]Z" (a space may stand for the T, the Z may be left
@@ -26,3 +43,7 @@ std::string FormatUtc(int64_t unixMs);
 // Runs the request: JSON lines on `out`, reasons on `err`. Returns the exit
 // status: 0, or 1 when the file cannot be read or holds no such satellite.
 int RunOrbit(const OrbitRequest &request, std::FILE *out, std::FILE *err);
+
+// One JSON object per pass, in time order; the same exit status as RunOrbit, and
+// 1 also when the propagator cannot start.
+int RunPasses(const PassesRequest &request, std::FILE *out, std::FILE *err);

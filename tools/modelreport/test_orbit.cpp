@@ -1,6 +1,9 @@
-// quor-inspect --orbit as a whole process: the element sets of the reference
-// propagated and placed, against tests/data/astro/reference.txt (Skyfield and
-// its sgp4, SOFA's Sun); and the refusals, each with its reason on stderr.
+// quor-inspect --orbit and --passes as whole processes: the element sets of the
+// reference propagated and placed, against tests/data/astro/reference.txt
+// (Skyfield and its sgp4, SOFA's Sun), look angles and passes against
+// tests/data/passes (Skyfield's altaz and find_events); and the refusals, each
+// with its reason on stderr.
+#include "orbitreport.h"
 #include "tests/orbit/astro_reference.h"
 #include "tests/scratchdir.h"
 
@@ -267,6 +270,19 @@ TEST_F(InspectOrbit, RefusesWhatItCannotUseAndSaysWhy) {
         {"--orbit " + tle, "needs one of --at"},
         {"--orbit " + tle + " --minutes 0 --at 2024-02-15T00:00:00Z", "needs one of --at"},
         {"--orbit " + tle + " --minutes 0 --count 0", "bad value for --count"},
+        {"--orbit " + tle + " --minutes 0 --observer 51.5N", "bad value for --observer"},
+        {"--passes " + tle + " --from 2024-02-15T00:00:00Z", "needs --observer"},
+        {"--passes " + tle + " --observer 0,0 --minutes 0", "not an option of --passes"},
+        {"--passes " + tle + " --observer 91,0", "latitude is beyond 90"},
+        {"--passes " + tle + " --observer 10,20,30,40", "unexpected text"},
+        {"--passes " + tle + " --observer 0,0 --days 31", "bad value for --days"},
+        {"--passes " + tle + " --observer 0,0 --days -1", "bad value for --days"},
+        {"--passes " + tle + " --observer 0,0 --min-elevation 90.5", "bad value for --min-elevation"},
+        {"--passes " + tle + " --observer 0,0 --min-elevation -1", "bad value for --min-elevation"},
+        {"--passes " + tle + " --observer 0,0 --twilight nan", "bad value for --twilight"},
+        {"--passes " + tle + " --observer 0,0 --from now", "bad value for --from"},
+        {"--passes " + tle + " --observer 0,0 --satellite 12345", "no satellite numbered 12345"},
+        {"--passes " + Quoted(fifo) + " --observer 0,0", fifo + ": is not a regular file"},
     };
     for (const Case &c : cases) {
         const Outcome run = Inspect(dir, c.args);
@@ -275,6 +291,136 @@ TEST_F(InspectOrbit, RefusesWhatItCannotUseAndSaysWhy) {
         EXPECT_EQ(run.out, "") << c.args;
         EXPECT_NE(run.err.find(c.reason), std::string::npos) << c.args << "\nstderr: " << run.err;
     }
+}
+
+// Look angles from --orbit --observer, and passes from --passes, against the
+// pass reference.
+class InspectPasses : public ::testing::Test {
+protected:
+    const ScratchDir dir;
+    const std::string passes = QUOR_SOURCE_DIR "/tests/data/passes/";
+    const std::string tle = Quoted(passes + "elements.tle");
+
+    // The "# observer NAME LAT LON HEIGHT" lines as --observer values.
+    std::map<std::string, std::string> Observers() {
+        std::map<std::string, std::string> out;
+        std::ifstream in(passes + "events.txt");
+        for (std::string line; std::getline(in, line);) {
+            std::istringstream words(line);
+            std::string hash, key, name, lat, lon, height;
+            if (words >> hash >> key >> name >> lat >> lon >> height && key == "observer")
+                out[name] = lat + "," + lon + "," + height;
+        }
+        return out;
+    }
+};
+
+std::string Utc(const std::string &line, const std::string &key) {
+    const size_t at = line.find("\"" + key + "\": {\"utc\": \"");
+    if (at == std::string::npos) {
+        ADD_FAILURE() << "no " << key << " in " << line;
+        return "";
+    }
+    return line.substr(at + key.size() + 13, 24);
+}
+
+// The number after "key": inside the object that follows "object":.
+double Inner(const std::string &line, const std::string &object, const std::string &key) {
+    const size_t at = line.find("\"" + object + "\": {");
+    return at == std::string::npos ? NAN : Number(line.substr(at), key);
+}
+
+TEST_F(InspectPasses, LookAnglesFromAnObserver) {
+    const std::map<std::string, std::string> observers = Observers();
+    std::ifstream in(passes + "look.txt");
+    int checked = 0;
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream words(line);
+        std::string catalog, observer, utc;
+        double jd = 0, az = 0, el = 0, range = 0, rate = 0;
+        if (line[0] == '#' || !(words >> catalog >> observer >> utc >> jd >> az >> el >> range >> rate))
+            continue;
+        if (observer != "highland")
+            continue;
+        int64_t ms = 0;
+        ASSERT_TRUE(ParseUtc(utc, ms)) << utc;
+        const Outcome run = Inspect(dir, "--orbit " + tle + " --satellite " + catalog + " --at " +
+                                             FormatUtc(ms) + " --observer " + observers.at(observer));
+        ASSERT_EQ(run.status, 0) << run.err;
+        ASSERT_EQ(run.lines.size(), 1u);
+        const std::string &out = run.lines[0];
+        // The printed time drops the microseconds: the station moves up to 4 m.
+        double dAz = std::fabs(Number(out, "azimuth") - az);
+        EXPECT_LT(std::min(dAz, 360 - dAz) * std::cos(el * kDegree), 0.02) << out;
+        EXPECT_NEAR(Number(out, "elevation"), el, 0.02) << out;
+        EXPECT_NEAR(Number(out, "range"), range, 0.1) << out;
+        EXPECT_NEAR(Number(out, "rangeRate"), rate, 0.01) << out;
+        ++checked;
+    }
+    EXPECT_GE(checked, 15);
+}
+
+TEST_F(InspectPasses, PassesOfTwoCasesInTimeOrder) {
+    const std::map<std::string, std::string> observers = Observers();
+    struct Expected {
+        std::string catalog, observer, from;
+        double days, minElevation;
+    };
+    int visible = 0, total = 0;
+    // From the cases' starts, rounded to the millisecond, over their two days.
+    for (const Expected &c : {Expected{"43613", "santiago", "2023-07-21T01:00:38.000Z", 2, 0},
+                              Expected{"48274", "highland", "2024-02-15T11:24:11.000Z", 2, 10}}) {
+        std::vector<std::string> rises, tops, sets;
+        std::vector<double> topElevations;
+        std::ifstream in(passes + "events.txt");
+        for (std::string line; std::getline(in, line);) {
+            std::istringstream words(line);
+            std::string catalog, observer, utc;
+            double minElevation = 0, jd = 0, az = 0, el = 0;
+            int kind = 0;
+            if (line[0] == '#' ||
+                !(words >> catalog >> observer >> minElevation >> kind >> utc >> jd >> az >> el) ||
+                catalog != c.catalog || observer != c.observer || minElevation != c.minElevation)
+                continue;
+            (kind == 0 ? rises : kind == 1 ? tops : sets).push_back(utc);
+            if (kind == 1)
+                topElevations.push_back(el);
+        }
+        char days[32], minimum[32];
+        std::snprintf(days, sizeof days, "%g", c.days);
+        std::snprintf(minimum, sizeof minimum, "%g", c.minElevation);
+        const Outcome run = Inspect(dir, "--passes " + tle + " --satellite " + c.catalog + " --observer " +
+                                             observers.at(c.observer) + " --from " + c.from + " --days " +
+                                             days + " --min-elevation " + minimum);
+        ASSERT_EQ(run.status, 0) << run.err;
+        ASSERT_EQ(run.lines.size(), tops.size()) << run.out;
+        ASSERT_EQ(rises.size(), tops.size()) << "the cases start and end between passes";
+        for (size_t i = 0; i < run.lines.size(); ++i) {
+            const std::string &out = run.lines[i];
+            SCOPED_TRACE(out);
+            EXPECT_NEAR(JulianDateOfUtc(Utc(out, "rise")), JulianDateOfUtc(rises[i]), 1.0 / 86400);
+            EXPECT_NEAR(JulianDateOfUtc(Utc(out, "culmination")), JulianDateOfUtc(tops[i]), 2.0 / 86400);
+            EXPECT_NEAR(JulianDateOfUtc(Utc(out, "set")), JulianDateOfUtc(sets[i]), 1.0 / 86400);
+            EXPECT_NEAR(Inner(out, "culmination", "elevation"), topElevations[i], 0.02);
+            EXPECT_NEAR(Inner(out, "rise", "elevation"), c.minElevation, 1e-3);
+            EXPECT_NEAR(Number(out, "duration"),
+                        (JulianDateOfUtc(Utc(out, "set")) - JulianDateOfUtc(Utc(out, "rise"))) * 86400, 2e-3);
+            if (out.find("\"visible\": false") != std::string::npos) {
+                EXPECT_NE(out.find("\"magnitude\": null}"), std::string::npos);
+            } else {
+                ++visible;
+                EXPECT_GE(Inner(out, "visible", "maxElevation"), c.minElevation);
+                EXPECT_LE(Inner(out, "visible", "maxElevation"), topElevations[i] + 0.02);
+                EXPECT_GE(JulianDateOfUtc(Utc(out, "start")), JulianDateOfUtc(Utc(out, "rise")));
+                EXPECT_LE(JulianDateOfUtc(Utc(out, "end")), JulianDateOfUtc(Utc(out, "set")));
+                const double magnitude = Number(out, "magnitude");
+                EXPECT_TRUE(magnitude > -5 && magnitude < 6) << magnitude;
+            }
+        }
+        total += static_cast<int>(run.lines.size());
+    }
+    EXPECT_GE(visible, 1);
+    EXPECT_LT(visible, total);
 }
 
 } // namespace
