@@ -102,10 +102,19 @@ TEST_F(LiveClock, AChosenMomentRunsOnAtTheFactorInUse) {
     g_elapsed += 1000;
     AdvanceLiveClock();
     EXPECT_EQ(g_liveUtcMs, moment + 30000) << "and at the factor chosen";
-    // A time written straight into the clock (as a test picture does) counts as chosen.
+    // A time written straight into the clock (as a test picture does) counts as chosen,
+    // even over a "Now" not yet run; 0 means not started.
     g_liveUtcMs = moment;
     AdvanceLiveClock();
     EXPECT_EQ(g_liveUtcMs, moment);
+    ResetLiveClock();
+    g_liveUtcMs = moment;
+    AdvanceLiveClock();
+    EXPECT_EQ(g_liveUtcMs, moment);
+    SetLiveClock(moment);
+    g_liveUtcMs = 0;
+    AdvanceLiveClock();
+    EXPECT_EQ(g_liveUtcMs, g_utc);
 }
 
 TEST(LiveClockReal, FollowsTheSystemsUtcAtFactorOne) {

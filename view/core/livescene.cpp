@@ -38,8 +38,10 @@ struct LiveAnchor {
 } g_anchor;
 int64_t g_liveShown = 0; // the time the clock last gave
 int64_t g_aheadMs = 0;
-// Set by "Now" and a chosen moment; a value written into g_liveUtcMs is seen as well.
+// Set by "Now" and a chosen moment, with the time they wrote; a value written into
+// g_liveUtcMs since then (or instead) counts as a chosen moment, 0 as "not started".
 enum class Pending { None, Now, Moment } g_pending = Pending::None;
+int64_t g_pendingUtc = 0;
 
 // The real Earth's equatorial radius (WGS-84), onto which the scene's is mapped.
 constexpr double kEarthRadiusKm = 6378.137;
@@ -70,22 +72,23 @@ void SetElapsedMsSource(int64_t (*source)()) {
 
 void ResetLiveClock() {
     g_liveFactor = 1.0f;
-    g_liveUtcMs = UtcNowMs();
+    g_liveUtcMs = g_pendingUtc = UtcNowMs();
     g_pending = Pending::Now;
 }
 
 void SetLiveClock(int64_t utcMs) {
-    g_liveUtcMs = utcMs;
+    g_liveUtcMs = g_pendingUtc = utcMs;
     g_pending = Pending::Moment;
 }
 
 int64_t AdvanceLiveClock() {
-    if (g_liveUtcMs == 0 && g_pending == Pending::None)
+    const bool written = g_pending != Pending::None && g_liveUtcMs == g_pendingUtc;
+    if (g_liveUtcMs == 0 && !(written && g_pending == Pending::Moment))
         ResetLiveClock();
     const int64_t utc = UtcNowMs(), elapsed = ElapsedMs();
-    if (g_pending == Pending::Now)
+    if (g_pending == Pending::Now && g_liveUtcMs == g_pendingUtc)
         g_anchor = {utc, utc, elapsed, g_liveFactor}; // exactly the system's time, no stray offset
-    else if (g_pending == Pending::Moment || g_liveUtcMs != g_liveShown || g_liveFactor != g_anchor.factor)
+    else if (g_pending != Pending::None || g_liveUtcMs != g_liveShown || g_liveFactor != g_anchor.factor)
         g_anchor = {g_liveUtcMs, utc, elapsed, g_liveFactor};
     g_pending = Pending::None;
     int64_t next = 0;
