@@ -256,8 +256,8 @@ TEST_F(OrbitElements, LiveClockStartsNowAtRealSpeedAndSetTimeMovesIt) {
     const qint64 chosen = UnixMsFromJulianDate(JulianDate(2027, 1, 2, 3, 4, 5));
     EXPECT_NEAR(static_cast<double>(g_liveUtcMs), static_cast<double>(chosen), 1.0);
     EXPECT_NEAR(static_cast<double>(LiveClockAheadMs()), static_cast<double>(chosen - g_now), 1.0);
-    EXPECT_EQ(ShownTimePanelLine(g_liveFactor, LiveClockAheadMs()),
-              "Shown time: 25 days 3 h ahead of real time");
+    EXPECT_EQ(ShownTimePanelLines(g_liveFactor, LiveClockAheadMs()),
+              std::vector<std::string>{"Shown time: 25 days 3 h ahead"});
     EXPECT_TRUE(
         v.app().Orbit()->OpenElementsFile(QString::fromStdString(SourcePath("tests/data/live/station.tle"))));
     EXPECT_EQ(g_liveUtcMs, g_now) << "new elements are shown now";

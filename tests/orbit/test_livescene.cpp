@@ -139,18 +139,19 @@ TEST(LiveClockReal, FollowsTheSystemsUtcAtFactorOne) {
 }
 
 TEST(LiveScene, ShownTimeIsMarkedWheneverItIsNotNow) {
-    EXPECT_EQ(ShownTimePanelLine(1.0f, 0), "");
+    using Lines = std::vector<std::string>;
+    EXPECT_EQ(ShownTimePanelLines(1.0f, 0), Lines{});
     EXPECT_EQ(ShownTimeSceneMarker(1.0f, 999), "") << "under a second is now";
     EXPECT_EQ(ShownTimeSceneMarker(1.0f, -999), "");
     const int64_t m = 60000, h = 60 * m, day = 24 * h;
-    EXPECT_EQ(ShownTimePanelLine(30.0f, 2 * h + 14 * m + 59999),
-              "Shown time: 30 \u00d7 real time, 2 h 14 min ahead");
-    EXPECT_EQ(ShownTimePanelLine(10.0f, 500), "Shown time: 10 \u00d7 real time");
-    EXPECT_EQ(ShownTimePanelLine(1.0f, -(3 * day + 4 * h + 5 * m)),
-              "Shown time: 3 days 4 h behind real time");
-    EXPECT_EQ(ShownTimePanelLine(1.0f, day + 1000), "Shown time: 1 day 0 h ahead of real time");
-    EXPECT_EQ(ShownTimePanelLine(60.0f, -45999), "Shown time: 60 \u00d7 real time, 45 s behind");
-    EXPECT_EQ(ShownTimePanelLine(1.0f, 59 * m + 59999), "Shown time: 59 min ahead of real time");
+    EXPECT_EQ(ShownTimePanelLines(30.0f, 2 * h + 14 * m + 59999),
+              (Lines{"Shown time: 30 \u00d7 real time", "  2 h 14 min ahead"}));
+    EXPECT_EQ(ShownTimePanelLines(10.0f, 500), Lines{"Shown time: 10 \u00d7 real time"});
+    EXPECT_EQ(ShownTimePanelLines(1.0f, -(3 * day + 4 * h + 5 * m)), Lines{"Shown time: 3 days 4 h behind"});
+    EXPECT_EQ(ShownTimePanelLines(1.0f, day + 1000), Lines{"Shown time: 1 day 0 h ahead"});
+    EXPECT_EQ(ShownTimePanelLines(60.0f, -45999),
+              (Lines{"Shown time: 60 \u00d7 real time", "  45 s behind"}));
+    EXPECT_EQ(ShownTimePanelLines(1.0f, 59 * m + 59999), Lines{"Shown time: 59 min ahead"});
     EXPECT_EQ(ShownTimeSceneMarker(30.0f, 2 * h + 4 * m), "  [30x, +2h04m]");
     EXPECT_EQ(ShownTimeSceneMarker(10.0f, 0), "  [10x]");
     EXPECT_EQ(ShownTimeSceneMarker(1.0f, -(400 * day + 5 * h)), "  [-400d5h]");

@@ -152,14 +152,18 @@ std::string FormatSpan(int64_t ms) {
     return buffer;
 }
 
-std::string ShownTimePanelLine(float factor, int64_t aheadMs) {
+std::vector<std::string> ShownTimePanelLines(float factor, int64_t aheadMs) {
     if (ShowsRealTime(factor, aheadMs))
         return {};
     const bool off = aheadMs <= -1000 || aheadMs >= 1000;
     const std::string span = FormatSpan(aheadMs) + (aheadMs > 0 ? " ahead" : " behind");
     if (factor == 1.0f)
-        return "Shown time: " + span + (aheadMs > 0 ? " of" : "") + " real time";
-    return "Shown time: " + FactorText(factor) + " \u00d7 real time" + (off ? ", " + span : std::string());
+        return {"Shown time: " + span};
+    // Two short lines: the panel is narrow.
+    std::vector<std::string> lines{"Shown time: " + FactorText(factor) + " \u00d7 real time"};
+    if (off)
+        lines.push_back("  " + span);
+    return lines;
 }
 
 std::string ShownTimeSceneMarker(float factor, int64_t aheadMs) {

@@ -38,9 +38,9 @@ int64_t LiveClockAheadMs();
 bool ShowsRealTime(float factor, int64_t aheadMs);
 // A span of time as the panel says it: "45 s", "14 min", "2 h 14 min", "3 days 4 h".
 std::string FormatSpan(int64_t ms);
-// The panel's line on a shown time that is not the real time, e.g.
-// "Shown time: 30 x real time, 2 h 14 min ahead"; empty at real time.
-std::string ShownTimePanelLine(float factor, int64_t aheadMs);
+// The panel's lines on a shown time that is not the real time, e.g.
+// "Shown time: 30 x real time", "  2 h 14 min ahead"; none at real time.
+std::vector<std::string> ShownTimePanelLines(float factor, int64_t aheadMs);
 // The same at a glance after the scene's clock line, e.g. "  [30x, +2h14m]"; empty at real time.
 std::string ShownTimeSceneMarker(float factor, int64_t aheadMs);
 
