@@ -157,6 +157,11 @@ TEST(LiveScene, ShownTimeIsMarkedWheneverItIsNotNow) {
     EXPECT_EQ(ShownTimeSceneMarker(1.0f, -(400 * day + 5 * h)), "  [-400d5h]");
     EXPECT_EQ(ShownTimeSceneMarker(1.0f, 12 * m), "  [+12m]");
     EXPECT_EQ(ShownTimeSceneMarker(60.0f, -1000), "  [60x, -1s]");
+    EXPECT_EQ(ShownTimeSceneMarker(1.0f, m + 500), "  [+1m]");
+    // Each unit from its first whole one.
+    EXPECT_EQ(ShownTimePanelLines(60.0f, -1000), (Lines{"Shown time: 60 \u00d7 real time", "  1 s behind"}));
+    EXPECT_EQ(FormatSpan(h), "1 h 0 min");
+    EXPECT_EQ(FormatSpan(m), "1 min");
     // The span of any 64-bit difference is said without overflow.
     EXPECT_EQ(FormatSpan(INT64_MIN + 1).find('-'), std::string::npos);
 }
