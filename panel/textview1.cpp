@@ -22,16 +22,22 @@ void TextView::paintEvent(QPaintEvent *) {
     painter.setBackgroundMode(Qt::OpaqueMode);
     painter.setBackground(Qt::white);
     std::vector<std::string> lines;
+    size_t notices = 0; // the lines after the name on the shown time
     if (doc->m_live && g_liveOrbit.Ready()) {
         lines = LivePanelLines(g_liveOrbit.Elements(), doc->m_liveState, doc->m_elementsAgeDays);
+        // Under the name, where it is seen first: the shown time is not now.
+        const std::vector<std::string> shown = ShownTimePanelLines(g_liveFactor, LiveClockAheadMs());
+        lines.insert(lines.begin() + 1, shown.begin(), shown.end());
+        notices = shown.size();
     } else {
         const auto simulated = PanelLines(doc->m_speed, doc->m_altitude, doc->m_longitude, doc->m_latitude);
         lines.assign(simulated.begin(), simulated.end());
     }
     const QFontMetrics metrics(font());
     for (size_t i = 0; i < lines.size(); ++i) {
-        // Old elements: the warning stands out.
-        painter.setPen(lines[i].rfind("Warning", 0) == 0 ? Qt::red : Qt::black);
+        // Old elements and a time that is not now stand out.
+        const bool notice = lines[i].rfind("Warning", 0) == 0 || (i >= 1 && i <= notices);
+        painter.setPen(notice ? Qt::red : Qt::black);
         painter.drawText(kLeft, kTop + static_cast<int>(i) * kLineStep + metrics.ascent(),
                          QString::fromStdString(lines[i]));
     }

@@ -4,6 +4,7 @@
 #include "../resources/gui/icons.h"
 #include "../resources/ids.h"
 #include "../resources/strings.h"
+#include "../view/core/livescene.h"
 #include "../view/quorview.h"
 #include "quor.h"
 
@@ -89,6 +90,17 @@ bool CMainFrame::IsChecked(unsigned id) const {
         if (id == ID_ORBIT_GROUND_TRACK)
             return doc->m_live && doc->m_groundTrack; // the simulated orbit draws no track
         return doc->m_live == (id == ID_ORBIT_LIVE);
+    }
+    if (id == ID_TIMER_REALTIME || id == ID_TIMER_X10 || id == ID_TIMER_X30 || id == ID_TIMER_X60) {
+        // The factor of the active document's clock: the live one has its own.
+        const ChildFrame *frame = ActiveChildFrame();
+        const auto *doc = frame ? static_cast<const CQUORDoc *>(frame->GetDocument()) : nullptr;
+        const float factor = doc && doc->m_live ? g_liveFactor : g_timeFactor;
+        const float item = id == ID_TIMER_REALTIME ? 1.0f
+                           : id == ID_TIMER_X10    ? 10.0f
+                           : id == ID_TIMER_X30    ? 30.0f
+                                                   : 60.0f;
+        return doc && factor == item;
     }
     if (id == ID_VIEW_ANTIALIASING)
         return CQUORView::Antialiasing();

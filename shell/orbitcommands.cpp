@@ -7,6 +7,7 @@
 #include "childframe.h"
 #include "elementsdownload.h"
 #include "mdiframe.h"
+#include "settimedialog.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -30,6 +31,7 @@ constexpr const char *kSetEpochKey = "Orbit/Epoch"; // Julian date of the set ch
 constexpr const char *kElementsUrlKey = "Orbit/Elements URL";
 constexpr const char *kFetchedKey = "Orbit/Elements Fetched"; // UTC, ISO 8601
 constexpr const char *kFetchedNumberKey = "Orbit/Fetched Catalogue Number";
+constexpr const char *kSetTimeUtcKey = "Orbit/Set Time in UTC"; // the zone chosen last
 // How long the status bar says that an update worked.
 constexpr int kUpdatedMessageMs = 15000;
 // The station the viewer is about, where a file has it.
@@ -65,6 +67,8 @@ OrbitCommands::OrbitCommands(Application *app) : QObject(app), m_app(app) {
     };
     app->MapCommand(
         ID_ORBIT_NOW, [this] { OnNow(); }, live);
+    app->MapCommand(
+        ID_ORBIT_SET_TIME, [this] { OnSetTime(); }, live);
     app->MapCommand(
         ID_ORBIT_GROUND_TRACK, [this] { OnGroundTrack(); }, live);
 }
@@ -144,6 +148,8 @@ bool OrbitCommands::OpenElements(const QString &path, bool ask, bool restoring, 
     if (source == Source::File)
         m_app->Profile().setValue(kElementsFileKey, QFileInfo(path).absoluteFilePath());
     Remember(set, source);
+    // New elements are looked at now, whatever moment or speed was shown before.
+    ResetLiveClock();
     RepaintLiveViews();
     return true;
 }
@@ -220,7 +226,8 @@ void OrbitCommands::SetLive(CQUORDoc *doc, bool live) {
         if (!g_liveOrbit.Ready())
             return;
     }
-    if (live && g_liveUtcMs == 0)
+    // Live means now, at real speed.
+    if (live)
         ResetLiveClock();
     doc->m_live = live;
     doc->UpdateAllViews(nullptr, 0);
@@ -343,6 +350,7 @@ void OrbitCommands::OnDownloaded(const QByteArray &text) {
     }
     g_liveOrbit.SetElements(set);
     Remember(set, Source::Download);
+    ResetLiveClock();
     m_app->Profile().setValue(kFetchedKey,
                               QDateTime::fromMSecsSinceEpoch(UtcNowMs(), Qt::UTC).toString(Qt::ISODate));
     m_app->Profile().setValue(kFetchedNumberKey, set.catalogNumber);
@@ -363,6 +371,17 @@ bool OrbitCommands::eventFilter(QObject *watched, QEvent *event) {
 
 void OrbitCommands::OnNow() {
     ResetLiveClock();
+    RepaintLiveViews();
+}
+
+void OrbitCommands::OnSetTime() {
+    QSettings &profile = m_app->Profile();
+    SetTimeDialog dialog(g_liveUtcMs != 0 ? g_liveUtcMs : UtcNowMs(),
+                         profile.value(kSetTimeUtcKey, false).toBool(), m_app->MainWindow());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    profile.setValue(kSetTimeUtcKey, dialog.InUtc());
+    SetLiveClock(dialog.ChosenUtcMs());
     RepaintLiveViews();
 }
 

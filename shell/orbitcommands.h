@@ -1,7 +1,7 @@
 #pragma once
 // The live orbit's commands: opening and updating orbital elements, choosing the
 // station, switching a document between the simulated and the live orbit, the
-// live clock's "Now" and the ground track. The elements in use are program-wide
+// live clock's "Now" and "Set Time", and the ground track. The elements in use are program-wide
 // and remembered in the settings profile.
 #include <QObject>
 #include <QString>
@@ -33,6 +33,8 @@ public:
     void OnOpenElements();
     void OnUpdateElements();
     void OnNow();
+    // Asks for a date and time and sets the live clock there; it runs on at the factor in use.
+    void OnSetTime();
     void OnGroundTrack();
 
     // The address to fetch: {catalog} in the pattern becomes the station's number;

@@ -267,17 +267,25 @@ void CQUORView::timerEvent(QTimerEvent *e) {
 void CQUORView::OnStartStop() {
     ToggleTimer();
 }
+
+namespace {
+// A live document's clock has a factor of its own: the simulation keeps its 30.
+void SetTimeFactor(const CQUORDoc *doc, float factor) {
+    (doc && doc->m_live ? g_liveFactor : g_timeFactor) = factor;
+}
+} // namespace
+
 void CQUORView::OnRealtime() {
-    g_timeFactor = 1.0f;
+    SetTimeFactor(GetDocument(), 1.0f);
 }
 void CQUORView::OnTimeX10() {
-    g_timeFactor = 10.0f;
+    SetTimeFactor(GetDocument(), 10.0f);
 }
 void CQUORView::OnTimeX30() {
-    g_timeFactor = 30.0f;
+    SetTimeFactor(GetDocument(), 30.0f);
 }
 void CQUORView::OnTimeX60() {
-    g_timeFactor = 60.0f;
+    SetTimeFactor(GetDocument(), 60.0f);
 }
 
 void CQUORView::OnFilePrint() {

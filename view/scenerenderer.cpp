@@ -491,8 +491,10 @@ int64_t DrawLiveFrame(const SceneFrame &frame) {
 
     if (frame.finishScene)
         frame.finishScene();
-    const SceneLines lines{FormatUtcClockLine(g_liveUtcMs), FormatLongitudeLine(doc->m_longitude),
-                           FormatFpsLine(scaledStep, g_timeFactor)};
+    // A moment or a speed other than now's is marked after the clock.
+    const SceneLines lines{FormatUtcClockLine(g_liveUtcMs) +
+                               ShownTimeSceneMarker(g_liveFactor, LiveClockAheadMs()),
+                           FormatLongitudeLine(doc->m_longitude), FormatFpsLine(scaledStep, g_liveFactor)};
     const unsigned fontBase = DrawSceneLines(mode, lines, frame.pixelRatio);
 
     EndFrame(frame, fontBase);

@@ -10,6 +10,7 @@
 #include "shell/elementsdownload.h"
 #include "shell/mainfrm.h"
 #include "shell/orbitcommands.h"
+#include "shell/settimedialog.h"
 #include "tests/orbit/tleline.h"
 #include "view/core/livescene.h"
 
@@ -19,7 +20,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QNetworkProxy>
+#include <QRadioButton>
 #include <QSet>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -30,6 +34,7 @@
 #include <memory>
 
 #include <sys/stat.h>
+#include <time.h>
 
 namespace {
 
@@ -188,6 +193,124 @@ TEST_F(OrbitElements, BadFilesAreNamedAndTheElementsInUseStay) {
     ASSERT_TRUE(ChooseMenuItem(main, "&File", "Simulated Orbit"));
     EXPECT_FALSE(doc->m_live);
     EXPECT_FALSE(ChooseMenuItem(main, "&File", "Now"));
+}
+
+// Live means now: going live, new elements and Now all show the real time at real
+// speed, whatever factor was chosen before; the Timer menu speeds up the live clock
+// alone and marks the active document's factor; Set Time moves the clock.
+TEST_F(OrbitElements, LiveClockStartsNowAtRealSpeedAndSetTimeMovesIt) {
+    ViewerApp v({kModel});
+    MainFrame *main = v.app().MainWindow();
+    auto *doc = static_cast<CQUORDoc *>(v.app().Documents().front());
+    ASSERT_TRUE(
+        v.app().Orbit()->OpenElementsFile(QString::fromStdString(SourcePath("tests/data/live/station.tle"))));
+    EXPECT_FALSE(ChooseMenuItem(main, "&File", "Set Time\u2026")) << "grey in the simulated orbit";
+    ASSERT_TRUE(ChooseMenuItem(main, "Timer", "X 60"));
+    EXPECT_EQ(g_timeFactor, 60.0f);
+    EXPECT_TRUE(main->IsChecked(ID_TIMER_X60));
+    g_liveFactor = 10.0f; // as a live document left it
+    SetLiveClock(g_now - 86400000);
+    ASSERT_TRUE(ChooseMenuItem(main, "&File", "Live Orbit"));
+    EXPECT_EQ(g_liveFactor, 1.0f);
+    EXPECT_TRUE(main->IsChecked(ID_TIMER_REALTIME));
+    EXPECT_FALSE(main->IsChecked(ID_TIMER_X60)) << "the live document's factor, not the simulation's";
+    ViewerApp::Settle(100);
+    EXPECT_EQ(g_liveUtcMs, g_now);
+
+    ASSERT_TRUE(ChooseMenuItem(main, "Timer", "X 30"));
+    EXPECT_EQ(g_liveFactor, 30.0f);
+    EXPECT_EQ(g_timeFactor, 60.0f) << "the simulation keeps its own factor";
+    EXPECT_TRUE(main->IsChecked(ID_TIMER_X30));
+    ASSERT_TRUE(ChooseMenuItem(main, "&File", "Now"));
+    EXPECT_EQ(g_liveFactor, 1.0f) << "Now after a factor change: real speed";
+    EXPECT_EQ(g_liveUtcMs, g_now);
+
+    // Set Time: a day that does not exist is refused in the dialog, then a UTC time taken.
+    QStringList errors;
+    int answered = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<SetTimeDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        auto *edit = dialog->findChild<QLineEdit *>();
+        QRadioButton *utc = nullptr;
+        for (QRadioButton *button : dialog->findChildren<QRadioButton *>())
+            utc = button->text() == "&UTC" ? button : utc;
+        ASSERT_TRUE(edit && utc);
+        utc->setChecked(true);
+        edit->setText(answered++ == 0 ? "2027-02-30 10:00" : "2027-01-02 03:04:05");
+        dialog->accept();
+        for (QLabel *label : dialog->findChildren<QLabel *>())
+            if (label->isVisible() && label->text().contains("calendar"))
+                errors << label->text();
+        if (answered > 3)
+            dialog->reject();
+    });
+    poll.start(20);
+    ASSERT_TRUE(ChooseMenuItem(main, "&File", "Set Time\u2026"));
+    poll.stop();
+    EXPECT_EQ(answered, 2);
+    EXPECT_EQ(errors, QStringList{"There is no day 2027-02-30 in the calendar."});
+    ViewerApp::Settle(100);
+    const qint64 chosen = UnixMsFromJulianDate(JulianDate(2027, 1, 2, 3, 4, 5));
+    EXPECT_NEAR(static_cast<double>(g_liveUtcMs), static_cast<double>(chosen), 1.0);
+    EXPECT_NEAR(static_cast<double>(LiveClockAheadMs()), static_cast<double>(chosen - g_now), 1.0);
+    EXPECT_EQ(ShownTimePanelLines(g_liveFactor, LiveClockAheadMs()),
+              std::vector<std::string>{"Shown time: 25 days 3 h ahead"});
+    EXPECT_TRUE(
+        v.app().Orbit()->OpenElementsFile(QString::fromStdString(SourcePath("tests/data/live/station.tle"))));
+    EXPECT_EQ(g_liveUtcMs, g_now) << "new elements are shown now";
+    EXPECT_TRUE(doc->m_live);
+    g_timeFactor = 30.0f; // program-wide: as the next test expects it
+}
+
+// What Set Time reads, in a zone with summer time: the forms it takes, and a reason for each it refuses.
+TEST(SetTime, ReadsDatesAndTimesAndSaysWhatIsWrong) {
+    const QByteArray oldTz = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    qint64 ms = 0;
+    QString why;
+    const qint64 utc = UnixMsFromJulianDate(JulianDate(2026, 12, 8, 21, 30, 15));
+    EXPECT_TRUE(SetTimeDialog::ParseTime(" 2026-12-08  21:30:15 ", true, ms, why)) << why.toStdString();
+    EXPECT_EQ(ms, utc);
+    EXPECT_TRUE(SetTimeDialog::ParseTime("2026-12-08T22:30:15", false, ms, why)) << "CET is UTC+1";
+    EXPECT_EQ(ms, utc);
+    EXPECT_TRUE(SetTimeDialog::ParseTime("2026-7-1", true, ms, why)) << "a date alone: its midnight";
+    EXPECT_EQ(ms, UnixMsFromJulianDate(JulianDate(2026, 7, 1, 0, 0, 0)));
+    EXPECT_EQ(SetTimeDialog::FormatTime(utc, false).toStdString(), "2026-12-08 22:30:15");
+    const struct {
+        const char *text;
+        bool utc;
+        const char *says;
+    } bad[] = {{"", true, "Type a date"},
+               {"tomorrow", true, "is not a date and time"},
+               {"2026-12-08 21:30:15:00", true, "is not a date and time"},
+               {"99999-01-01 00:00", true, "is not a date and time"},
+               {"2026-13-01 00:00", true, "no day"},
+               {"2026-02-29", true, "no day"},
+               {"2026-12-08 24:00", true, "not a time of day"},
+               {"2026-12-08 12:60", true, "not a time of day"},
+               {"1900-01-01 00:00", true, "between 1957 and 2056"},
+               {"2057-01-01 00:00", true, "between 1957 and 2056"},
+               {"2026-03-29 02:30", false, "does not exist in local time"}};
+    for (const auto &b : bad) {
+        SCOPED_TRACE(b.text);
+        ms = 42;
+        why.clear();
+        EXPECT_FALSE(SetTimeDialog::ParseTime(QString::fromUtf8(b.text), b.utc, ms, why));
+        EXPECT_TRUE(why.contains(QString::fromUtf8(b.says))) << why.toStdString();
+        EXPECT_EQ(ms, 42);
+    }
+    EXPECT_TRUE(SetTimeDialog::ParseTime("2026-03-29 02:30", true, ms, why)) << "in UTC it exists";
+    EXPECT_TRUE(SetTimeDialog::ParseTime("2026-10-25 02:30", false, ms, why))
+        << "twice, in autumn: one of them";
+    if (oldTz.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", oldTz);
+    tzset();
 }
 
 // Three unnamed sets of one number read alike but for their epochs: the chooser

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdint>
+#include <thread>
+
 TEST(LiveScene, ClockLineIsUtcOnATwelveHourClock) {
     const int64_t day = 20000LL * 86400000; // a midnight, UTC
     const auto at = [day](int h, int m, int s) {
@@ -15,36 +19,151 @@ TEST(LiveScene, ClockLineIsUtcOnATwelveHourClock) {
     EXPECT_EQ(at(23, 59, 59), "Time(GMT):  11:59:59 p.m.");
     EXPECT_EQ(FormatUtcClockLine(day), "Time(GMT):  12:0:0 a.m.") << "midnight itself";
     EXPECT_EQ(FormatUtcClockLine(-1000), "Time(GMT):  11:59:59 p.m.") << "before 1970 too";
+}
 
-    // The live clock starts at the time it first runs, then keeps the wall clock's
-    // pace times the factor, however the frames fall.
-    static uint32_t wall = 5000;
-    SetMillisecondClock([] { return wall; });
-    SetUtcNowSource([] { return int64_t{1765000000000}; });
-    const float factor = g_timeFactor;
-    g_timeFactor = 10.0f;
-    g_liveUtcMs = 0;
+namespace {
+int64_t g_elapsed = 0, g_utc = 0;
+} // namespace
+
+// The live clock in hand: fixed sources, factor 1, not yet started; left as found.
+class LiveClock : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_elapsed = 5000;
+        g_utc = 1765000000000;
+        SetElapsedMsSource([] { return g_elapsed; });
+        SetUtcNowSource([] { return g_utc; });
+        g_liveUtcMs = 0;
+        g_liveFactor = 1.0f;
+    }
+    void TearDown() override {
+        SetElapsedMsSource(nullptr);
+        SetUtcNowSource(nullptr);
+        g_liveUtcMs = 0;
+        g_liveFactor = 1.0f;
+    }
+};
+
+TEST_F(LiveClock, RunsAtItsFactorFromWhereItWasSetAndNowBringsBackRealTime) {
     AdvanceLiveClock();
-    EXPECT_EQ(g_liveUtcMs, 1765000000000);
-    wall += 70; // a slow frame loses nothing
-    EXPECT_EQ(AdvanceLiveClock(), 700);
-    wall += 930;
+    EXPECT_EQ(g_liveUtcMs, 1765000000000) << "starts now";
+    EXPECT_TRUE(ShowsRealTime(g_liveFactor, LiveClockAheadMs()));
+    g_liveFactor = 10.0f;
+    AdvanceLiveClock();
+    g_elapsed += 70;
+    g_utc += 3600000; // the system clock steps: nothing to a sped-up clock
+    EXPECT_EQ(AdvanceLiveClock(), 700) << "a slow frame loses nothing";
+    g_elapsed += 930;
     AdvanceLiveClock();
     EXPECT_EQ(g_liveUtcMs, 1765000000000 + 10000);
-    g_timeFactor = 60.0f; // a new factor runs on from where the clock stands
+    g_liveFactor = 60.0f; // a new factor runs on from where the clock stands
     AdvanceLiveClock();
-    wall += 500;
+    g_elapsed += 500;
     AdvanceLiveClock();
     EXPECT_EQ(g_liveUtcMs, 1765000000000 + 10000 + 30000);
-    ResetLiveClock(); // "Now"
+    EXPECT_EQ(LiveClockAheadMs(), 40000 - 3600000);
+
+    // Fifty days at one factor: more milliseconds than 32 bits hold.
+    g_elapsed += 50LL * 86400000;
     AdvanceLiveClock();
-    wall += 100;
+    EXPECT_EQ(g_liveUtcMs, 1765000000000 + 40000 + 3000LL * 86400000);
+
+    ResetLiveClock(); // "Now", after a factor change
+    EXPECT_EQ(g_liveFactor, 1.0f);
     AdvanceLiveClock();
-    EXPECT_EQ(g_liveUtcMs, 1765000000000 + 6000);
-    g_timeFactor = factor;
-    SetMillisecondClock(nullptr);
-    SetUtcNowSource(nullptr);
+    EXPECT_EQ(g_liveUtcMs, g_utc);
+    g_elapsed += 100;
+    g_utc += 100;
+    AdvanceLiveClock();
+    EXPECT_EQ(g_liveUtcMs, g_utc) << "real speed";
+    g_utc -= 7200000; // at factor 1 a step of the system clock is followed
+    AdvanceLiveClock();
+    EXPECT_EQ(g_liveUtcMs, g_utc);
+    EXPECT_EQ(LiveClockAheadMs(), 0);
+}
+
+TEST_F(LiveClock, AChosenMomentRunsOnAtTheFactorInUse) {
+    AdvanceLiveClock();
+    SetLiveClock(0); // even the epoch itself is a moment, not "unset"
+    AdvanceLiveClock();
+    EXPECT_EQ(g_liveUtcMs, 0);
+    const int64_t moment = 1800000000000;
+    SetLiveClock(moment);
+    AdvanceLiveClock();
+    g_elapsed += 1000;
+    g_utc += 1000;
+    AdvanceLiveClock();
+    EXPECT_EQ(g_liveUtcMs, moment + 1000) << "factor 1: real speed from the moment";
+    EXPECT_EQ(LiveClockAheadMs(), moment - 1765000000000);
+    EXPECT_FALSE(ShowsRealTime(g_liveFactor, LiveClockAheadMs()));
+    g_liveFactor = 30.0f;
+    SetLiveClock(moment);
+    AdvanceLiveClock();
+    g_elapsed += 1000;
+    AdvanceLiveClock();
+    EXPECT_EQ(g_liveUtcMs, moment + 30000) << "and at the factor chosen";
+    // A time written straight into the clock (as a test picture does) counts as chosen,
+    // even over a "Now" not yet run; 0 means not started.
+    g_liveUtcMs = moment;
+    AdvanceLiveClock();
+    EXPECT_EQ(g_liveUtcMs, moment);
+    ResetLiveClock();
+    g_liveUtcMs = moment;
+    AdvanceLiveClock();
+    EXPECT_EQ(g_liveUtcMs, moment);
+    SetLiveClock(moment);
     g_liveUtcMs = 0;
+    AdvanceLiveClock();
+    EXPECT_EQ(g_liveUtcMs, g_utc);
+}
+
+TEST(LiveClockReal, FollowsTheSystemsUtcAtFactorOne) {
+    SetUtcNowSource(nullptr);
+    SetElapsedMsSource(nullptr);
+    ResetLiveClock();
+    const auto system = [] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    };
+    for (int i = 0; i < 3; ++i) {
+        const int64_t before = system();
+        AdvanceLiveClock();
+        const int64_t after = system();
+        EXPECT_GE(g_liveUtcMs, before);
+        EXPECT_LE(g_liveUtcMs, after);
+        EXPECT_EQ(LiveClockAheadMs(), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
+    g_liveUtcMs = 0;
+}
+
+TEST(LiveScene, ShownTimeIsMarkedWheneverItIsNotNow) {
+    using Lines = std::vector<std::string>;
+    EXPECT_EQ(ShownTimePanelLines(1.0f, 0), Lines{});
+    EXPECT_EQ(ShownTimeSceneMarker(1.0f, 999), "") << "under a second is now";
+    EXPECT_EQ(ShownTimeSceneMarker(1.0f, -999), "");
+    const int64_t m = 60000, h = 60 * m, day = 24 * h;
+    EXPECT_EQ(ShownTimePanelLines(30.0f, 2 * h + 14 * m + 59999),
+              (Lines{"Shown time: 30 \u00d7 real time", "  2 h 14 min ahead"}));
+    EXPECT_EQ(ShownTimePanelLines(10.0f, 500), Lines{"Shown time: 10 \u00d7 real time"});
+    EXPECT_EQ(ShownTimePanelLines(1.0f, -(3 * day + 4 * h + 5 * m)), Lines{"Shown time: 3 days 4 h behind"});
+    EXPECT_EQ(ShownTimePanelLines(1.0f, day + 1000), Lines{"Shown time: 1 day 0 h ahead"});
+    EXPECT_EQ(ShownTimePanelLines(60.0f, -45999),
+              (Lines{"Shown time: 60 \u00d7 real time", "  45 s behind"}));
+    EXPECT_EQ(ShownTimePanelLines(1.0f, 59 * m + 59999), Lines{"Shown time: 59 min ahead"});
+    EXPECT_EQ(ShownTimeSceneMarker(30.0f, 2 * h + 4 * m), "  [30x, +2h04m]");
+    EXPECT_EQ(ShownTimeSceneMarker(10.0f, 0), "  [10x]");
+    EXPECT_EQ(ShownTimeSceneMarker(1.0f, -(400 * day + 5 * h)), "  [-400d5h]");
+    EXPECT_EQ(ShownTimeSceneMarker(1.0f, 12 * m), "  [+12m]");
+    EXPECT_EQ(ShownTimeSceneMarker(60.0f, -1000), "  [60x, -1s]");
+    EXPECT_EQ(ShownTimeSceneMarker(1.0f, m + 500), "  [+1m]");
+    // Each unit from its first whole one.
+    EXPECT_EQ(ShownTimePanelLines(60.0f, -1000), (Lines{"Shown time: 60 \u00d7 real time", "  1 s behind"}));
+    EXPECT_EQ(FormatSpan(h), "1 h 0 min");
+    EXPECT_EQ(FormatSpan(m), "1 min");
+    // The span of any 64-bit difference is said without overflow.
+    EXPECT_EQ(FormatSpan(INT64_MIN + 1).find('-'), std::string::npos);
 }
 
 TEST(LiveScene, PanelNamesTheStationItsPlaceItsLightAndOldElements) {

@@ -3,8 +3,10 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 
 int64_t g_liveUtcMs = 0;
+float g_liveFactor = 1.0f;
 LiveOrbit g_liveOrbit;
 
 namespace {
@@ -15,14 +17,31 @@ int64_t SystemUtcMs() {
         .count();
 }
 
+int64_t SystemElapsedMs() {
+    timespec ts{};
+    // Boot time keeps counting through suspend: a sped-up clock runs on across it.
+    if (clock_gettime(CLOCK_BOOTTIME, &ts) != 0)
+        clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
 int64_t (*g_utcSource)() = SystemUtcMs;
-// Where the live clock last started running: its time, the wall clock then, the factor.
+int64_t (*g_elapsedSource)() = SystemElapsedMs;
+
+// Where the live clock last started running: its time, the system's UTC and the
+// elapsed-time clock then, and the factor.
 struct LiveAnchor {
+    int64_t shown = 0;
     int64_t utc = 0;
-    uint32_t wall = 0;
+    int64_t elapsed = 0;
     float factor = 0.0f;
 } g_anchor;
 int64_t g_liveShown = 0; // the time the clock last gave
+int64_t g_aheadMs = 0;
+// Set by "Now" and a chosen moment, with the time they wrote; a value written into
+// g_liveUtcMs since then (or instead) counts as a chosen moment, 0 as "not started".
+enum class Pending { None, Now, Moment } g_pending = Pending::None;
+int64_t g_pendingUtc = 0;
 
 // The real Earth's equatorial radius (WGS-84), onto which the scene's is mapped.
 constexpr double kEarthRadiusKm = 6378.137;
@@ -43,24 +62,130 @@ void SetUtcNowSource(int64_t (*source)()) {
     g_utcSource = source ? source : SystemUtcMs;
 }
 
+int64_t ElapsedMs() {
+    return g_elapsedSource();
+}
+
+void SetElapsedMsSource(int64_t (*source)()) {
+    g_elapsedSource = source ? source : SystemElapsedMs;
+}
+
 void ResetLiveClock() {
-    g_liveUtcMs = UtcNowMs();
+    g_liveFactor = 1.0f;
+    g_liveUtcMs = g_pendingUtc = UtcNowMs();
+    g_pending = Pending::Now;
+}
+
+void SetLiveClock(int64_t utcMs) {
+    g_liveUtcMs = g_pendingUtc = utcMs;
+    g_pending = Pending::Moment;
 }
 
 int64_t AdvanceLiveClock() {
-    if (g_liveUtcMs == 0)
+    const bool written = g_pending != Pending::None && g_liveUtcMs == g_pendingUtc;
+    if (g_liveUtcMs == 0 && !(written && g_pending == Pending::Moment))
         ResetLiveClock();
-    const uint32_t now = MillisecondClock();
-    // Set from outside ("Now", a chosen moment) or a new time factor: the clock runs on from there.
-    if (g_liveUtcMs != g_liveShown || g_timeFactor != g_anchor.factor)
-        g_anchor = {g_liveUtcMs, now, g_timeFactor};
-    // Derived from the wall-clock time since then, not summed frame by frame, so that
-    // slow frames lose no time: at a factor of 1 the clock stays with UTC.
-    const double run = static_cast<double>(now - g_anchor.wall) * static_cast<double>(g_anchor.factor);
-    const int64_t next = g_anchor.utc + (std::fabs(run) < 9.0e18 ? std::llround(run) : 0);
+    const int64_t utc = UtcNowMs(), elapsed = ElapsedMs();
+    if (g_pending == Pending::Now && g_liveUtcMs == g_pendingUtc)
+        g_anchor = {utc, utc, elapsed, g_liveFactor}; // exactly the system's time, no stray offset
+    else if (g_pending != Pending::None || g_liveUtcMs != g_liveShown || g_liveFactor != g_anchor.factor)
+        g_anchor = {g_liveUtcMs, utc, elapsed, g_liveFactor};
+    g_pending = Pending::None;
+    int64_t next = 0;
+    if (g_anchor.factor == 1.0f) {
+        next = utc + (g_anchor.shown - g_anchor.utc);
+    } else {
+        // From the elapsed time since the anchor, not summed frame by frame, so that
+        // slow frames lose no time; 64 bits, so no wrap however long it runs.
+        const double run =
+            static_cast<double>(elapsed - g_anchor.elapsed) * static_cast<double>(g_anchor.factor);
+        next = g_anchor.shown + (std::fabs(run) < 9.0e18 ? std::llround(run) : 0);
+    }
     const int64_t step = next - g_liveUtcMs;
     g_liveUtcMs = g_liveShown = next;
+    g_aheadMs = next - utc;
     return step;
+}
+
+int64_t LiveClockAheadMs() {
+    return g_aheadMs;
+}
+
+bool ShowsRealTime(float factor, int64_t aheadMs) {
+    return factor == 1.0f && aheadMs > -1000 && aheadMs < 1000;
+}
+
+namespace {
+
+struct Span {
+    int64_t days;
+    int hours, minutes, seconds;
+};
+
+Span SpanOf(int64_t ms) {
+    // Whole seconds towards zero, as a clock shows them.
+    const int64_t s = (ms < 0 ? -(ms / 1000) : ms / 1000);
+    return {s / 86400, static_cast<int>(s / 3600 % 24), static_cast<int>(s / 60 % 60),
+            static_cast<int>(s % 60)};
+}
+
+std::string FactorText(float factor) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%g", static_cast<double>(factor));
+    return buffer;
+}
+
+} // namespace
+
+std::string FormatSpan(int64_t ms) {
+    const Span t = SpanOf(ms);
+    char buffer[64];
+    if (t.days > 0)
+        std::snprintf(buffer, sizeof buffer, "%lld %s %d h", static_cast<long long>(t.days),
+                      t.days == 1 ? "day" : "days", t.hours);
+    else if (t.hours > 0)
+        std::snprintf(buffer, sizeof buffer, "%d h %d min", t.hours, t.minutes);
+    else if (t.minutes > 0)
+        std::snprintf(buffer, sizeof buffer, "%d min", t.minutes);
+    else
+        std::snprintf(buffer, sizeof buffer, "%d s", t.seconds);
+    return buffer;
+}
+
+std::vector<std::string> ShownTimePanelLines(float factor, int64_t aheadMs) {
+    if (ShowsRealTime(factor, aheadMs))
+        return {};
+    const bool off = aheadMs <= -1000 || aheadMs >= 1000;
+    const std::string span = FormatSpan(aheadMs) + (aheadMs > 0 ? " ahead" : " behind");
+    if (factor == 1.0f)
+        return {"Shown time: " + span};
+    // Two short lines: the panel is narrow.
+    std::vector<std::string> lines{"Shown time: " + FactorText(factor) + " \u00d7 real time"};
+    if (off)
+        lines.push_back("  " + span);
+    return lines;
+}
+
+std::string ShownTimeSceneMarker(float factor, int64_t aheadMs) {
+    if (ShowsRealTime(factor, aheadMs))
+        return {};
+    std::string marker = "  [";
+    if (factor != 1.0f)
+        marker += FactorText(factor) + "x";
+    if (aheadMs <= -1000 || aheadMs >= 1000) {
+        const Span t = SpanOf(aheadMs);
+        char buffer[48];
+        if (t.days > 0)
+            std::snprintf(buffer, sizeof buffer, "%lldd%dh", static_cast<long long>(t.days), t.hours);
+        else if (t.hours > 0)
+            std::snprintf(buffer, sizeof buffer, "%dh%02dm", t.hours, t.minutes);
+        else if (t.minutes > 0)
+            std::snprintf(buffer, sizeof buffer, "%dm", t.minutes);
+        else
+            std::snprintf(buffer, sizeof buffer, "%ds", t.seconds);
+        marker += std::string(factor != 1.0f ? ", " : "") + (aheadMs > 0 ? "+" : "-") + buffer;
+    }
+    return marker + "]";
 }
 
 ScenePoint ToScene(const double km[3]) {
