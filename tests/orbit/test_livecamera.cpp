@@ -108,4 +108,14 @@ TEST(LiveCamera, FromSpaceFollowsTheStationAndTurnsWithTheDrag) {
         EXPECT_NEAR(Dot(tilted.up, tilted.eye), 0.0, 1e-6);
         EXPECT_NEAR(Length(tilted.up), 1.0, 1e-12);
     }
+
+    // A state without a position (the propagator failed) keeps the globe in view.
+    for (const Moment &bad :
+         {Moment{}, Moment{{NAN, 1.0, 1.0}, {1.0, NAN, 0.0}}, Moment{orbit[0].position, {0.0, 0.0, 0.0}}}) {
+        const CameraPose pose = LiveSpaceCamera(bad.position, bad.velocity, distance, 45.0f, 45.0f);
+        EXPECT_EQ(pose.eye.x, 0.0);
+        EXPECT_EQ(pose.eye.y, 0.0);
+        EXPECT_EQ(pose.eye.z, -distance);
+        EXPECT_EQ(pose.up.y, 1.0);
+    }
 }

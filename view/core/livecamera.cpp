@@ -29,6 +29,10 @@ OrbitFrame OrbitFrameAt(const ScenePoint &position, const ScenePoint &velocity) 
     OrbitFrame f;
     f.up = Unit(position);
     f.starboard = Unit(Cross(velocity, f.up));
+    // No orbit to go by (no position, no motion across the radial, not a number):
+    // the fixed view from space, from -z with +y up.
+    if (!(Dot(f.up, f.up) > 0.5 && Dot(f.starboard, f.starboard) > 0.5))
+        return {{-1.0, 0.0, 0.0}, {0.0, 0.0, -1.0}, {0.0, -1.0, 0.0}};
     f.forward = Cross(f.up, f.starboard);
     return f;
 }
