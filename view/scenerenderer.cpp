@@ -2,6 +2,7 @@
 
 #include "../document/quordoc.h"
 #include "arraysink.h"
+#include "core/livecamera.h"
 #include "core/livescene.h"
 #include "core/orbitsim.h"
 #include "core/scenetext.h"
@@ -341,31 +342,11 @@ void EndFrame(const SceneFrame &frame, unsigned fontBase) {
     DeleteFontLists(fontBase);
 }
 
-// The station in its own frame on the real orbit: radial out, the orbit's normal,
-// and the way back along the track, then turned as the simulated orbit turns it.
+// The station on the real orbit, flying as the real one does.
 void DrawStationAt(int mode, int32_t modelList, const double position[3], const double velocity[3]) {
-    const ScenePoint at = ToScene(position), along = ToScene(velocity);
-    double radial[3] = {at.x, at.y, at.z}, forward[3] = {along.x, along.y, along.z}, normal[3], back[3];
-    auto unit = [](double v[3]) {
-        const double n = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-        for (int i = 0; i < 3; ++i)
-            v[i] = n > 0.0 ? v[i] / n : 0.0;
-    };
-    auto cross = [](const double a[3], const double b[3], double out[3]) {
-        out[0] = a[1] * b[2] - a[2] * b[1];
-        out[1] = a[2] * b[0] - a[0] * b[2];
-        out[2] = a[0] * b[1] - a[1] * b[0];
-    };
-    unit(radial);
-    cross(radial, forward, normal);
-    unit(normal);
-    cross(radial, normal, back);
-    const GLdouble m[16] = {radial[0], radial[1], radial[2], 0.0, normal[0], normal[1], normal[2], 0.0,
-                            back[0],   back[1],   back[2],   0.0, at.x,      at.y,      at.z,      1.0};
+    const std::array<double, 16> m = StationAttitudeMatrix(ToScene(position), ToScene(velocity));
     glPushMatrix();
-    glMultMatrixd(m);
-    glRotatef(-90.0f, 0.0f, 0.0f, 1.0f);
-    glRotatef(-180.0f, 0.0f, 1.0f, 0.0f);
+    glMultMatrixd(m.data());
     DrawModel(mode, modelList);
     glPopMatrix();
 }
@@ -476,13 +457,18 @@ int64_t DrawLiveFrame(const SceneFrame &frame) {
     BeginFrame(frame);
 
     const int mode = doc->m_viewMode;
-    SetCamera(mode, frame, station, chaser);
+    if (mode == ViewFromSpace) {
+        const CameraPose pose = LiveSpaceCamera(
+            station, ToScene(state.velocity), SpaceEyeDistance(frame.zoom), frame.spinAngle, frame.tiltAngle);
+        gluLookAt(pose.eye.x, pose.eye.y, pose.eye.z, pose.centre.x, pose.centre.y, pose.centre.z, pose.up.x,
+                  pose.up.y, pose.up.z);
+    } else {
+        SetCamera(mode, frame, station, chaser);
+    }
     SetSunLight(ToScene(state.sun));
     doc->UpdateAllViews(frame.sender, 0);
-    // From the station and the chaser it is always in front of the Earth; from space,
-    // a wire frame keeps it in sight behind the globe.
-    DrawEarth(frame.earthTexture, EarthAngleForGmst(state.gmst), mode != ViewFromSpace || station.z < 0.0,
-              kSunlitEarth);
+    // Every live camera keeps the station in front of the Earth: always the textured globe.
+    DrawEarth(frame.earthTexture, EarthAngleForGmst(state.gmst), true, kSunlitEarth);
     if (doc->m_groundTrack)
         DrawGroundTrack(jd, state.gmst);
     if (state.error == 0)

@@ -656,3 +656,59 @@ TEST_F(RenderTest, LiveGroundTrackShowsWhereTheStationGoes) {
     EXPECT_GT(count(with, ahead), 100) << "the way ahead, bright";
     EXPECT_GT(count(with, behind), 30) << "the way behind, dim";
 }
+
+// From space the live camera follows the station: on either side of the Earth it
+// stands in the middle of the picture, in front of the textured, sunlit globe,
+// flying to the right with its laboratory end ahead.
+TEST_F(RenderTest, LiveFromSpaceKeepsTheStationBeforeTheGlobeFlyingLaboratoryFirst) {
+    LiveFixture live;
+    ASSERT_TRUE(live.ready);
+    OffscreenScene &scene = OpenStation(QSize(400, 400));
+    m_doc.m_live = true;
+    const int32_t list = m_doc.m_modelList;
+    SetMillisecondClock([] { return uint32_t{1000}; }); // the live clock stands still
+    auto renderAt = [&](double jd, int32_t model) {
+        g_liveUtcMs = UnixMsFromJulianDate(jd);
+        m_doc.m_modelList = model;
+        return scene.Render(m_doc);
+    };
+    for (const bool farSide : {false, true}) {
+        SCOPED_TRACE(farSide ? "the far side of the fixed camera's Earth" : "the near side");
+        // The moment of that side best lit by the Sun, within a day of the epoch.
+        double jd = 0.0, best = -1.0;
+        for (int minute = 0; minute < 1440; ++minute) {
+            const double at = g_liveOrbit.EpochJulianDate() + minute / 1440.0;
+            const LiveState s = g_liveOrbit.At(at);
+            if ((ToScene(s.position).z > 0.0) == farSide && SunHeight(s) > best) {
+                best = SunHeight(s);
+                jd = at;
+            }
+        }
+        ASSERT_GT(jd, 0.0);
+        const QImage with = renderAt(jd, list), without = renderAt(jd, 0);
+        // The ground beside the station: the map's colours, lit.
+        for (const QRect &beside : {QRect(90, 190, 40, 20), QRect(270, 190, 40, 20)}) {
+            const Area ground = Measure(with, beside);
+            EXPECT_GT(ground.r + ground.g, 80.0) << "textured and lit, not the wire frame";
+        }
+        EXPECT_GT(DifferentPixels(with, without, QRect(170, 170, 60, 60)), 300)
+            << "the station in the middle";
+        const QRect middle(140, 140, 120, 120);
+        EXPECT_LT(
+            DifferentPixels(with, without, QRect(0, 0, 400, 400)) - DifferentPixels(with, without, middle), 5)
+            << "and nowhere else";
+
+        // Along the middle rows the module chain runs from Zvezda, far aft, to the
+        // laboratory and its node, nearer the model's middle: ahead is to the right.
+        int left = 400, right = -1;
+        for (int y = 197; y <= 203; ++y)
+            for (int x = 0; x < 400; ++x)
+                if (with.pixel(x, y) != without.pixel(x, y)) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                }
+        ASSERT_GE(right, 0);
+        EXPECT_GT(200 - left, 1.4 * (right - 200)) << "Zvezda trails, Destiny leads";
+    }
+    m_doc.m_modelList = list;
+}
