@@ -666,7 +666,16 @@ TEST_F(RenderTest, LiveFromSpaceKeepsTheStationBeforeTheGlobeFlyingLaboratoryFir
     OffscreenScene &scene = OpenStation(QSize(400, 400));
     m_doc.m_live = true;
     const int32_t list = m_doc.m_modelList;
-    SetMillisecondClock([] { return uint32_t{1000}; }); // the live clock stands still
+    // The live clock stands still: the two pictures of a moment differ only by the model.
+    SetMillisecondClock([] { return uint32_t{1000}; });
+    SetUtcNowSource([] { return int64_t{1765000000000}; });
+    SetElapsedMsSource([] { return int64_t{1000}; });
+    struct Restore {
+        ~Restore() {
+            SetUtcNowSource(nullptr);
+            SetElapsedMsSource(nullptr);
+        }
+    } restore;
     auto renderAt = [&](double jd, int32_t model) {
         g_liveUtcMs = UnixMsFromJulianDate(jd);
         m_doc.m_modelList = model;
