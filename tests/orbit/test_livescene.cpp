@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <thread>
 
@@ -219,6 +221,9 @@ TEST(LiveOrbit, StatesAndTrackAgreeWithTheIndependentReading) {
             ASSERT_EQ(s.error, 0);
             // A Julian date holds the time to some tens of microseconds: tolerances to match.
             EXPECT_NEAR(s.place.latitude, row.latitude, 1e-5);
+            // The longitude too: a wrong Earth angle moves nothing else.
+            const double dLon = std::fabs(s.place.longitude - row.longitude);
+            EXPECT_LT(std::min(dLon, 360.0 - dLon), 1e-5) << s.place.longitude << " vs " << row.longitude;
             EXPECT_NEAR(s.place.altitude, row.altitude, 1e-3);
             EXPECT_NEAR(s.speed, row.speed, 1e-6);
             EXPECT_EQ(s.sunlit, row.sunlit != 0) << "margin " << row.margin;
