@@ -25,6 +25,8 @@
 #include <string>
 #include <vector>
 
+#include "testfiles.h"
+
 namespace {
 
 const std::string kData = QUOR_SOURCE_DIR "/tests/data/astro/";
@@ -36,18 +38,6 @@ struct Outcome {
     std::string err;
     std::vector<std::string> lines;
 };
-
-std::string Quoted(const std::string &text) {
-    std::string out = "'";
-    for (char c : text)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-std::string ReadAll(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // Runs quor-inspect with `args` (already quoted), its output kept in `dir`. The
 // time limit turns a hang (a pipe opened for reading, say) into a failure.

@@ -20,21 +20,11 @@
 #include <string>
 #include <vector>
 
+#include "testfiles.h"
+
 namespace {
 
 const std::string kStation = QUOR_SOURCE_DIR "/data/station.3ds";
-
-std::string Quoted(const std::string &text) {
-    std::string out = "'";
-    for (char c : text)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-std::string ReadAll(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 void WriteAll(const std::string &path, const std::string &text) {
     std::ofstream(path, std::ios::binary) << text;
