@@ -341,6 +341,19 @@ TEST(ObserverPanel, SaysWhereToLookAndWhenTheNextPassRises) {
     EXPECT_EQ(ObserverPanelLines(london, orbit.At(next->culmination.jd), next->culmination.jd, next)[4].rfind(
                   "Passing now, sets " + FormatLocalTime(UnixMsFromJulianDate(next->set.jd)), 0),
               0u);
+
+    // Just risen above the horizon, not yet above the pass's 10 degrees: no longer below it.
+    double jdLow = next->rise.jd;
+    for (LiveState s = orbit.At(jdLow); jdLow > jd; jdLow -= 1.0 / 86400.0, s = orbit.At(jdLow)) {
+        const std::vector<std::string> low = ObserverPanelLines(london, s, jdLow, next);
+        const double elevation = std::stod(low[2].substr(11));
+        if (elevation < 0.5) {
+            ASSERT_GT(elevation, 0.0);
+            EXPECT_EQ(low[2].find("below"), std::string::npos) << low[2];
+            break;
+        }
+    }
+    EXPECT_GT(jdLow, jd);
 }
 
 // The next pass is searched again only when something jumps or it is over.
