@@ -1,7 +1,9 @@
 #include "observerpanel.h"
 
 #include "../../orbit/astro.h"
+#include "livescene.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -90,4 +92,29 @@ std::vector<std::string> ObserverPanelLines(const ObserverPlace &place, const Li
     else
         lines.push_back("Next pass: " + FormatLocalTime(UnixMsFromJulianDate(next->rise.jd)) + visible);
     return lines;
+}
+
+std::vector<ScenePoint> ObserverMark(const ObserverPlace &place, double gmst, double radiusKm,
+                                     int rimPoints) {
+    // On the ellipsoid whatever the height, lifted as the ground track is, so the globe does not hide it.
+    const Observer o = MakeObserver(place.latitude, place.longitude, 0.0);
+    constexpr double kLiftKm = 6378.137 * 0.004;
+    const double c = std::cos(gmst), sn = std::sin(gmst);
+    const auto toScene = [&](const double fixed[3]) {
+        const double teme[3] = {c * fixed[0] - sn * fixed[1], sn * fixed[0] + c * fixed[1], fixed[2]};
+        return ToScene(teme);
+    };
+    std::vector<ScenePoint> points;
+    double centre[3];
+    for (int k = 0; k < 3; ++k)
+        centre[k] = o.ecef[k] + kLiftKm * o.up[k];
+    points.push_back(toScene(centre));
+    for (int i = 0; i <= rimPoints; ++i) {
+        const double a = 2.0 * 3.14159265358979323846 * i / std::max(rimPoints, 1);
+        double rim[3];
+        for (int k = 0; k < 3; ++k)
+            rim[k] = centre[k] + radiusKm * (std::cos(a) * o.east[k] + std::sin(a) * o.north[k]);
+        points.push_back(toScene(rim));
+    }
+    return points;
 }

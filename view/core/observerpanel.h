@@ -3,6 +3,7 @@
 // (azimuth with its compass point, elevation, range) and when it next passes.
 #include "../../orbit/liveorbit.h"
 #include "../../orbit/passes.h"
+#include "orbitsim.h"
 
 #include <cstdint>
 #include <string>
@@ -51,3 +52,8 @@ std::string FormatLocalTime(int64_t utcMs);
 // a line saying how to set one.
 std::vector<std::string> ObserverPanelLines(const ObserverPlace &place, const LiveState &state, double jdUtc,
                                             const Pass *next);
+
+// The observer's mark on the globe at sidereal time `gmst` (radians): its centre
+// and then `rimPoints` points round a disc of `radiusKm` in the local horizontal
+// plane, all lifted just off the ellipsoid, in scene coordinates.
+std::vector<ScenePoint> ObserverMark(const ObserverPlace &place, double gmst, double radiusKm, int rimPoints);
