@@ -29,6 +29,16 @@ void TextView::paintEvent(QPaintEvent *) {
         const std::vector<std::string> shown = ShownTimePanelLines(g_liveFactor, LiveClockAheadMs());
         lines.insert(lines.begin() + 1, shown.begin(), shown.end());
         notices = shown.size();
+        // Where to look, while there is a place to look at: elements far in the future give none.
+        if (-doc->m_elementsAgeDays <= kStaleElementsDays) {
+            const double jd = g_liveOrbit.EpochJulianDate() + doc->m_liveState.minutes / 1440.0;
+            const Pass *next = g_observerPlace.set && doc->m_liveState.error == 0
+                                   ? m_nextPass.Next(g_liveOrbit.Elements(), g_observerPlace, jd)
+                                   : nullptr;
+            const std::vector<std::string> observer =
+                ObserverPanelLines(g_observerPlace, doc->m_liveState, jd, next);
+            lines.insert(lines.end(), observer.begin(), observer.end());
+        }
     } else {
         const auto simulated = PanelLines(doc->m_speed, doc->m_altitude, doc->m_longitude, doc->m_latitude);
         lines.assign(simulated.begin(), simulated.end());

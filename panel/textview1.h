@@ -1,7 +1,9 @@
 #pragma once
-// The data panel: the station's speed, altitude, longitude and latitude as text.
+// The data panel: the station's speed, altitude, longitude and latitude as text;
+// live, also where to look for it from the observer's place.
 #include "../document/quordoc.h"
 #include "../framework/document.h"
+#include "../view/core/observerpanel.h"
 
 #include <QWidget>
 
@@ -20,4 +22,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+
+private:
+    NextPassFinder m_nextPass; // searches again only when the elements, the place or the time jump
 };

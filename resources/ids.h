@@ -20,6 +20,7 @@ constexpr unsigned ID_ORBIT_LIVE = 0x8013;
 constexpr unsigned ID_ORBIT_NOW = 0x8014;
 constexpr unsigned ID_ORBIT_GROUND_TRACK = 0x8015;
 constexpr unsigned ID_ORBIT_SET_TIME = 0x8016;
+constexpr unsigned ID_ORBIT_SET_LOCATION = 0x8017;
 
 // Pictures.
 constexpr unsigned ID_FILE_SAVE_PICTURE = 0x8020;

@@ -3,9 +3,11 @@
 #include "../document/quordoc.h"
 #include "../resources/ids.h"
 #include "../view/core/livescene.h"
+#include "../view/core/observerpanel.h"
 #include "application.h"
 #include "childframe.h"
 #include "elementsdownload.h"
+#include "locationdialog.h"
 #include "mdiframe.h"
 #include "settimedialog.h"
 
@@ -32,6 +34,10 @@ constexpr const char *kElementsUrlKey = "Orbit/Elements URL";
 constexpr const char *kFetchedKey = "Orbit/Elements Fetched"; // UTC, ISO 8601
 constexpr const char *kFetchedNumberKey = "Orbit/Fetched Catalogue Number";
 constexpr const char *kSetTimeUtcKey = "Orbit/Set Time in UTC"; // the zone chosen last
+constexpr const char *kObserverNameKey = "Observer/Name";
+constexpr const char *kObserverLatitudeKey = "Observer/Latitude";   // degrees, north positive
+constexpr const char *kObserverLongitudeKey = "Observer/Longitude"; // degrees, east positive
+constexpr const char *kObserverHeightKey = "Observer/Height";       // metres above sea level
 // How long the status bar says that an update worked.
 constexpr int kUpdatedMessageMs = 15000;
 // The station the viewer is about, where a file has it.
@@ -71,6 +77,8 @@ OrbitCommands::OrbitCommands(Application *app) : QObject(app), m_app(app) {
         ID_ORBIT_SET_TIME, [this] { OnSetTime(); }, live);
     app->MapCommand(
         ID_ORBIT_GROUND_TRACK, [this] { OnGroundTrack(); }, live);
+    app->MapCommand(ID_ORBIT_SET_LOCATION, [this] { OnSetLocation(); });
+    RestoreLocation();
 }
 
 OrbitCommands::~OrbitCommands() = default;
@@ -382,6 +390,46 @@ void OrbitCommands::OnSetTime() {
         return;
     profile.setValue(kSetTimeUtcKey, dialog.InUtc());
     SetLiveClock(dialog.ChosenUtcMs());
+    RepaintLiveViews();
+}
+
+void OrbitCommands::RestoreLocation() {
+    QSettings &profile = m_app->Profile();
+    g_observerPlace = ObserverPlace();
+    if (!profile.contains(kObserverLatitudeKey) || !profile.contains(kObserverLongitudeKey))
+        return;
+    // A place edited by hand into nonsense is quietly forgotten, as if never set.
+    ObserverSettings place;
+    QString why;
+    if (!LocationDialog::ParsePlace(profile.value(kObserverNameKey).toString(),
+                                    profile.value(kObserverLatitudeKey).toString(),
+                                    profile.value(kObserverLongitudeKey).toString(),
+                                    profile.value(kObserverHeightKey, 0).toString(), place, why))
+        return;
+    g_observerPlace.set = true;
+    g_observerPlace.name = place.name.toStdString();
+    g_observerPlace.latitude = place.latitude;
+    g_observerPlace.longitude = place.longitude;
+    g_observerPlace.heightM = place.heightM;
+}
+
+void OrbitCommands::OnSetLocation() {
+    ObserverSettings shown;
+    shown.name = QString::fromStdString(g_observerPlace.name);
+    shown.latitude = g_observerPlace.latitude;
+    shown.longitude = g_observerPlace.longitude;
+    shown.heightM = g_observerPlace.heightM;
+    LocationDialog dialog(shown, g_observerPlace.set, m_app->MainWindow());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const ObserverSettings &place = dialog.Chosen();
+    QSettings &profile = m_app->Profile();
+    profile.setValue(kObserverNameKey, place.name);
+    // As text the dialog reads back: a double's own text may take an exponent.
+    profile.setValue(kObserverLatitudeKey, QString::number(place.latitude, 'f', 6));
+    profile.setValue(kObserverLongitudeKey, QString::number(place.longitude, 'f', 6));
+    profile.setValue(kObserverHeightKey, QString::number(place.heightM, 'f', 1));
+    RestoreLocation();
     RepaintLiveViews();
 }
 

@@ -36,6 +36,10 @@ public:
     // Asks for a date and time and sets the live clock there; it runs on at the factor in use.
     void OnSetTime();
     void OnGroundTrack();
+    // Asks for the observer's place and remembers it; the live panel says where to look from there.
+    void OnSetLocation();
+    // The place remembered in the profile, quietly; none when it is missing or unreadable.
+    void RestoreLocation();
 
     // The address to fetch: {catalog} in the pattern becomes the station's number;
     // a pattern without it is taken as it is.

@@ -4,6 +4,7 @@
 #include "arraysink.h"
 #include "core/livecamera.h"
 #include "core/livescene.h"
+#include "core/observerpanel.h"
 #include "core/orbitsim.h"
 #include "core/scenetext.h"
 #include "glshared.h"
@@ -429,6 +430,19 @@ void DrawGroundTrack(double jd, double gmst) {
     glEnable(GL_LIGHTING);
 }
 
+// The observer's place: a bright disc on the globe, unlit so it shows by night too.
+void DrawObserverMark(double gmst) {
+    const std::vector<ScenePoint> mark = ObserverMark(g_observerPlace, gmst, 120.0, 24);
+    glPushAttrib(GL_CURRENT_BIT | GL_ENABLE_BIT);
+    glDisable(GL_LIGHTING);
+    glColor3f(1.0f, 0.5f, 0.0f);
+    glBegin(GL_TRIANGLE_FAN);
+    for (const ScenePoint &p : mark)
+        glVertex3d(p.x, p.y, p.z);
+    glEnd();
+    glPopAttrib();
+}
+
 // The live orbit's frame: the real station at the live clock's moment, the map
 // turned by the sidereal time and lit by the real Sun.
 int64_t DrawLiveFrame(const SceneFrame &frame) {
@@ -471,6 +485,8 @@ int64_t DrawLiveFrame(const SceneFrame &frame) {
     DrawEarth(frame.earthTexture, EarthAngleForGmst(state.gmst), true, kSunlitEarth);
     if (doc->m_groundTrack)
         DrawGroundTrack(jd, state.gmst);
+    if (g_observerPlace.set)
+        DrawObserverMark(state.gmst);
     if (state.error == 0)
         DrawStationAt(mode, doc->m_modelList, state.position, state.velocity);
     DrawChaser(chaser);

@@ -8,11 +8,13 @@
 #include "orbit/astro.h"
 #include "resources/ids.h"
 #include "shell/elementsdownload.h"
+#include "shell/locationdialog.h"
 #include "shell/mainfrm.h"
 #include "shell/orbitcommands.h"
 #include "shell/settimedialog.h"
 #include "tests/orbit/tleline.h"
 #include "view/core/livescene.h"
+#include "view/core/observerpanel.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -263,6 +265,84 @@ TEST_F(OrbitElements, LiveClockStartsNowAtRealSpeedAndSetTimeMovesIt) {
     EXPECT_EQ(g_liveUtcMs, g_now) << "new elements are shown now";
     EXPECT_TRUE(doc->m_live);
     g_timeFactor = 30.0f; // program-wide: as the next test expects it
+}
+
+// Set Location, in the simulated orbit too: a latitude beyond the pole is refused in
+// the dialog with the reason, a good place is taken, kept in the profile and
+// known again at the next start.
+TEST_F(OrbitElements, SetLocationRefusesABadLatitudeAndRemembersThePlace) {
+    QTemporaryDir profileDir;
+    ASSERT_TRUE(profileDir.isValid());
+    {
+        ViewerApp v({kModel}, profileDir.path());
+        EXPECT_FALSE(g_observerPlace.set);
+        QStringList errors;
+        int answered = 0;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto *dialog = qobject_cast<LocationDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            auto *name = dialog->findChild<QLineEdit *>("name");
+            auto *latitude = dialog->findChild<QLineEdit *>("latitude");
+            auto *longitude = dialog->findChild<QLineEdit *>("longitude");
+            auto *height = dialog->findChild<QLineEdit *>("height");
+            ASSERT_TRUE(name && latitude && longitude && height);
+            name->setText("  Greenwich   Park ");
+            latitude->setText(answered++ == 0 ? "91N" : "51.4769N");
+            longitude->setText("0.0005W");
+            height->setText("46");
+            dialog->accept();
+            auto *error = dialog->findChild<QLabel *>("error");
+            if (error && error->isVisible())
+                errors << error->text();
+            if (answered > 3)
+                dialog->reject();
+        });
+        poll.start(20);
+        ASSERT_TRUE(ChooseMenuItem(v.app().MainWindow(), "&File", "Set Location\u2026"));
+        poll.stop();
+        EXPECT_EQ(answered, 2);
+        ASSERT_EQ(errors.size(), 1);
+        EXPECT_TRUE(errors[0].contains("latitude")) << errors[0].toStdString();
+        EXPECT_TRUE(errors[0].contains("90")) << errors[0].toStdString();
+        QSettings &profile = v.app().Profile();
+        EXPECT_EQ(profile.value("Observer/Name").toString(), "Greenwich Park");
+        EXPECT_NEAR(profile.value("Observer/Latitude").toDouble(), 51.4769, 1e-9);
+        EXPECT_NEAR(profile.value("Observer/Longitude").toDouble(), -0.0005, 1e-9) << "west is negative";
+        EXPECT_NEAR(profile.value("Observer/Height").toDouble(), 46.0, 1e-9);
+    }
+    g_observerPlace = ObserverPlace();
+    ViewerApp again({kModel}, profileDir.path());
+    EXPECT_TRUE(g_observerPlace.set) << "the place is known again at the next start";
+    EXPECT_EQ(g_observerPlace.name, "Greenwich Park");
+    EXPECT_NEAR(g_observerPlace.latitude, 51.4769, 1e-9);
+    EXPECT_NEAR(g_observerPlace.longitude, -0.0005, 1e-9);
+    EXPECT_NEAR(g_observerPlace.heightM, 46.0, 1e-9);
+    g_observerPlace = ObserverPlace();
+}
+
+// What the location dialog refuses, each with a reason naming the field.
+TEST(SetLocation, SaysWhichFieldIsWrong) {
+    ObserverSettings place;
+    QString why;
+    EXPECT_TRUE(LocationDialog::ParsePlace("", "-33.87", "151.21E", "", place, why)) << why.toStdString();
+    EXPECT_NEAR(place.latitude, -33.87, 1e-12);
+    EXPECT_NEAR(place.longitude, 151.21, 1e-12);
+    EXPECT_EQ(place.heightM, 0.0) << "an empty height is sea level";
+    const struct {
+        const char *lat, *lon, *height, *word;
+    } bad[] = {{"", "0", "0", "latitude"},      {"abc", "0", "0", "latitude"},
+               {"10,20", "0", "0", "latitude"}, {"10", "", "0", "longitude"},
+               {"10", "181", "0", "longitude"}, {"10", "5N", "0", "longitude"},
+               {"10", "5", "high", "height"},   {"10", "5", "9001", "height"}};
+    for (const auto &c : bad) {
+        why.clear();
+        EXPECT_FALSE(LocationDialog::ParsePlace("x", c.lat, c.lon, c.height, place, why))
+            << c.lat << " " << c.lon;
+        EXPECT_TRUE(why.contains(c.word))
+            << c.lat << "|" << c.lon << "|" << c.height << ": " << why.toStdString();
+    }
 }
 
 // What Set Time reads, in a zone with summer time: the forms it takes, and a reason for each it refuses.

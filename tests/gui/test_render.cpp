@@ -8,6 +8,7 @@
 #include "shell/mainfrm.h"
 #include "view/core/bmpimage.h"
 #include "view/core/livescene.h"
+#include "view/core/observerpanel.h"
 #include "view/core/orbitsim.h"
 #include "view/core/scenetext.h"
 #include "view/earthtexture.h"
@@ -655,6 +656,55 @@ TEST_F(RenderTest, LiveGroundTrackShowsWhereTheStationGoes) {
     const QImage with = scene.Render(m_doc);
     EXPECT_GT(count(with, ahead), 100) << "the way ahead, bright";
     EXPECT_GT(count(with, behind), 30) << "the way behind, dim";
+}
+
+// The observer's mark: drawn where the place is, on the side of the globe the
+// camera sees; hidden by the Earth on the far side; absent without a place.
+TEST_F(RenderTest, LiveObserverMarkStandsAtItsPlace) {
+    LiveFixture live;
+    ASSERT_TRUE(live.ready);
+    OffscreenScene &scene = OpenStation(QSize(500, 500));
+    m_doc.m_live = true;
+    const double jd = g_liveOrbit.EpochJulianDate();
+    g_liveUtcMs = UnixMsFromJulianDate(jd);
+    const LiveState s = g_liveOrbit.At(jd);
+    g_observerPlace = ObserverPlace();
+    const QImage without = scene.Render(m_doc);
+    // The pixels in the mark's colour that the frame without a place lacks: a count and their centre.
+    auto find = [&](const QImage &image, int &n, double &cx, double &cy) {
+        n = 0;
+        cx = cy = 0.0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                if (image.pixel(x, y) != without.pixel(x, y) && c.red() > 215 && c.green() > 90 &&
+                    c.green() < 165 && c.blue() < 40) {
+                    ++n;
+                    cx += x;
+                    cy += y;
+                }
+            }
+        if (n) {
+            cx /= n;
+            cy /= n;
+        }
+    };
+    int n = 0;
+    double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    g_observerPlace.set = true;
+    g_observerPlace.latitude = s.place.latitude + 12.0;
+    g_observerPlace.longitude = s.place.longitude;
+    find(scene.Render(m_doc), n, x1, y1);
+    EXPECT_GT(n, 20) << "north of the point below the station";
+    g_observerPlace.latitude = s.place.latitude - 12.0;
+    find(scene.Render(m_doc), n, x2, y2);
+    EXPECT_GT(n, 20) << "south of it";
+    EXPECT_GT(std::hypot(x2 - x1, y2 - y1), 20.0) << "another place, another spot";
+    g_observerPlace.latitude = -s.place.latitude;
+    g_observerPlace.longitude = s.place.longitude + 180.0;
+    find(scene.Render(m_doc), n, x1, y1);
+    EXPECT_EQ(n, 0) << "the far side of the Earth hides it";
+    g_observerPlace = ObserverPlace();
 }
 
 // From space the live camera follows the station: on either side of the Earth it

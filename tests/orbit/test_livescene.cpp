@@ -1,6 +1,7 @@
 // What the live orbit's clock line and data panel say.
 #include "tests/orbit/astro_reference.h"
 #include "view/core/livescene.h"
+#include "view/core/observerpanel.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <string>
 #include <thread>
 
 TEST(LiveScene, ClockLineIsUtcOnATwelveHourClock) {
@@ -249,4 +252,149 @@ TEST(LiveOrbit, StatesAndTrackAgreeWithTheIndependentReading) {
             EXPECT_NEAR(track[0][i], first[i], 1.0) << "half an orbit behind";
     }
     EXPECT_GT(compared, 40);
+}
+
+namespace {
+
+// The time zone for one test, put back after it.
+class ZoneFor {
+public:
+    explicit ZoneFor(const char *zone) {
+        const char *old = std::getenv("TZ");
+        m_had = old != nullptr;
+        m_old = old ? old : "";
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~ZoneFor() {
+        if (m_had)
+            setenv("TZ", m_old.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    bool m_had = false;
+    std::string m_old;
+};
+
+} // namespace
+
+// Where to look from the observer: straight up from under the station, below the
+// horizon from the far side of the Earth; without a place, how to set one.
+TEST(ObserverPanel, SaysWhereToLookAndWhenTheNextPassRises) {
+    const ZoneFor zone("Asia/Kolkata"); // half an hour off the hour
+    std::string text, why;
+    ASSERT_TRUE(ReadElementsText(QUOR_SOURCE_DIR "/tests/data/live/station.tle", text, why)) << why;
+    const ElementsFile file = ParseElements(text);
+    ASSERT_EQ(file.sets.size(), 1u);
+    LiveOrbit orbit;
+    ASSERT_TRUE(orbit.SetElements(file.sets[0]));
+    const double jd = JulianDate(2026, 12, 8, 0, 0, 0);
+    const LiveState state = orbit.At(jd);
+    ASSERT_EQ(state.error, 0);
+
+    EXPECT_EQ(ObserverPanelLines(ObserverPlace(), state, jd, nullptr),
+              std::vector<std::string>{"Set a location (File > Set Location\u2026) to see where to look."});
+
+    ObserverPlace under;
+    under.set = true;
+    under.name = "Below";
+    under.latitude = state.place.latitude;
+    under.longitude = state.place.longitude;
+    const std::vector<std::string> up = ObserverPanelLines(under, state, jd, nullptr);
+    ASSERT_EQ(up.size(), 5u);
+    EXPECT_EQ(up[0], "From Below:");
+    EXPECT_EQ(up[1].rfind("Azimuth: ", 0), 0u);
+    ASSERT_EQ(up[2].rfind("Elevation: ", 0), 0u) << up[2];
+    EXPECT_NEAR(std::stod(up[2].substr(11)), 90.0, 0.1) << "straight up from under the station";
+    EXPECT_EQ(up[3], "Range: " + std::to_string(static_cast<int>(std::lround(state.place.altitude))) + " km")
+        << "straight down, the range is the height";
+    EXPECT_EQ(up[4], "No pass in the next 2 days");
+
+    ObserverPlace far = under;
+    far.name.clear();
+    far.latitude = -state.place.latitude;
+    far.longitude = state.place.longitude + 180.0;
+    const std::vector<std::string> below = ObserverPanelLines(far, state, jd, nullptr);
+    ASSERT_EQ(below.size(), 5u);
+    EXPECT_EQ(below[0], "From your location:");
+    EXPECT_NE(below[2].find("(below the horizon)"), std::string::npos) << below[2];
+    EXPECT_EQ(below[2].rfind("Elevation: -", 0), 0u) << below[2];
+
+    // The next pass over London, in local time with the zone's name.
+    ObserverPlace london;
+    london.set = true;
+    london.latitude = 51.5;
+    london.longitude = -0.13;
+    NextPassFinder finder;
+    const Pass *next = finder.Next(file.sets[0], london, jd);
+    ASSERT_NE(next, nullptr);
+    EXPECT_GT(next->rise.jd, jd);
+    EXPECT_LT(next->rise.jd, jd + 1.0) << "the station passes London every day";
+    const std::vector<std::string> lines = ObserverPanelLines(london, state, jd, next);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[4], "Next pass: " + FormatLocalTime(UnixMsFromJulianDate(next->rise.jd)) +
+                            (next->visible ? ", visible" : ""));
+    EXPECT_EQ(FormatLocalTime(UnixMsFromJulianDate(jd)), "08 Dec 05:30:00 IST");
+    EXPECT_EQ(ObserverPanelLines(london, orbit.At(next->culmination.jd), next->culmination.jd, next)[4].rfind(
+                  "Passing now, sets " + FormatLocalTime(UnixMsFromJulianDate(next->set.jd)), 0),
+              0u);
+
+    // Just risen above the horizon, not yet above the pass's 10 degrees: no longer below it.
+    double jdLow = next->rise.jd;
+    for (LiveState s = orbit.At(jdLow); jdLow > jd; jdLow -= 1.0 / 86400.0, s = orbit.At(jdLow)) {
+        const std::vector<std::string> low = ObserverPanelLines(london, s, jdLow, next);
+        const double elevation = std::stod(low[2].substr(11));
+        if (elevation < 0.5) {
+            ASSERT_GT(elevation, 0.0);
+            EXPECT_EQ(low[2].find("below"), std::string::npos) << low[2];
+            break;
+        }
+    }
+    EXPECT_GT(jdLow, jd);
+}
+
+// The next pass is searched again only when something jumps or it is over.
+TEST(ObserverPanel, SearchesForTheNextPassOnlyWhenSomethingChanges) {
+    std::string text, why;
+    ASSERT_TRUE(ReadElementsText(QUOR_SOURCE_DIR "/tests/data/live/station.tle", text, why)) << why;
+    const ElementsFile file = ParseElements(text);
+    ASSERT_EQ(file.sets.size(), 1u);
+    ObserverPlace place;
+    place.set = true;
+    place.latitude = 51.5;
+    place.longitude = -0.13;
+    const double jd = JulianDate(2026, 12, 8, 0, 0, 0);
+    NextPassFinder finder;
+    const Pass *first = finder.Next(file.sets[0], place, jd);
+    ASSERT_NE(first, nullptr);
+    const double rise = first->rise.jd, set = first->set.jd;
+    EXPECT_EQ(finder.Searches(), 1);
+    for (double t = jd; t <= set; t += 1.0 / 1440.0)
+        ASSERT_EQ(finder.Next(file.sets[0], place, t)->rise.jd, rise);
+    EXPECT_EQ(finder.Searches(), 1) << "time running on within the pass";
+    const Pass *after = finder.Next(file.sets[0], place, set + 1e-5);
+    EXPECT_EQ(finder.Searches(), 2) << "the pass is over";
+    ASSERT_NE(after, nullptr);
+    EXPECT_GT(after->rise.jd, set);
+    finder.Next(file.sets[0], place, jd);
+    EXPECT_EQ(finder.Searches(), 3) << "the time jumped back";
+    place.heightM = 100;
+    finder.Next(file.sets[0], place, jd);
+    EXPECT_EQ(finder.Searches(), 4) << "the place changed";
+    OrbitalElements other = file.sets[0];
+    other.epochDay += 0.5;
+    finder.Next(other, place, jd);
+    EXPECT_EQ(finder.Searches(), 5) << "new elements";
+    finder.Next(other, place, jd);
+    EXPECT_EQ(finder.Searches(), 5);
+    place.latitude = -89.0; // too far south for the station to rise 10 degrees
+    EXPECT_EQ(finder.Next(other, place, jd), nullptr);
+    EXPECT_EQ(finder.Searches(), 6);
+    EXPECT_EQ(finder.Next(other, place, jd + 0.9), nullptr);
+    EXPECT_EQ(finder.Searches(), 6) << "no pass: the span searched still holds";
+    finder.Next(other, place, jd + 1.1);
+    EXPECT_EQ(finder.Searches(), 7) << "half the span gone: search further ahead";
 }
