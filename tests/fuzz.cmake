@@ -1,8 +1,9 @@
 # The reader's seed corpus (shared by the fuzzer's corpus writer and the viewer's
 # malformed-input tests), the libFuzzer targets for the 3DS reader and the model
-# compiler and for the orbital elements parser (clang only), and the program that
-# writes the reader's corpus. The parser's seeds are text files in
-# tests/fuzz/elements-seeds. scripts/fuzz builds and runs them.
+# compiler, for the orbital elements parser and for the observer's place with the
+# pass finder (clang only), and the program that writes the reader's corpus. The
+# text targets' seeds are files in tests/fuzz/elements-seeds and passes-seeds.
+# scripts/fuzz builds and runs them.
 add_library(quor_fuzz_corpus STATIC tests/fuzz/corpus.cpp)
 target_include_directories(quor_fuzz_corpus PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(quor_fuzz_corpus PUBLIC quor_3dswriter)
@@ -26,6 +27,11 @@ if(QUOR_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     target_compile_options(fuzz_elements PRIVATE -fsanitize=fuzzer)
     target_link_options(fuzz_elements PRIVATE -fsanitize=fuzzer)
     target_link_libraries(fuzz_elements PRIVATE quor_core_fuzz)
+
+    add_executable(fuzz_passes tests/fuzz/fuzz_passes.cpp)
+    target_compile_options(fuzz_passes PRIVATE -fsanitize=fuzzer)
+    target_link_options(fuzz_passes PRIVATE -fsanitize=fuzzer)
+    target_link_libraries(fuzz_passes PRIVATE quor_core_fuzz)
 
     add_executable(make_read3ds_corpus tests/fuzz/make_corpus.cpp)
     target_link_libraries(make_read3ds_corpus PRIVATE quor_fuzz_corpus)

@@ -476,6 +476,11 @@ int64_t DrawLiveFrame(const SceneFrame &frame) {
             station, ToScene(state.velocity), SpaceEyeDistance(frame.zoom), frame.spinAngle, frame.tiltAngle);
         gluLookAt(pose.eye.x, pose.eye.y, pose.eye.z, pose.centre.x, pose.centre.y, pose.centre.z, pose.up.x,
                   pose.up.y, pose.up.z);
+        const double shrink = LiveSpaceSceneScale(station, SpaceEyeDistance(frame.zoom));
+        if (shrink < 1.0) {
+            glScaled(shrink, shrink, shrink);
+            glEnable(GL_NORMALIZE); // the globe's normals keep their length for the light
+        }
     } else {
         SetCamera(mode, frame, station, chaser);
     }

@@ -769,5 +769,29 @@ TEST_F(RenderTest, LiveFromSpaceKeepsTheStationBeforeTheGlobeFlyingLaboratoryFir
         ASSERT_GE(right, 0);
         EXPECT_GT(200 - left, 1.4 * (right - 200)) << "Zvezda trails, Destiny leads";
     }
+
+    // A geostationary orbit is drawn smaller: the satellite still before the eye and
+    // the globe, whose sunlit rim shows around it.
+    const ElementsFile high =
+        ParseElements("1 24208U 96044A   06177.04061740 -.00000094  00000-0  10000-3 0  1600\n"
+                      "2 24208   3.8536  80.0121 0026640 311.0977  48.3000  1.00778054 36119\n");
+    ASSERT_EQ(high.sets.size(), 1u);
+    ASSERT_TRUE(g_liveOrbit.SetElements(high.sets[0]));
+    double jd = 0.0, best = -1.0;
+    for (int minute = 0; minute < 1440; minute += 10) {
+        const double at = g_liveOrbit.EpochJulianDate() + minute / 1440.0;
+        if (SunHeight(g_liveOrbit.At(at)) > best) {
+            best = SunHeight(g_liveOrbit.At(at));
+            jd = at;
+        }
+    }
+    const QImage with = renderAt(jd, list), without = renderAt(jd, 0);
+    EXPECT_GT(DifferentPixels(with, without, QRect(170, 170, 60, 60)), 300) << "the satellite in the middle";
+    int ground = 0;
+    for (int y = 0; y < 400; ++y)
+        for (int x = 0; x < 400; ++x)
+            ground += with.pixel(x, y) == without.pixel(x, y) &&
+                      qRed(with.pixel(x, y)) + qGreen(with.pixel(x, y)) > 80;
+    EXPECT_GT(ground, 2000) << "the lit globe around it";
     m_doc.m_modelList = list;
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Expected look angles and passes for the pass tests, from an independent reading.
 
-Writes tests/data/passes/look.txt, events.txt and light.txt from the element
+Writes tests/data/passes/look.txt, events.txt, light.txt and phase.txt from the element
 sets of tests/data/passes/elements.tle and the observers below.
 
 Needs Debian's python3-skyfield, python3-sgp4 and python3-erfa; reads no
@@ -29,6 +29,8 @@ How each value is made:
   be downloaded here, so the Sun is SOFA's (erfa.epv00, annual aberration
   from erfa.ab), turned to TEME and to the Earth-fixed frame by Skyfield's
   frames, as in make_reference.py.
+- Phase, at each culmination: the angle at the satellite between the Sun (as
+  for the light) and the observer ((satellite - observer) in TEME), and the range.
 """
 
 import math
@@ -103,6 +105,16 @@ def light(sat, place, t):
     return angle > limb, elevation
 
 
+def phase(sat, topos, t):
+    """(Sun-satellite-observer angle in degrees, range in km) at one time."""
+    sun, sun_km = sun_gcrs(t)
+    r = sat.at(t).frame_xyz(TEME).km
+    to_sun = TEME.rotation_at(t).dot(sun) * sun_km - r
+    to_observer = -(sat - topos).at(t).frame_xyz(TEME).km
+    cos_angle = to_sun.dot(to_observer) / (np.linalg.norm(to_sun) * np.linalg.norm(to_observer))
+    return math.degrees(math.acos(max(-1.0, min(1.0, cos_angle)))), np.linalg.norm(to_observer)
+
+
 def stamp(t):
     return t.utc_datetime().strftime("%Y-%m-%dT%H:%M:%S.%fZ")
 
@@ -150,7 +162,7 @@ def polish(sat, topos, ts, t, kind, minimum, lo, hi):
 def main():
     ts = load.timescale(builtin=True, delta_t=69.184)
     sets = read_sets(os.path.join(DATA, "elements.tle"))
-    looks, events, lights, windows = [], [], [], []
+    looks, events, lights, windows, phases = [], [], [], [], []
     for number, who, minimum, (day0, day1) in CASES:
         name, line1, line2 = sets[number]
         sat = EarthSatellite(line1, line2, name, ts)
@@ -189,6 +201,8 @@ def main():
             looks.append("%05d %s %s %.10f %.6f %.6f %.6f %.6f" % (number, who, stamp(t), t.ut1, az, el, rng, rate))
         for t, kind in zip(times, kinds):
             if kind == 1:
+                angle, distance = phase(sat, topos, t)
+                phases.append("%05d %s %g %s %.10f %.6f %.6f" % (number, who, minimum, stamp(t), t.ut1, angle, distance))
                 az, el, rng, rate = look(sat, topos, t)
                 looks.append("%05d %s %s %.10f %.6f %.6f %.6f %.6f" % (number, who, stamp(t), t.ut1, az, el, rng, rate))
 
@@ -211,6 +225,11 @@ def main():
                 " sunlit (1 when the satellite sees the Sun's centre above a 6378.137 km sphere)"
                 " sun-elevation (degrees, geometric, at the observer)\n")
         f.write("\n".join(lights) + "\n")
+    with open(os.path.join(DATA, "phase.txt"), "w") as f:
+        f.write(header + observers)
+        f.write("# at each culmination: catalog observer min-elevation utc jd-utc"
+                " phase angle (degrees, Sun-satellite-observer) range (km)\n")
+        f.write("\n".join(phases) + "\n")
     print("wrote %d look angles, %d events, %d light samples" % (len(looks), len(events), len(lights)), file=sys.stderr)
 
 

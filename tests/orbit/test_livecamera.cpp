@@ -109,6 +109,23 @@ TEST(LiveCamera, FromSpaceFollowsTheStationAndTurnsWithTheDrag) {
         EXPECT_NEAR(Length(tilted.up), 1.0, 1e-12);
     }
 
+    // Low orbits are drawn as they are; a high one is drawn smaller, so that the station
+    // stays between the eye and the globe, and the globe within the far plane.
+    for (const Moment &at : orbit)
+        EXPECT_EQ(LiveSpaceSceneScale(at.position, 7000.0), 1.0);
+    for (double radius : {8000.0, 20000.0, 37400.0 /* geostationary */}) {
+        const ScenePoint station{0.0, 0.0, radius};
+        for (double eye : {7000.0, 12000.0, 13000.0}) {
+            const double k = LiveSpaceSceneScale(station, eye);
+            EXPECT_GT(k, 0.0);
+            EXPECT_LE(k, 1.0);
+            EXPECT_LT(k * radius, eye - 500.0) << radius << " at " << eye;
+            EXPECT_GT(k * radius, k * g_earthRadius + 500.0);
+            EXPECT_LT(eye + k * g_earthRadius, 19000.0);
+        }
+    }
+    EXPECT_EQ(LiveSpaceSceneScale({NAN, 0.0, 0.0}, 12000.0), 1.0);
+
     // A state without a position (the propagator failed) keeps the globe in view.
     for (const Moment &bad :
          {Moment{}, Moment{{NAN, 1.0, 1.0}, {1.0, NAN, 0.0}}, Moment{orbit[0].position, {0.0, 0.0, 0.0}}}) {

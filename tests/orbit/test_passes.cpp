@@ -294,6 +294,49 @@ TEST_F(PassReference, VisibleWhereSunlitUnderADarkSky) {
     EXPECT_GT(dark, 50);
 }
 
+TEST_F(PassReference, MagnitudeFromTheRangeAndPhaseAtTheVisibleTop) {
+    // The reference gives the phase angle and range at each culmination; a pass
+    // whose visible part holds its culmination is estimated there.
+    const ReferenceFile phase = ReadReference("phase.txt");
+    std::map<std::string, std::vector<std::vector<double>>> tops; // key: {jd, phase, range}
+    for (const std::string &row : phase.rows) {
+        std::istringstream words(row);
+        int catalog = 0;
+        std::string observer, utc;
+        double minElevation = 0, jd = 0, angle = 0, range = 0;
+        words >> catalog >> observer >> minElevation >> utc >> jd >> angle >> range;
+        ASSERT_TRUE(words) << row;
+        tops[Key(catalog, observer, minElevation)].push_back({JulianDateOfUtc(utc), angle, range});
+    }
+    int compared = 0;
+    double worstPhase = 0, worstRange = 0;
+    for (const auto &[key, c] : cases) {
+        for (const Pass &p : Find(c, c.startJd, c.endJd, c.minElevation)) {
+            if (!p.visible) {
+                EXPECT_TRUE(std::isnan(p.magnitude)) << key;
+                continue;
+            }
+            if (Seconds(p.culmination.jd, p.visibleStart.jd) < 1.0 ||
+                Seconds(p.visibleEnd.jd, p.culmination.jd) < 1.0)
+                continue;
+            const std::vector<double> *top = nullptr;
+            for (const std::vector<double> &t : tops[key])
+                if (std::fabs(Seconds(t[0], p.culmination.jd)) < 2.0)
+                    top = &t;
+            ASSERT_TRUE(top) << key << " culmination at " << p.culmination.jd;
+            worstPhase = std::max(worstPhase, std::fabs(p.phaseAngle - (*top)[1]));
+            worstRange = std::max(worstRange, std::fabs(p.range - (*top)[2]));
+            EXPECT_NEAR(p.magnitude, SatelliteMagnitude(-1.8, (*top)[2], (*top)[1]), 0.01) << key;
+            ++compared;
+        }
+    }
+    RecordProperty("worstPhaseDeg", Figure(worstPhase));
+    RecordProperty("compared", compared);
+    EXPECT_GE(compared, 5);
+    EXPECT_LT(worstPhase, 0.02);
+    EXPECT_LT(worstRange, 0.1);
+}
+
 TEST(Passes, MagnitudeOfADiffuseSphere) {
     EXPECT_NEAR(SatelliteMagnitude(-1.8, 1000, 90), -1.8, 1e-12);
     EXPECT_NEAR(SatelliteMagnitude(-1.8, 2000, 90), -1.8 + 5 * std::log10(2.0), 1e-12);

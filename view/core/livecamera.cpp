@@ -58,3 +58,10 @@ CameraPose LiveSpaceCamera(const ScenePoint &position, const ScenePoint &velocit
     pose.up = Plus(Scaled(normal, std::cos(tilt)), Scaled(level, std::sin(tilt)));
     return pose;
 }
+
+double LiveSpaceSceneScale(const ScenePoint &station, double eyeDistance) {
+    // A tenth of the eye's distance between the eye and the station: as near as the
+    // lowest orbits come with the camera zoomed all the way in.
+    const double farthest = 0.9 * eyeDistance, r = std::sqrt(Dot(station, station));
+    return std::isfinite(r) && r > farthest ? farthest / r : 1.0;
+}

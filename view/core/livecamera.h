@@ -35,3 +35,9 @@ struct CameraPose {
 // the tilt about its horizontal, both in degrees from their starting 45.
 CameraPose LiveSpaceCamera(const ScenePoint &position, const ScenePoint &velocity, double distance,
                            float spinAngle, float tiltAngle);
+
+// How much the live scene is drawn smaller about the Earth's centre for a "From
+// Space" eye `eyeDistance` from it, so that a station on a high orbit (above about
+// 8,000 km) still flies in front of the eye rather than behind it, and the globe
+// within the far plane: 1 for every orbit that already does.
+double LiveSpaceSceneScale(const ScenePoint &station, double eyeDistance);
