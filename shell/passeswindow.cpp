@@ -300,6 +300,21 @@ void SkyChart::paintEvent(QPaintEvent *) {
                    name);
     }
 
+    // What the two lines mean, in the corner below the horizon's west side.
+    if (!m_track.empty()) {
+        p.setFont(small);
+        const QFontMetricsF smallMetrics(small);
+        const double y = height() - smallMetrics.height() * 0.6;
+        const double x = 8;
+        p.setPen(QPen(QColor(0xff, 0xd8, 0x4d), 3.2, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(x, y - smallMetrics.height() * 1.3), QPointF(x + 22, y - smallMetrics.height() * 1.3));
+        p.setPen(QPen(QColor(0x9f, 0xb3, 0xd1), 1.6, Qt::DashLine));
+        p.drawLine(QPointF(x, y), QPointF(x + 22, y));
+        p.setPen(QColor(0xc8, 0xd2, 0xe2));
+        const double textX = x + 28, shift = smallMetrics.ascent() / 2 - 1;
+        p.drawText(QPointF(textX, y - smallMetrics.height() * 1.3 + shift), QStringLiteral("visible"));
+        p.drawText(QPointF(textX, y + shift), QStringLiteral("not visible"));
+    }
     p.setFont(font());
     if (!m_caption.isEmpty()) {
         p.setPen(QColor(0xe8, 0xee, 0xf6));
@@ -313,10 +328,19 @@ void SkyChart::paintEvent(QPaintEvent *) {
     const QColor bright(0xff, 0xd8, 0x4d);
     QPen unseen(dim, 1.6, Qt::DashLine, Qt::RoundCap);
     QPen seen(bright, 3.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-    for (size_t i = 1; i < m_track.size(); ++i) {
-        const SkyTrackPoint &a = m_track[i - 1], &b = m_track[i];
-        p.setPen(a.visible && b.visible ? seen : unseen);
-        p.drawLine(at(a.azimuth, a.elevation), at(b.azimuth, b.elevation));
+    // Each stretch as one line, so that the dashes run on along it.
+    for (size_t start = 0; start + 1 < m_track.size();) {
+        const bool lit = m_track[start].visible && m_track[start + 1].visible;
+        QPainterPath run(at(m_track[start].azimuth, m_track[start].elevation));
+        size_t end = start + 1;
+        while (true) {
+            run.lineTo(at(m_track[end].azimuth, m_track[end].elevation));
+            if (end + 1 >= m_track.size() || (m_track[end].visible && m_track[end + 1].visible) != lit)
+                break;
+            ++end;
+        }
+        p.strokePath(run, lit ? seen : unseen);
+        start = end;
     }
     // Where it rises, a ring; the highest point, a dot; the way it goes, arrows at the middle and the end.
     const SkyTrackPoint &first = m_track.front(), &last = m_track.back();
@@ -354,7 +378,7 @@ PassesWindow::PassesWindow(Application *app, OrbitCommands *orbit, QWidget *pare
     setWindowTitle(QStringLiteral("Passes"));
     BuildControls();
     if (!restoreGeometry(m_app->Profile().value(kGeometryKey).toByteArray()))
-        resize(1060, 460);
+        resize(1240, 560);
     auto *timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, &PassesWindow::Refresh);
     timer->start(kRefreshMs);
@@ -419,7 +443,7 @@ void PassesWindow::BuildControls() {
     m_table->setAlternatingRowColors(true);
     m_table->setWordWrap(false);
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->horizontalHeader()->setStretchLastSection(false);
     m_table->setToolTip(QString());
     m_chart = new SkyChart;
 
@@ -429,6 +453,7 @@ void PassesWindow::BuildControls() {
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
     split->setChildrenCollapsible(false);
+    split->setSizes({780, 440});
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(controls);
