@@ -242,7 +242,7 @@ void SkyChart::paintEvent(QPaintEvent *) {
     const double top = m_caption.isEmpty() ? line * 0.5 : line * 1.6;
     const double margin = line * 1.4;
     const double radius = std::max(10.0, std::min(width() - 2 * margin, height() - top - 2 * margin) / 2);
-    const double cx = width() / 2.0, cy = top + margin + radius;
+    const double cx = width() / 2.0, cy = top + (height() - top) / 2.0;
     const auto at = [&](double az, double el) { return At(SkyChartPosition(az, el, cx, cy, radius)); };
 
     // The sky, lighter towards the zenith.
@@ -359,7 +359,8 @@ void SkyChart::paintEvent(QPaintEvent *) {
         p.setBrush(colour);
         p.drawPolygon(shape);
     };
-    const size_t mid = m_track.size() / 2;
+    // Two thirds along, clear of the highest point's dot on a pass that is symmetric about it.
+    const size_t mid = std::max<size_t>(1, m_track.size() * 2 / 3);
     arrow(m_track[mid - 1], m_track[mid], m_track[mid].visible ? bright : dim);
     arrow(m_track[m_track.size() - 2], last, last.visible ? bright : dim);
 }
