@@ -446,6 +446,7 @@ void OrbitCommands::OnPasses() {
     if (!m_passes)
         m_passes = new PassesWindow(m_app, this, m_app->MainWindow());
     m_passes->show();
+    m_passes->Refresh();
     m_passes->raise();
     m_passes->activateWindow();
 }

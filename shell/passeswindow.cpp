@@ -307,7 +307,8 @@ void SkyChart::paintEvent(QPaintEvent *) {
         const double y = height() - smallMetrics.height() * 0.6;
         const double x = 8;
         p.setPen(QPen(QColor(0xff, 0xd8, 0x4d), 3.2, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(x, y - smallMetrics.height() * 1.3), QPointF(x + 22, y - smallMetrics.height() * 1.3));
+        p.drawLine(QPointF(x, y - smallMetrics.height() * 1.3),
+                   QPointF(x + 22, y - smallMetrics.height() * 1.3));
         p.setPen(QPen(QColor(0x9f, 0xb3, 0xd1), 1.6, Qt::DashLine));
         p.drawLine(QPointF(x, y), QPointF(x + 22, y));
         p.setPen(QColor(0xc8, 0xd2, 0xe2));
@@ -534,6 +535,9 @@ PassesWindow::Key PassesWindow::CurrentKey() const {
 }
 
 void PassesWindow::Refresh() {
+    // A closed window searches nothing; showing it again refreshes it.
+    if (!isVisible())
+        return;
     const qint64 now = ShownUtcMs();
     const Key key = CurrentKey();
     // Searched again for new elements, place or settings, when the shown time goes
@@ -541,13 +545,16 @@ void PassesWindow::Refresh() {
     const QTimeZone zone = m_utc->isChecked() ? QTimeZone::utc() : QTimeZone::systemTimeZone();
     const bool otherDay = QDateTime::fromMSecsSinceEpoch(now, zone).date() !=
                           QDateTime::fromMSecsSinceEpoch(m_searchedFromMs, zone).date();
-    if (m_request == 0 || !(key == m_searchedKey) || now < m_searchedFromMs || otherDay) {
-        if (key.ready && key.placeSet)
+    if (!m_looked || !(key == m_searchedKey) || now < m_searchedFromMs || otherDay) {
+        m_looked = true;
+        if (key.ready && key.placeSet) {
             StartSearch(key, now);
-        else if (!(key == m_searchedKey) || m_request == 0) {
+        } else {
+            // Nothing to search: an empty list, and the status says what is missing.
+            ++m_request;
             m_searchedKey = key;
             m_searchedFromMs = now;
-            m_model->SetListing(nullptr);
+            Deliver(m_request, nullptr);
         }
     }
     m_model->SetNow(JulianDateFromUnixMs(now));

@@ -148,8 +148,9 @@ private:
     QCheckBox *m_utc = nullptr;
     QLabel *m_status = nullptr;
 
-    int m_request = 0;  // the latest search
-    int m_answered = 0; // the search whose answer is shown
+    bool m_looked = false; // whether Refresh has looked at the elements and the place yet
+    int m_request = 0;     // the latest search
+    int m_answered = 0;    // the search whose answer is shown
     Key m_searchedKey;
     qint64 m_searchedFromMs = 0;
     bool m_failed = false;

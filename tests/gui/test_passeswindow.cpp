@@ -14,6 +14,7 @@
 
 #include <QCheckBox>
 #include <QFile>
+#include <QLabel>
 #include <QSpinBox>
 #include <QTableView>
 #include <QTest>
@@ -93,10 +94,6 @@ TEST_F(PassesWindowTest, ListsInLocalTimeFiltersAndDoubleClickMovesTheClock) {
     ViewerApp v({kModel}, profile.path());
     ASSERT_TRUE(v.started());
     ASSERT_TRUE(v.app().Orbit()->OpenElementsFile(kElements, false));
-    g_observerPlace.set = true;
-    g_observerPlace.name = "Greenwich";
-    g_observerPlace.latitude = 51.48;
-    g_observerPlace.longitude = 0.0;
     MainFrame *main = v.app().MainWindow();
     auto *doc = static_cast<CQUORDoc *>(main->ActiveChildFrame()->GetDocument());
     doc->m_live = false;
@@ -108,6 +105,15 @@ TEST_F(PassesWindowTest, ListsInLocalTimeFiltersAndDoubleClickMovesTheClock) {
     EXPECT_FALSE(window->isModal());
     ASSERT_TRUE(ChooseMenuItem(main, "&File", "Passes\u2026"));
     EXPECT_EQ(v.app().Orbit()->Passes(), window) << "one window";
+    // Without a place it says how to give one; the list follows when one is set.
+    window->Refresh();
+    EXPECT_TRUE(window->findChild<QLabel *>("status")->text().contains("Set Location"));
+    EXPECT_EQ(window->Model()->rowCount(), 0);
+    g_observerPlace.set = true;
+    g_observerPlace.name = "Greenwich";
+    g_observerPlace.latitude = 51.48;
+    g_observerPlace.longitude = 0.0;
+    window->Refresh();
     ASSERT_TRUE(SettleUntil([&] { return window->Requests() > 0 && window->Answered(); }, 30000));
     PassesModel *model = window->Model();
     const int all = model->rowCount();
