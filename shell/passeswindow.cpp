@@ -488,8 +488,7 @@ void PassesWindow::BuildControls() {
     });
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &PassesWindow::OnSelectionChanged);
-    connect(m_table, &QTableView::doubleClicked, this, &PassesWindow::OnActivated);
-    connect(m_table, &QTableView::activated, this, &PassesWindow::OnActivated);
+    connect(m_table, &QTableView::doubleClicked, this, &PassesWindow::OnDoubleClicked);
 }
 
 void PassesWindow::SaveSettings() {
@@ -653,7 +652,7 @@ void PassesWindow::OnSelectionChanged() {
     m_chart->SetPass(pass, m_model->TrackAt(row), m_searchedKey.minElevation, caption);
 }
 
-void PassesWindow::OnActivated(const QModelIndex &index) {
+void PassesWindow::OnDoubleClicked(const QModelIndex &index) {
     if (const Pass *pass = m_model->PassAt(index.row()))
         m_orbit->WatchFrom(Ms(pass->rise.jd) - 60 * 1000);
 }

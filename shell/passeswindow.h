@@ -130,7 +130,7 @@ private:
     void BuildControls();
     void SaveSettings();
     void OnSelectionChanged();
-    void OnActivated(const QModelIndex &index);
+    void OnDoubleClicked(const QModelIndex &index);
     void UpdateStatus();
     qint64 ShownUtcMs() const;
     Key CurrentKey() const;
