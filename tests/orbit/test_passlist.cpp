@@ -43,14 +43,29 @@ TEST(SkyChart, NorthUpEastLeftZenithCentreHorizonCircle) {
     ExpectAt(90, 45, kCentreX - kRadius / 2, kCentreY);
     ExpectAt(0, 60, kCentreX, kCentreY - kRadius / 3);
     ExpectAt(270, -5, kCentreX + kRadius, kCentreY); // below the horizon: on it
-    // The arrow points the way the path goes: barbs behind the tip, one either side.
-    const ArrowHead head = ArrowHeadAt({0, 0}, {10, 0}, 4);
-    EXPECT_NEAR(head.tip.x, 10, 1e-12);
-    EXPECT_LT(head.left.x, 10);
-    EXPECT_NEAR(head.left.x, head.right.x, 1e-12);
-    EXPECT_NEAR(head.left.y, -head.right.y, 1e-12);
-    EXPECT_GT(std::fabs(head.left.y), 1);
-    EXPECT_NEAR(std::hypot(head.left.x - 10, head.left.y), 4, 1e-12);
+    // The arrow points the way the path goes: each barb its size back from the tip,
+    // 25 degrees off the shaft, one either side; with no way to go, it points up.
+    const struct {
+        ChartPoint from, tip;
+        double ux, uy;
+    } arrows[] = {{{0, 0}, {10, 0}, 1, 0},
+                  {{3, 4}, {9, 12}, 0.6, 0.8},
+                  {{5, 5}, {5, 4.5}, 0, -1},
+                  {{2, 2}, {2, 2}, 0, -1}};
+    for (const auto &a : arrows) {
+        const ArrowHead head = ArrowHeadAt(a.from, a.tip, 4);
+        EXPECT_EQ(head.tip.x, a.tip.x);
+        EXPECT_EQ(head.tip.y, a.tip.y);
+        double side[2];
+        int k = 0;
+        for (const ChartPoint &barb : {head.left, head.right}) {
+            const double bx = barb.x - a.tip.x, by = barb.y - a.tip.y;
+            EXPECT_NEAR(std::hypot(bx, by), 4, 1e-9) << a.tip.x << "," << a.tip.y;
+            EXPECT_NEAR(-(bx * a.ux + by * a.uy) / 4, std::cos(25 * 3.14159265358979323846 / 180), 1e-9);
+            side[k++] = a.ux * by - a.uy * bx;
+        }
+        EXPECT_LT(side[0] * side[1], 0) << "one barb either side of the shaft";
+    }
 }
 
 // A pass under way stays listed until it sets; the filter keeps the visible ones.
