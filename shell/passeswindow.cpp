@@ -123,7 +123,8 @@ const std::vector<SkyTrackPoint> *PassesModel::TrackAt(int row) const {
 
 int PassesModel::RowOf(double riseJd) const {
     for (size_t row = 0; row < m_shown.size(); ++row) {
-        if (m_listing->passes[m_shown[row]].rise.jd == riseJd)
+        // A search from another moment refines the same rise to within milliseconds, not to the bit.
+        if (std::fabs(m_listing->passes[m_shown[row]].rise.jd - riseJd) < 60.0 / 86400.0)
             return int(row);
     }
     return -1;

@@ -49,7 +49,7 @@ public:
     // The pass and its path on a row; null outside the list.
     const Pass *PassAt(int row) const;
     const std::vector<SkyTrackPoint> *TrackAt(int row) const;
-    // The row of the pass that rises at `riseJd`; -1 when it is not listed.
+    // The row of the pass that rises at `riseJd` (within a minute); -1 when it is not listed.
     int RowOf(double riseJd) const;
 
     // A UTC moment as a table cell, "21:16:21", with the zone's abbreviation after it when asked.

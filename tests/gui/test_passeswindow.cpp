@@ -154,7 +154,10 @@ TEST_F(PassesWindowTest, ListsInLocalTimeFiltersAndDoubleClickMovesTheClock) {
     window->Refresh();
     ASSERT_TRUE(SettleUntil([&] { return window->Answered(); }, 30000));
     ASSERT_GT(model->rowCount(), 0);
-    EXPECT_EQ(model->PassAt(0)->rise.jd, chosen.rise.jd);
+    EXPECT_NEAR(model->PassAt(0)->rise.jd, chosen.rise.jd, 1e-6);
+    const QModelIndexList selected = table->selectionModel()->selectedRows();
+    EXPECT_TRUE(selected.size() == 1 && selected[0].row() == 0) << "the pass stays selected in the new list";
+    EXPECT_TRUE(window->Chart()->HasPass());
 
     // A newer search asked; an older answer arriving late is dropped.
     const int older = window->Requests();
