@@ -233,17 +233,25 @@ void SkyChart::SetPass(const Pass *pass, const std::vector<SkyTrackPoint> *track
     update();
 }
 
+void SkyChart::Horizon(double &centreX, double &centreY, double &radius) const {
+    const double line = QFontMetricsF(font()).height();
+    // Room for the caption above and the cardinal letters round the horizon.
+    const double top = m_caption.isEmpty() ? line * 0.5 : line * 1.6;
+    const double margin = line * 1.4;
+    radius = std::max(10.0, std::min(width() - 2 * margin, height() - top - 2 * margin) / 2);
+    centreX = width() / 2.0;
+    centreY = top + (height() - top) / 2.0;
+}
+
 void SkyChart::paintEvent(QPaintEvent *) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.fillRect(rect(), QColor(0x10, 0x14, 0x1c));
+    double cx = 0, cy = 0, radius = 0;
+    Horizon(cx, cy, radius);
     const QFontMetricsF fm(font());
-    const double line = fm.height();
-    // Room for the caption above and the cardinal letters round the horizon.
-    const double top = m_caption.isEmpty() ? line * 0.5 : line * 1.6;
-    const double margin = line * 1.4;
-    const double radius = std::max(10.0, std::min(width() - 2 * margin, height() - top - 2 * margin) / 2);
-    const double cx = width() / 2.0, cy = top + (height() - top) / 2.0;
+    const double margin = fm.height() * 1.4;
+    const double top = m_caption.isEmpty() ? fm.height() * 0.5 : fm.height() * 1.6;
     const auto at = [&](double az, double el) { return At(SkyChartPosition(az, el, cx, cy, radius)); };
 
     // The sky, lighter towards the zenith.
@@ -251,7 +259,7 @@ void SkyChart::paintEvent(QPaintEvent *) {
     sky.setColorAt(0, QColor(0x24, 0x3b, 0x63));
     sky.setColorAt(1, QColor(0x0e, 0x1a, 0x33));
     p.setBrush(sky);
-    p.setPen(QPen(QColor(0xb8, 0xc6, 0xdc), 1.5));
+    p.setPen(Qt::NoPen);
     p.drawEllipse(QPointF(cx, cy), radius, radius);
     p.setBrush(Qt::NoBrush);
 
@@ -281,6 +289,11 @@ void SkyChart::paintEvent(QPaintEvent *) {
         const double r = radius * (90 - m_minElevation) / 90.0;
         p.drawEllipse(QPointF(cx, cy), r, r);
     }
+
+    // The horizon over the ends of the grid's lines.
+    p.setPen(QPen(QColor(0xb8, 0xc6, 0xdc), 1.5));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(QPointF(cx, cy), radius, radius);
 
     // North, east, south and west just outside the horizon.
     QFont bold = font();

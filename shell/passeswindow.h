@@ -81,6 +81,8 @@ public:
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
     bool HasPass() const { return !m_track.empty(); }
+    // The horizon's circle, as the chart is laid out at its present size.
+    void Horizon(double &centreX, double &centreY, double &radius) const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;

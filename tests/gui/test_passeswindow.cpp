@@ -11,9 +11,12 @@
 #include "shell/passeswindow.h"
 #include "view/core/livescene.h"
 #include "view/core/observerpanel.h"
+#include "view/core/skychart.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QSpinBox>
 #include <QTableView>
@@ -22,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include <time.h>
@@ -208,4 +212,51 @@ TEST_F(PassesWindowTest, LocalTimesEitherSideOfSummerTimeWithHalfHourOffsets) {
     model.SetUtc(true);
     const double rise = model.PassAt(0)->rise.jd;
     EXPECT_EQ(model.index(0, PassesModel::Rise).data().toString(), ClockAt(rise, 0, "UTC"));
+}
+
+// The chart as painted at twice the pixels: the horizon round the middle, the
+// path west of the zenith (sunlit, bright) on the right and east of it (not
+// seen) on the left, each where the projection puts it.
+TEST(SkyChartPainting, HorizonAndPathWhereTheProjectionPutsThemAtDoubleDensity) {
+    int argc = 1;
+    char name[] = "quor_gui_tests";
+    char *argv[] = {name, nullptr};
+    std::unique_ptr<QApplication> app(QApplication::instance() ? nullptr : new QApplication(argc, argv));
+    SkyChart chart;
+    chart.resize(300, 330);
+    Pass pass;
+    pass.rise = {0, 270, 10};
+    pass.culmination = {0.5, 270, 89};
+    pass.set = {1, 90, 10};
+    std::vector<SkyTrackPoint> track;
+    for (int el = 10; el <= 89; ++el)
+        track.push_back({el / 200.0, 270, double(el), true});
+    for (int el = 89; el >= 10; --el)
+        track.push_back({1 - el / 200.0, 90, double(el), false});
+    chart.SetPass(&pass, &track, 10, "Tue 08 Dec, 17:04:26 GMT");
+    QImage image(600, 660, QImage::Format_ARGB32);
+    image.setDevicePixelRatio(2);
+    image.fill(Qt::black);
+    chart.render(&image);
+    double cx = 0, cy = 0, radius = 0;
+    chart.Horizon(cx, cy, radius);
+    EXPECT_GT(radius, 100);
+    const auto pixel = [&](double az, double el) {
+        const ChartPoint p = SkyChartPosition(az, el, cx, cy, radius);
+        return image.pixelColor(int(std::lround(p.x * 2)), int(std::lround(p.y * 2)));
+    };
+    const QColor north = pixel(0, 0), south = pixel(180, 0);
+    EXPECT_GT(north.lightness(), 150) << "the horizon's circle";
+    EXPECT_GT(south.lightness(), 150);
+    const QColor west = pixel(270, 40);
+    EXPECT_TRUE(west.red() > 200 && west.green() > 170 && west.blue() < 140)
+        << "bright where visible, on the right: " << west.name().toStdString();
+    int dimOnPath = 0, brightOnPath = 0;
+    for (int el = 20; el <= 70; ++el) {
+        const QColor east = pixel(90, el);
+        dimOnPath += east.blue() > 150 && east.lightness() > 120;
+        brightOnPath += east.red() > 200 && east.blue() < 140;
+    }
+    EXPECT_GT(dimOnPath, 10) << "dashed but there, on the left";
+    EXPECT_EQ(brightOnPath, 0);
 }
