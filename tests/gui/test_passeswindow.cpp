@@ -175,6 +175,14 @@ TEST_F(PassesWindowTest, ListsInLocalTimeFiltersAndDoubleClickMovesTheClock) {
     window->Deliver(older, std::make_shared<PassListing>());
     EXPECT_EQ(model->rowCount(), shorter) << "the newer answer stays";
     EXPECT_EQ(v.app().Profile().value("Passes/Days").toInt(), 2);
+    // The choices are kept: a window made again opens with them.
+    window->findChild<QSpinBox *>("minElevation")->setValue(0);
+    window->findChild<QCheckBox *>("utc")->click();
+    PassesWindow again(&v.app(), v.app().Orbit());
+    EXPECT_EQ(again.findChild<QSpinBox *>("days")->value(), 2);
+    EXPECT_EQ(again.findChild<QSpinBox *>("minElevation")->value(), 0);
+    EXPECT_TRUE(again.findChild<QCheckBox *>("visibleOnly")->isChecked());
+    EXPECT_TRUE(again.findChild<QCheckBox *>("utc")->isChecked());
     g_liveFactor = 1.0f;
 }
 
