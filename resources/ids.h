@@ -21,6 +21,7 @@ constexpr unsigned ID_ORBIT_NOW = 0x8014;
 constexpr unsigned ID_ORBIT_GROUND_TRACK = 0x8015;
 constexpr unsigned ID_ORBIT_SET_TIME = 0x8016;
 constexpr unsigned ID_ORBIT_SET_LOCATION = 0x8017;
+constexpr unsigned ID_ORBIT_PASSES = 0x8018;
 
 // Pictures.
 constexpr unsigned ID_FILE_SAVE_PICTURE = 0x8020;

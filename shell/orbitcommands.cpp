@@ -9,6 +9,7 @@
 #include "elementsdownload.h"
 #include "locationdialog.h"
 #include "mdiframe.h"
+#include "passeswindow.h"
 #include "settimedialog.h"
 
 #include <QComboBox>
@@ -78,6 +79,7 @@ OrbitCommands::OrbitCommands(Application *app) : QObject(app), m_app(app) {
     app->MapCommand(
         ID_ORBIT_GROUND_TRACK, [this] { OnGroundTrack(); }, live);
     app->MapCommand(ID_ORBIT_SET_LOCATION, [this] { OnSetLocation(); });
+    app->MapCommand(ID_ORBIT_PASSES, [this] { OnPasses(); });
     RestoreLocation();
 }
 
@@ -438,4 +440,25 @@ void OrbitCommands::OnGroundTrack() {
         doc->m_groundTrack = !doc->m_groundTrack;
         Repaint(m_app->FrameOf(doc));
     }
+}
+
+void OrbitCommands::OnPasses() {
+    if (!m_passes)
+        m_passes = new PassesWindow(m_app, this, m_app->MainWindow());
+    m_passes->show();
+    m_passes->Refresh();
+    m_passes->raise();
+    m_passes->activateWindow();
+}
+
+PassesWindow *OrbitCommands::Passes() const {
+    return m_passes;
+}
+
+void OrbitCommands::WatchFrom(qint64 utcMs) {
+    CQUORDoc *doc = ActiveDocument();
+    if (doc && !doc->m_live)
+        SetLive(doc, true);
+    SetLiveClock(utcMs);
+    RepaintLiveViews();
 }

@@ -4,6 +4,7 @@
 // live clock's "Now" and "Set Time", and the ground track. The elements in use are program-wide
 // and remembered in the settings profile.
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QUrl>
 
@@ -12,6 +13,7 @@
 class Application;
 class CQUORDoc;
 class ElementsDownload;
+class PassesWindow;
 struct OrbitalElements;
 
 class OrbitCommands : public QObject {
@@ -38,6 +40,12 @@ public:
     void OnGroundTrack();
     // Asks for the observer's place and remembers it; the live panel says where to look from there.
     void OnSetLocation();
+    // Opens the passes window, or brings the one open to the front.
+    void OnPasses();
+    // Sets the live clock to a moment to watch, switching the active document to the
+    // live orbit first if it shows the simulated one.
+    void WatchFrom(qint64 utcMs);
+    PassesWindow *Passes() const;
     // The place remembered in the profile, quietly; none when it is missing or unreadable.
     void RestoreLocation();
 
@@ -75,4 +83,5 @@ private:
 
     Application *m_app;
     ElementsDownload *m_download = nullptr;
+    QPointer<PassesWindow> m_passes;
 };
