@@ -31,7 +31,7 @@ struct Options {
 };
 
 void Usage(std::FILE *to) {
-    std::fputs("usage: quor-inspect FILE.3ds\n"
+    std::fputs("Usage: quor-inspect FILE.3ds\n"
                "       quor-inspect --render OUT.png [--mode 1|2|3] [--steps N] [--size WxH]\n"
                "                    [--antialias] FILE.3ds\n"
                "Prints one JSON object describing the model and its compiled display list; with\n"
@@ -51,7 +51,15 @@ void Usage(std::FILE *to) {
                "place (degrees, or with N/S/E/W: 51.48N,0.01W; height in metres) from UTC (now\n"
                "unless given) for D days (10; at most 30), above DEG degrees of elevation (10),\n"
                "one JSON object per pass; visible while the satellite is sunlit and the Sun is\n"
-               "at least the twilight DEG (6) below the horizon.\n",
+               "at least the twilight DEG (6) below the horizon.\n"
+               "\n"
+               "Options:\n"
+               "  -h, --help     print this help and exit\n"
+               "  --version      print the version and exit\n"
+               "\n"
+               "Environment:\n"
+               "  DISPLAY    an X display for --render to draw on with GLX, only when EGL\n"
+               "             offers no context\n",
                to);
 }
 
@@ -282,6 +290,10 @@ bool ParseOrbitArguments(int argc, char **argv, OrbitRequest &request) {
 int main(int argc, char **argv) {
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         Usage(stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::fputs("quor-inspect " QUOR_VERSION "\n", stdout);
         return 0;
     }
     if (HasOption(argc, argv, "--passes")) {
