@@ -53,6 +53,13 @@ function(quor_add_man_pages)
         endforeach()
         add_custom_target(man-pages ALL DEPENDS ${QUOR_MAN_PAGES})
         install(FILES ${QUOR_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+        list(LENGTH QUOR_MAN_PAGES count)
+        if(count EQUAL 4)
+            add_test(NAME package.help_and_manual_pages
+                COMMAND bash ${CMAKE_SOURCE_DIR}/tests/package/helppages.sh ${CMAKE_BINARY_DIR}
+                    ${CMAKE_BINARY_DIR}/man ${PROJECT_VERSION})
+            set_tests_properties(package.help_and_manual_pages PROPERTIES LABELS tools)
+        endif()
     else()
         message(STATUS "help2man not found: no manual pages (Debian package help2man)")
     endif()

@@ -70,32 +70,7 @@ grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/
 grep -q '^License: Expat' "$copyright" || fail "the copyright file names no licence for QUOR"
 grep -q 'Visible Earth' "$copyright" || fail "the copyright file does not say where the Earth imagery is from"
 
-# Options as written in help text or in a page made readable: a dash or two and a
-# name, at the start of a word.
-options() {
-    grep -oE '(^|[][[:space:](,|])--?[A-Za-z][A-Za-z0-9-]*' | sed -E 's/^[^-]*//' | sort -u
-}
-for program in "${programs[@]}"; do
-    page=$usr/share/man/man1/$program.1.gz
-    if [[ ! -f $page ]]; then
-        fail "no manual page for $program"
-        continue
-    fi
-    # The packaged program, as the page was made from it: no display, no Qt platform.
-    if ! env -u DISPLAY -u WAYLAND_DISPLAY "$usr/bin/$program" --help >"$scratch/help" 2>&1; then
-        fail "$program --help exits non-zero"
-    fi
-    [[ $(env -u DISPLAY "$usr/bin/$program" --version | head -1) == "$program $version" ]] ||
-        fail "$program --version does not print '$program $version'"
-    options <"$scratch/help" >"$scratch/help.options"
-    zcat "$page" | sed -E 's/\\-/-/g; s/\\f[BIRP]//g; s/\\[,\/]//g' | options >"$scratch/page.options"
-    [[ -s $scratch/help.options ]] || fail "$program --help names no option"
-    missing=$(comm -23 "$scratch/help.options" "$scratch/page.options" | tr '\n' ' ')
-    extra=$(comm -13 "$scratch/help.options" "$scratch/page.options" | tr '\n' ' ')
-    [[ -z $missing ]] || fail "the manual page of $program lacks $missing"
-    [[ -z $extra ]] || fail "the manual page of $program names $extra, which --help does not"
-    zcat "$page" | grep -q '^\.SH ENVIRONMENT' || fail "the manual page of $program has no ENVIRONMENT section"
-done
+bash "$(dirname "$0")/helppages.sh" "$usr/bin" "$usr/share/man/man1" "$version" || fail "manual pages or --help"
 
 if command -v lintian >/dev/null; then
     lintian --fail-on error "$deb" || fail "lintian reports errors"
