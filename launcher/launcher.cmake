@@ -9,6 +9,7 @@ if(QUOR_GUI)
 
     add_executable(launcher launcher/main.cpp)
     target_link_libraries(launcher PRIVATE quor_launcher)
+    target_compile_definitions(launcher PRIVATE QUOR_VERSION="${PROJECT_VERSION}")
 
     include(GNUInstallDirs)
     install(TARGETS launcher RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

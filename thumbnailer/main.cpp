@@ -3,12 +3,12 @@
 //   quor-thumbnailer [--time-limit SECONDS] -s SIZE INPUT OUTPUT
 #include "document/chunkfile.h"
 #include "document/quordoc.h"
-#include "meshsink.h"
-#include "tools/common/offscreengl.h"
-#include "render.h"
 #include "framework/messages.h"
+#include "meshsink.h"
+#include "render.h"
 #include "thumbfile.h"
 #include "tools/common/hugepages.h"
+#include "tools/common/offscreengl.h"
 #include "viewfit.h"
 
 #include <cerrno>
@@ -32,11 +32,25 @@ constexpr double kDefaultTimeLimit = 5.0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
-const char *const kUsage = "usage: quor-thumbnailer [--time-limit SECONDS] -s SIZE INPUT OUTPUT\n"
-                           "  Draws the .3ds model INPUT into OUTPUT, a SIZE x SIZE PNG (1 to 4096) with a\n"
-                           "  transparent background. Gives up after SECONDS (default 5; 0: never).\n";
+const char *const kUsage = "usage: quor-thumbnailer [--time-limit SECONDS] -s SIZE INPUT OUTPUT\n";
+const char *const kHelp = "Usage: quor-thumbnailer [--time-limit SECONDS] -s SIZE INPUT OUTPUT\n"
+                          "Draws the .3ds model INPUT into OUTPUT, a SIZE x SIZE PNG with a transparent\n"
+                          "background, for file managers. Needs no X display. On a file it cannot draw it\n"
+                          "says why on stderr, exits with status 1 and writes nothing.\n"
+                          "\n"
+                          "Options:\n"
+                          "  -s, --size SIZE         the picture's width and height in pixels (1 to 4096)\n"
+                          "  --time-limit SECONDS    give up after SECONDS (default 5; 0: never)\n"
+                          "  --                      every argument after this is a file name\n"
+                          "  -h, --help              print this help and exit\n"
+                          "  --version               print the version and exit\n"
+                          "\n"
+                          "Environment:\n"
+                          "  DISPLAY    an X display to draw on with GLX, only when EGL offers no context\n";
 
 struct Options {
+    bool help = false;
+    bool version = false;
     int size = 0;
     double timeLimit = kDefaultTimeLimit;
     std::string input;
@@ -63,7 +77,7 @@ bool ParseSeconds(const char *text, double &seconds) {
     return true;
 }
 
-// False with `error` set on a usage error; false with `error` empty for --help.
+// False with `error` set on a usage error.
 bool ParseArguments(int argc, char **argv, Options &options, std::string &error) {
     std::vector<std::string> files;
     bool haveSize = false;
@@ -77,8 +91,11 @@ bool ParseArguments(int argc, char **argv, Options &options, std::string &error)
         if (arg == "--") {
             optionsEnd = true;
         } else if (arg == "-h" || arg == "--help") {
-            error.clear();
-            return false;
+            options.help = true;
+            return true;
+        } else if (arg == "--version") {
+            options.version = true;
+            return true;
         } else if (arg == "-s" || arg == "--size" || arg == "--time-limit") {
             if (i + 1 >= argc) {
                 error = arg + " needs a value";
@@ -222,12 +239,15 @@ int main(int argc, char **argv) {
     Options options;
     std::string error;
     if (!ParseArguments(argc, argv, options, error)) {
-        if (error.empty()) {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
         std::fprintf(stderr, "%s: %s\n%s", kProgram, error.c_str(), kUsage);
         return kExitUsage;
+    }
+    if (options.help || options.version) {
+        if (options.help)
+            std::fputs(kHelp, stdout);
+        else
+            std::printf("%s %s\n", kProgram, QUOR_VERSION);
+        return std::fflush(stdout) == 0 ? 0 : kExitFailed;
     }
     UseHugePagesForMalloc(argv);
     // A big model's tables and GL's vertex buffers are large and short-lived: keep

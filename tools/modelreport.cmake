@@ -6,6 +6,7 @@ target_link_libraries(quor_inspect PUBLIC quor_core)
 
 add_executable(quor-inspect tools/modelreport/main.cpp)
 target_link_libraries(quor-inspect PRIVATE quor_inspect)
+target_compile_definitions(quor-inspect PRIVATE QUOR_VERSION="${PROJECT_VERSION}")
 if(QUOR_GUI AND TARGET quor_offscreengl)
     # --render draws with the viewer's own renderer on an offscreen context of its
     # own (no display needed); Qt is loaded only when asked to.

@@ -13,6 +13,7 @@ if(TARGET quor_offscreengl AND PNG_FOUND)
     add_executable(quor-thumbnailer thumbnailer/main.cpp thumbnailer/meshsink.cpp thumbnailer/render.cpp
         thumbnailer/thumbfile.cpp)
     target_link_libraries(quor-thumbnailer PRIVATE quor_viewfit quor_core quor_offscreengl PNG::PNG)
+    target_compile_definitions(quor-thumbnailer PRIVATE QUOR_VERSION="${PROJECT_VERSION}")
     install(TARGETS quor-thumbnailer RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT thumbnailer)
     install(FILES ${CMAKE_SOURCE_DIR}/thumbnailer/quor.thumbnailer
         DESTINATION ${CMAKE_INSTALL_DATADIR}/thumbnailers COMPONENT thumbnailer)

@@ -78,7 +78,11 @@ void DrawAboutButton(QPainter &p) {
 } // namespace
 
 QIcon MainIcon() {
-    return Sharp({32, 16}, [](int size, int dpr) { return Globe(size, QColor(255, 200, 40), dpr); });
+    return Sharp({32, 16}, [](int size, int dpr) { return MainIconPixmap(size, dpr); });
+}
+
+QPixmap MainIconPixmap(int size, int dpr) {
+    return Globe(size, QColor(255, 200, 40), dpr);
 }
 
 QIcon DocumentIcon() {

@@ -6,7 +6,9 @@
 #include <QIcon>
 #include <QPixmap>
 
-QIcon MainIcon();     // 128: main frame and About box, 32 x 32 and 16 x 16
+QIcon MainIcon(); // 128: main frame and About box, 32 x 32 and 16 x 16
+// The main icon drawn at any size, for the desktop's icon theme.
+QPixmap MainIconPixmap(int size, int dpr = 1);
 QIcon DocumentIcon(); // 129: document windows
 QIcon ClassIcon();    // 131: the main window, 32 x 32
 // 16 x 15 toolbar images, drawn at a device-pixel ratio of 1 or 2, and the

@@ -58,13 +58,18 @@ check_tree() {
     fi
     cmp -s "$source/data/station.3ds" "$data/station.3ds" || fail "$data/station.3ds differs from data/station.3ds"
 
-    for size in 16 32 48; do
+    for size in 16 32 48 64 128 256; do
         local icon=$root/share/icons/hicolor/${size}x${size}/apps/quor.png
         if [[ -f $icon ]]; then
             [[ $(png_size "$icon") == "${size}x${size}" ]] || fail "$icon is $(png_size "$icon"), not ${size}x${size}"
         else
             fail "$icon missing"
         fi
+    done
+
+    for file in icons/hicolor/scalable/apps/quor.svg metainfo/org.quor.QUOR.metainfo.xml doc/quor/copyright \
+        man/man1/quor.1.gz man/man1/launcher.1.gz man/man1/quor-inspect.1.gz; do
+        [[ -s $root/share/$file ]] || fail "$root/share/$file missing or empty"
     done
 
     local entry=$root/share/applications/quor.desktop

@@ -152,6 +152,10 @@ for size in 0 -1 abc 12x 4097; do
     expect_failure "size $size" thumbnail "$size" "$files/station.3ds" "$out/station.png"
     grep -q '^usage:' "$scratch/stderr" || fail "size $size: no usage message"
 done
+for limit in -1 abc 1e9; do
+    expect_failure "time limit $limit" thumbnail 128 "$files/station.3ds" "$out/station.png" --time-limit "$limit"
+    grep -q '^usage:' "$scratch/stderr" || fail "time limit $limit: no usage message"
+done
 expect_failure "no output" quor-thumbnailer -s 128 "$files/station.3ds"
 expect_failure "three files" quor-thumbnailer -s 128 "$files/station.3ds" "$out/a.png" "$out/b.png"
 expect_failure "no size" quor-thumbnailer "$files/station.3ds" "$out/station.png"

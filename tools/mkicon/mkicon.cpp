@@ -27,15 +27,12 @@ int main(int argc, char **argv) {
     }
     const int pixels = int(size);
 
-    // QIcon hands back its largest drawing when asked for more; the theme wants
-    // exactly the size its folder names, so a small drawing is scaled up.
-    QImage image = MainIcon().pixmap(QSize(pixels, pixels)).toImage();
+    // Drawn at the size the theme's folder names, never scaled.
+    QImage image = MainIconPixmap(pixels).toImage();
     if (image.isNull()) {
         std::fprintf(stderr, "quor-mkicon: the main icon has no image\n");
         return 1;
     }
-    if (image.size() != QSize(pixels, pixels))
-        image = image.scaled(pixels, pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     image = image.convertToFormat(QImage::Format_ARGB32);
 
     QImageWriter writer(QString::fromLocal8Bit(argv[1]), "png");

@@ -31,28 +31,42 @@ struct Options {
 };
 
 void Usage(std::FILE *to) {
-    std::fputs("usage: quor-inspect FILE.3ds\n"
-               "       quor-inspect --render OUT.png [--mode 1|2|3] [--steps N] [--size WxH]\n"
-               "                    [--antialias] FILE.3ds\n"
-               "Prints one JSON object describing the model and its compiled display list; with\n"
-               "--render, draws the scene after N simulation steps of 30 ms into a picture\n"
-               "instead, PNG or JPEG (.jpg) by OUT's name, antialiased with --antialias (the\n"
-               "Earth map found as the viewer finds it; no display needed).\n"
-               "       quor-inspect --orbit ELEMENTS [--satellite NUMBER] (--at UTC | --minutes M)\n"
-               "                    [--count N] [--step SECONDS]\n"
-               "Propagates the two-line element sets of ELEMENTS (every set, or the one numbered\n"
-               "NUMBER) to a UTC time such as 2024-02-15T09:00:00Z, or to M minutes after each\n"
-               "set's epoch, and to N-1 more times SECONDS apart (60 unless given), printing one\n"
-               "JSON object per set and time: TEME state, WGS-84 place, speed, Sun and shadow;\n"
-               "with --observer LAT,LON[,HEIGHT_M] also azimuth, elevation, range and range rate.\n"
-               "       quor-inspect --passes ELEMENTS --observer LAT,LON[,HEIGHT_M] [--satellite N]\n"
-               "                    [--from UTC] [--days D] [--min-elevation DEG] [--twilight DEG]\n"
-               "Lists the passes of satellite N (the file's first set unless given) over the\n"
-               "place (degrees, or with N/S/E/W: 51.48N,0.01W; height in metres) from UTC (now\n"
-               "unless given) for D days (10; at most 30), above DEG degrees of elevation (10),\n"
-               "one JSON object per pass; visible while the satellite is sunlit and the Sun is\n"
-               "at least the twilight DEG (6) below the horizon.\n",
-               to);
+    std::fputs(
+        "Usage: quor-inspect FILE.3ds\n"
+        "  or:  quor-inspect --render OUT.png [--mode 1|2|3] [--steps N] [--size WxH] [--antialias] "
+        "FILE.3ds\n"
+        "  or:  quor-inspect --orbit ELEMENTS [--satellite NUMBER] (--at UTC | --minutes M) [--count N] "
+        "[--step SECONDS] [--observer LAT,LON[,HEIGHT_M]]\n"
+        "  or:  quor-inspect --passes ELEMENTS --observer LAT,LON[,HEIGHT_M] [--satellite N] [--from UTC] "
+        "[--days D] [--min-elevation DEG] [--twilight DEG]\n"
+        "Prints one JSON object describing the model and its compiled display list.\n"
+        "\n"
+        "With --render, draws the scene after N simulation steps of 30 ms into a\n"
+        "picture instead, PNG or JPEG (.jpg) by OUT's name, antialiased with --antialias\n"
+        "(the Earth map found as the viewer finds it; no display needed).\n"
+        "\n"
+        "With --orbit, propagates the two-line element sets of ELEMENTS (every set, or\n"
+        "the one numbered NUMBER) to a UTC time such as 2024-02-15T09:00:00Z, or to M\n"
+        "minutes after each set's epoch, and to N-1 more times SECONDS apart (60 unless\n"
+        "given), printing one JSON object per set and time: TEME state, WGS-84 place,\n"
+        "speed, Sun and shadow; with --observer also azimuth, elevation, range and range\n"
+        "rate.\n"
+        "\n"
+        "With --passes, lists the passes of satellite N (the file's first set unless\n"
+        "given) over the place (degrees, or with N/S/E/W: 51.48N,0.01W; height in\n"
+        "metres) from UTC (now unless given) for D days (10; at most 30), above DEG\n"
+        "degrees of elevation (10), one JSON object per pass; visible while the\n"
+        "satellite is sunlit and the Sun is at least the twilight DEG (6) below the\n"
+        "horizon.\n"
+        "\n"
+        "Options:\n"
+        "  -h, --help     print this help and exit\n"
+        "  --version      print the version and exit\n"
+        "\n"
+        "Environment:\n"
+        "  DISPLAY    an X display for --render to draw on with GLX, only when EGL\n"
+        "             offers no context\n",
+        to);
 }
 
 bool ParseInt(const char *text, int low, int high, int &out) {
@@ -282,6 +296,10 @@ bool ParseOrbitArguments(int argc, char **argv, OrbitRequest &request) {
 int main(int argc, char **argv) {
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         Usage(stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::fputs("quor-inspect " QUOR_VERSION "\n", stdout);
         return 0;
     }
     if (HasOption(argc, argv, "--passes")) {
