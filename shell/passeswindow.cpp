@@ -397,6 +397,11 @@ PassesWindow::PassesWindow(Application *app, OrbitCommands *orbit, QWidget *pare
         resize(1240, 560);
     auto *timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, &PassesWindow::Refresh);
+    // Exit ends the program without closing this window: keep where it stood all the same.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        if (isVisible())
+            m_app->Profile().setValue(kGeometryKey, saveGeometry());
+    });
     timer->start(kRefreshMs);
     QTimer::singleShot(0, this, &PassesWindow::Refresh);
 }
@@ -494,10 +499,11 @@ void PassesWindow::BuildControls() {
         OnSelectionChanged();
     });
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
-        // The pass selected before stays selected while it is listed.
+        // The pass selected before stays selected while it is listed; else the next
+        // pass is, so the chart is never empty beside a list.
         const int row = m_model->RowOf(m_selectedRiseJd);
-        if (row >= 0)
-            m_table->selectRow(row);
+        if (row >= 0 || m_model->rowCount() > 0)
+            m_table->selectRow(std::max(row, 0));
         OnSelectionChanged();
     });
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,

@@ -126,6 +126,7 @@ TEST_F(PassesWindowTest, ListsInLocalTimeFiltersAndDoubleClickMovesTheClock) {
     ASSERT_NE(first, nullptr);
     EXPECT_GE(first->set.jd, JulianDateFromUnixMs(g_now));
     EXPECT_LT(model->PassAt(all - 1)->rise.jd, JulianDateFromUnixMs(g_now) + 10);
+    EXPECT_TRUE(window->Chart()->HasPass()) << "the next pass is charted before any choice";
     EXPECT_EQ(model->index(0, PassesModel::Rise).data().toString(), ClockAt(first->rise.jd, 330, "IST"));
     EXPECT_EQ(model->index(0, PassesModel::Set).data().toString(),
               ClockAt(first->set.jd, 330, "IST").left(8));
