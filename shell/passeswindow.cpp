@@ -414,7 +414,11 @@ void PassesWindow::BuildControls() {
     m_days->setObjectName(QStringLiteral("days"));
     m_days->setRange(1, 30);
     m_days->setValue(std::clamp(profile.value(kDaysKey, 10).toInt(), 1, 30));
-    m_days->setSuffix(QStringLiteral(" days"));
+    auto daySuffix = [this](int days) {
+        m_days->setSuffix(days == 1 ? QStringLiteral(" day") : QStringLiteral(" days"));
+    };
+    daySuffix(m_days->value());
+    connect(m_days, &QSpinBox::valueChanged, this, daySuffix);
     m_minElevation = new QSpinBox;
     m_minElevation->setObjectName(QStringLiteral("minElevation"));
     m_minElevation->setRange(0, 90);
@@ -640,14 +644,14 @@ void PassesWindow::UpdateStatus() {
         if (!Answered())
             text = QStringLiteral("Finding the passes of %1 over %2\u2026").arg(who, where);
         else
-            text =
-                QStringLiteral("%1 over %2: %3 %4 in the next %5 days. Double-click one to watch it in the "
-                               "live scene.")
-                    .arg(who, where)
-                    .arg(m_model->rowCount())
-                    .arg(m_visibleOnly->isChecked() ? QStringLiteral("visible passes")
-                                                    : QStringLiteral("passes"))
-                    .arg(m_days->value());
+            text = QStringLiteral("%1 over %2: %3 %4 in the next %5. Double-click one to watch it in the "
+                                  "live scene.")
+                       .arg(who, where)
+                       .arg(m_model->rowCount())
+                       .arg(QString(m_visibleOnly->isChecked() ? "visible " : "") +
+                            (m_model->rowCount() == 1 ? "pass" : "passes"))
+                       .arg(m_days->value() == 1 ? QStringLiteral("day")
+                                                 : QStringLiteral("%1 days").arg(m_days->value()));
     }
     if (m_status->text() != text)
         m_status->setText(text);
