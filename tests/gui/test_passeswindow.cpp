@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTableView>
 #include <QTest>
@@ -218,7 +219,13 @@ TEST_F(PassesWindowTest, LocalTimesEitherSideOfSummerTimeWithHalfHourOffsets) {
     }
     EXPECT_GT(before, 0);
     EXPECT_GT(after, 0);
+    // Every cell is told to redraw, so no row of the view keeps the zone before.
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
     model.SetUtc(true);
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed[0][0].value<QModelIndex>(), model.index(0, 0));
+    EXPECT_EQ(changed[0][1].value<QModelIndex>(),
+              model.index(model.rowCount() - 1, PassesModel::ColumnCount - 1));
     const double rise = model.PassAt(0)->rise.jd;
     EXPECT_EQ(model.index(0, PassesModel::Rise).data().toString(), ClockAt(rise, 0, "UTC"));
 }
