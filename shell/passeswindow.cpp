@@ -17,14 +17,13 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPromise>
 #include <QSettings>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTableView>
-#include <QThreadPool>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <cmath>
@@ -596,21 +595,17 @@ void PassesWindow::StartSearch(const Key &key, qint64 fromMs) {
     request.search.minElevation = key.minElevation;
     request.search.twilight = key.twilight;
     using Result = std::shared_ptr<const PassListing>;
-    auto promise = std::make_shared<QPromise<Result>>();
     auto *watcher = new QFutureWatcher<Result>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, id] {
         if (watcher->future().resultCount() > 0)
             Deliver(id, watcher->result());
         watcher->deleteLater();
     });
-    watcher->setFuture(promise->future());
     // Everything the search needs goes with it by value: the window may close or
     // the elements change while it runs.
-    QThreadPool::globalInstance()->start([promise, request] {
-        promise->start();
-        promise->addResult(std::make_shared<const PassListing>(ListPasses(request, kTrackSamples)));
-        promise->finish();
-    });
+    watcher->setFuture(QtConcurrent::run([request]() -> Result {
+        return std::make_shared<const PassListing>(ListPasses(request, kTrackSamples));
+    }));
 }
 
 void PassesWindow::Deliver(int request, std::shared_ptr<const PassListing> listing) {
