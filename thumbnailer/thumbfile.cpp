@@ -32,8 +32,8 @@ constexpr int kHandled[] = {SIGALRM, SIGTERM, SIGINT, SIGHUP};
 void UndoOutput() {
     if (g_outputCreated)
         unlink(g_outputPath);
-    else
-        ftruncate(g_outputFd, 0);
+    else if (ftruncate(g_outputFd, 0) != 0)
+        return; // nothing more a signal handler can do
 }
 
 void UndoOutputAfterClose() {
