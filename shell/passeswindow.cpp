@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScreen>
 #include <QSettings>
 #include <QSpinBox>
 #include <QSplitter>
@@ -392,8 +393,12 @@ PassesWindow::PassesWindow(Application *app, OrbitCommands *orbit, QWidget *pare
     setObjectName(QStringLiteral("PassesWindow"));
     setWindowTitle(QStringLiteral("Passes"));
     BuildControls();
-    if (!restoreGeometry(m_app->Profile().value(kGeometryKey).toByteArray()))
-        resize(1240, 560);
+    if (!restoreGeometry(m_app->Profile().value(kGeometryKey).toByteArray())) {
+        // Room for every column beside the chart, but never more than the screen: one of
+        // 1920 x 1080 at twice the pixels is 960 x 540.
+        const QRect room = screen()->availableGeometry();
+        resize(std::min(1240, room.width() * 9 / 10), std::min(560, room.height() * 9 / 10));
+    }
     auto *timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, &PassesWindow::Refresh);
     // Exit ends the program without closing this window: keep where it stood all the same.
