@@ -5,6 +5,7 @@
 #include "childframe.h"
 #include "mdiframe.h"
 #include "openrequests.h"
+#include "profilestore.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -17,6 +18,7 @@
 
 namespace {
 constexpr const char *kLastFolderKey = "Settings/Last Folder";
+constexpr const char *kRecentGroup = "Recent File List";
 // File names longer than this are shortened in messages.
 constexpr qsizetype kMaxNameInMessage = 240;
 } // namespace
@@ -56,6 +58,8 @@ Application::~Application() {
     }
     m_documents.clear();
     delete m_pMainWnd;
+    // What the windows set as they went is saved now, while the recent list it merges is still here.
+    m_profile.reset();
     if (CurrentMessageService() == &m_messages)
         SetMessageService(nullptr);
 }
@@ -72,21 +76,89 @@ QSettings &Application::Profile() {
             !override.isEmpty()
                 ? QString::fromLocal8Bit(override)
                 : QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/QUOR.ini";
-        m_profile = std::make_unique<QSettings>(path, QSettings::IniFormat);
+        m_profile = std::make_unique<ProfileStore>(path);
+        m_profile->SetGroupMerge(QString::fromLatin1(kRecentGroup), [this](QSettings &stored) {
+            // A list never read is left as it is stored.
+            if (m_recentFilesLoaded)
+                WriteRecentFiles(stored, MergedRecentFiles(StoredRecentFiles(stored)));
+        });
+        connect(m_profile.get(), &ProfileStore::Saved, this, [this] {
+            m_recentAdded.clear();
+            m_recentRemoved.clear();
+        });
+        connect(m_profile.get(), &ProfileStore::SaveFailed, this, &Application::ReportProfileFailure);
+        connect(m_profile.get(), &ProfileStore::Changed, this, [this] {
+            if (m_recentFilesLoaded)
+                m_recentFiles = MergedRecentFiles(StoredRecentFiles(m_profile->Settings()));
+            emit ProfileChanged();
+        });
+        if (!m_profile->Refusal().isEmpty()) {
+            // Said once the program is up: the profile is first read while it is being built.
+            m_profileFailureShown = true;
+            QTimer::singleShot(0, this, [this] {
+                const QString &why = m_profile->Refusal();
+                ShowMessage(QStringLiteral("The settings profile %1 cannot be used: %2 QUOR runs with its "
+                                           "default settings and saves no changes to them.")
+                                .arg(QDir::toNativeSeparators(m_profile->Path()), why.left(1).toLower() + why.mid(1))
+                                .toStdString(),
+                            kAppCaption, MessageIcon::Exclamation);
+            });
+        }
     }
-    return *m_profile;
+    return m_profile->Settings();
+}
+
+bool Application::SaveProfile() {
+    Profile();
+    QString why;
+    if (m_profile->Save(&why))
+        return true;
+    ReportProfileFailure(why);
+    return false;
+}
+
+void Application::ReportProfileFailure(const QString &why) {
+    if (m_profileFailureShown)
+        return;
+    m_profileFailureShown = true;
+    ShowMessage(QStringLiteral("The settings cannot be saved to %1: %2. Changes made now are kept only "
+                               "until QUOR ends.")
+                    .arg(QDir::toNativeSeparators(m_profile->Path()), why)
+                    .toStdString(),
+                kAppCaption, MessageIcon::Exclamation);
+}
+
+QStringList Application::StoredRecentFiles(QSettings &settings) const {
+    QStringList list;
+    for (int i = 1; i <= m_maxRecentFiles; ++i) {
+        const QString file = settings.value(QStringLiteral("%1/File%2").arg(kRecentGroup).arg(i)).toString();
+        if (!file.isEmpty() && !list.contains(file))
+            list.append(file);
+    }
+    return list;
+}
+
+QStringList Application::MergedRecentFiles(const QStringList &stored) const {
+    QStringList list = m_recentAdded;
+    for (const QString &file : stored) {
+        if (!list.contains(file) && !m_recentRemoved.contains(file))
+            list.append(file);
+    }
+    while (list.size() > m_maxRecentFiles)
+        list.removeLast();
+    return list;
+}
+
+void Application::WriteRecentFiles(QSettings &settings, const QStringList &list) {
+    settings.remove(QString::fromLatin1(kRecentGroup));
+    for (int i = 0; i < list.size(); ++i)
+        settings.setValue(QStringLiteral("%1/File%2").arg(kRecentGroup).arg(i + 1), list[i]);
 }
 
 void Application::LoadStdProfileSettings(int maxRecentFiles) {
     m_maxRecentFiles = maxRecentFiles;
     m_recentFilesLoaded = true;
-    m_recentFiles.clear();
-    QSettings &profile = Profile();
-    for (int i = 1; i <= maxRecentFiles; ++i) {
-        const QString file = profile.value(QStringLiteral("Recent File List/File%1").arg(i)).toString();
-        if (!file.isEmpty() && !m_recentFiles.contains(file))
-            m_recentFiles.append(file);
-    }
+    m_recentFiles = StoredRecentFiles(Profile());
 }
 
 void Application::AddToRecentFileList(const QString &path) {
@@ -95,11 +167,17 @@ void Application::AddToRecentFileList(const QString &path) {
     m_recentFiles.prepend(path);
     while (m_recentFiles.size() > m_maxRecentFiles)
         m_recentFiles.removeLast();
+    m_recentAdded.removeAll(path);
+    m_recentAdded.prepend(path);
+    m_recentRemoved.removeAll(path);
     if (m_recentFiles != before)
         SaveStdProfileSettings();
 }
 
 void Application::RemoveFromRecentFileList(const QString &path) {
+    m_recentAdded.removeAll(path);
+    if (!m_recentRemoved.contains(path))
+        m_recentRemoved.append(path);
     if (m_recentFiles.removeAll(path) > 0)
         SaveStdProfileSettings();
 }
@@ -108,11 +186,9 @@ void Application::SaveStdProfileSettings() {
     // A list never read would replace the user's with an empty one.
     if (!m_recentFilesLoaded)
         return;
-    QSettings &profile = Profile();
-    profile.remove(QStringLiteral("Recent File List"));
-    for (int i = 0; i < m_recentFiles.size(); ++i)
-        profile.setValue(QStringLiteral("Recent File List/File%1").arg(i + 1), m_recentFiles[i]);
-    profile.sync();
+    WriteRecentFiles(Profile(), m_recentFiles);
+    if (SaveProfile())
+        m_recentFiles = StoredRecentFiles(Profile());
 }
 
 void Application::AddDocTemplate(std::unique_ptr<DocTemplate> docTemplate) {

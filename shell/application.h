@@ -16,6 +16,7 @@
 class ChildFrame;
 class MainFrame;
 class OpenRequestServer;
+class ProfileStore;
 class QTimer;
 
 class Application : public QApplication, public CommandTarget, public FrameHost {
@@ -30,11 +31,16 @@ public:
     virtual bool InitInstance() = 0;
 
     // Settings profile. Only a process that has loaded it writes it back: one that hands
-    // its files to a running viewer leaves it alone.
+    // its files to a running viewer leaves it alone. Changes are saved shortly after
+    // they are made, merged with what another viewer saved meanwhile.
     QSettings &Profile();
+    // Saves the profile now; the first failure is reported to the user, once.
+    bool SaveProfile();
     void LoadStdProfileSettings(int maxRecentFiles);
     const QStringList &RecentFiles() const override { return m_recentFiles; }
     // The list is written as it changes, so that a viewer that does not end normally keeps it.
+    // This viewer's newest entries go on top of the stored list, which another viewer may
+    // have changed meanwhile.
     void AddToRecentFileList(const QString &path);
     void RemoveFromRecentFileList(const QString &path);
     void SaveStdProfileSettings();
@@ -77,6 +83,12 @@ public:
 
     MainFrame *MainWindow() const { return m_pMainWnd; }
 
+signals:
+    // Values that another viewer saved to the profile have been taken in.
+    void ProfileChanged();
+
+public:
+
     // Standard command handlers.
     void OnFileNew();
     void OnFileOpen();
@@ -92,9 +104,18 @@ private:
     // The Open dialog starts where the last file was opened from.
     QString LastOpenFolder();
 
+    void ReportProfileFailure(const QString &why);
+    // The stored list with this viewer's changes since its last save on top.
+    QStringList MergedRecentFiles(const QStringList &stored) const;
+    QStringList StoredRecentFiles(QSettings &settings) const;
+    static void WriteRecentFiles(QSettings &settings, const QStringList &list);
+
     QtMessageService m_messages;
-    std::unique_ptr<QSettings> m_profile;
+    std::unique_ptr<ProfileStore> m_profile;
+    bool m_profileFailureShown = false;
     QStringList m_recentFiles;
+    QStringList m_recentAdded;   // newest first, since the last save
+    QStringList m_recentRemoved; // since the last save
     int m_maxRecentFiles = 4;
     bool m_recentFilesLoaded = false;
     std::unique_ptr<DocTemplate> m_template;

@@ -1,10 +1,10 @@
 #include "elementsdownload.h"
 
 #include "orbit/elements.h"
+#include "view/wholefile.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSslSocket>
 #include <QStandardPaths>
 
@@ -72,13 +72,13 @@ QString ElementsDownload::CachePath() {
 
 bool ElementsDownload::Keep(const QByteArray &text, QString &reason) {
     const QString path = CachePath();
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        reason = file.errorString();
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        reason = tr("the folder %1 cannot be made").arg(QDir::toNativeSeparators(folder));
         return false;
     }
-    return true;
+    reason = WriteFileWhole(path, text);
+    return reason.isEmpty();
 }
 
 void ElementsDownload::Start(const QUrl &url, int timeoutMs) {
@@ -235,8 +235,17 @@ bool ElementsDownload::ReadHead() {
         const QByteArray name = lines[i].left(colon).trimmed().toLower();
         const QByteArray value = lines[i].mid(colon + 1).trimmed();
         if (name == "content-length") {
+            // Digits only: a sign, a space or a second number is no length a server sends.
+            const bool digits = !value.isEmpty() && std::all_of(value.begin(), value.end(), [](char c) {
+                return c >= '0' && c <= '9';
+            });
             const qint64 length = value.toLongLong(&ok);
-            m_length = ok && length >= 0 ? length : -1;
+            if (!digits || !ok) {
+                Fail(tr("The answer from %1 gives its length as \"%2\", which is no length; it was not taken.")
+                         .arg(Host(), QString::fromLatin1(value.left(40))));
+                return false;
+            }
+            m_length = length;
         } else if (name == "transfer-encoding") {
             m_chunked = value.toLower().contains("chunked");
         } else if (name == "location") {
@@ -334,9 +343,12 @@ void ElementsDownload::Redirect(const QByteArray &location) {
     const QUrl target = m_current.resolved(QUrl::fromEncoded(location));
     const bool downgrade = m_current.scheme().toLower() == "https" && target.scheme().toLower() == "http";
     if (!IsWebAddress(target) || downgrade) {
+        // The server that sent it on, which after earlier redirects is not the one first asked.
+        const QString from = m_current.port() < 0 ? m_current.host()
+                                                  : m_current.host() + ':' + QString::number(m_current.port());
         Fail(tr("The server %1 sent the request on to \"%2\", which is not a secure web address (https, "
                 "or http from http); it was not followed.")
-                 .arg(Host(), target.toDisplayString()));
+                 .arg(from, target.toDisplayString()));
         return;
     }
     if (++m_redirects > kMaxRedirects) {

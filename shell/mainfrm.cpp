@@ -118,7 +118,7 @@ void CMainFrame::OnClose() {
     profile.setValue("Layout", saveState());
     profile.setValue("StatusBar", m_wndStatusBar->isVisible());
     profile.endGroup();
-    profile.sync();
+    m_app.SaveProfile();
 }
 
 void CMainFrame::closeEvent(QCloseEvent *event) {

@@ -81,6 +81,11 @@ OrbitCommands::OrbitCommands(Application *app) : QObject(app), m_app(app) {
     app->MapCommand(ID_ORBIT_SET_LOCATION, [this] { OnSetLocation(); });
     app->MapCommand(ID_ORBIT_PASSES, [this] { OnPasses(); });
     RestoreLocation();
+    // A place set in another viewer with the same profile is taken here too.
+    connect(app, &Application::ProfileChanged, this, [this] {
+        RestoreLocation();
+        RepaintLiveViews();
+    });
 }
 
 OrbitCommands::~OrbitCommands() = default;
@@ -257,21 +262,39 @@ void OrbitCommands::OnOpenElements() {
     OpenElementsFile(dialog.selectedFiles().first());
 }
 
+bool OrbitCommands::KeptSet(int catalogNumber, OrbitalElements &set) {
+    std::string text, why;
+    if (!ReadElementsText(QFile::encodeName(ElementsDownload::CachePath()).toStdString(), text, why))
+        return false;
+    const ElementsFile parsed = ParseElements(text);
+    const int chosen = parsed.error ? -1 : NewestSet(parsed.sets, catalogNumber);
+    if (chosen < 0)
+        return false;
+    set = parsed.sets[static_cast<size_t>(chosen)];
+    return true;
+}
+
 bool OrbitCommands::FetchedRecently() {
     QSettings &profile = m_app->Profile();
     const QDateTime fetched = QDateTime::fromString(profile.value(kFetchedKey).toString(), Qt::ISODate);
     const qint64 now = UtcNowMs();
-    if (!fetched.isValid() || profile.value(kFetchedNumberKey).toInt() != WantedCatalogueNumber() ||
+    const int wanted = WantedCatalogueNumber();
+    if (!fetched.isValid() || profile.value(kFetchedNumberKey).toInt() != wanted ||
         now < fetched.toMSecsSinceEpoch() || now - fetched.toMSecsSinceEpoch() >= kFreshMs)
         return false;
+    // The rule is the catalogue's, for a set we still have: a lost or emptied cache is fetched again.
+    OrbitalElements kept;
+    if (!KeptSet(wanted, kept))
+        return false;
     // A file opened since then gives way to the fetched set, which is kept.
-    if (profile.value(kSourceKey).toString() != "download" &&
-        !OpenElements(ElementsDownload::CachePath(), false, false, Source::Download))
+    const bool inUse = profile.value(kSourceKey).toString() == "download" && g_liveOrbit.Ready() &&
+                       g_liveOrbit.Elements().catalogNumber == wanted;
+    if (!inUse && !OpenElements(ElementsDownload::CachePath(), false, false, Source::Download))
         return false;
     ShowMessage(QStringLiteral("The elements of %1 are current: they were fetched at %2, less than two "
                                "hours ago. The catalogue gives the same elements at most once in two "
                                "hours; they can be fetched again from %3.")
-                    .arg(Named(g_liveOrbit.Elements()), UtcText(fetched.toMSecsSinceEpoch()),
+                    .arg(Named(kept), UtcText(fetched.toMSecsSinceEpoch()),
                          UtcText(fetched.toMSecsSinceEpoch() + kFreshMs))
                     .toStdString(),
                 kAppCaption, MessageIcon::Information);
@@ -335,8 +358,32 @@ void OrbitCommands::OnDownloaded(const QByteArray &text) {
                     kAppCaption, MessageIcon::Exclamation);
         return;
     }
-    // Tried on a copy first: a set that cannot give the station's place now replaces nothing.
     const OrbitalElements &set = parsed.sets[static_cast<size_t>(chosen)];
+    // A set from the future (a wrong clock at the source, a year in the wrong century) or
+    // older than the one kept would replace good elements with worse ones.
+    const qint64 epochMs = UnixMsFromJulianDate(EpochJulianDate(set));
+    const qint64 nowMs = UtcNowMs();
+    if (epochMs > nowMs + kMaxEpochAheadMs) {
+        ShowMessage(QStringLiteral("The elements of %1 from %2 have their epoch at %3, %4 days after now; "
+                                   "elements are never made for the future, so they were not taken. The "
+                                   "elements in use stay.")
+                        .arg(Named(set), host, UtcText(epochMs))
+                        .arg(QString::number((epochMs - nowMs) / 86400000.0, 'f', 1))
+                        .toStdString(),
+                    kAppCaption, MessageIcon::Exclamation);
+        return;
+    }
+    OrbitalElements kept;
+    if (KeptSet(set.catalogNumber, kept) && EpochJulianDate(kept) > EpochJulianDate(set)) {
+        ShowMessage(QStringLiteral("The elements of %1 from %2 (epoch %3) are older than those already kept "
+                                   "(epoch %4), so they were not taken. The elements in use stay.")
+                        .arg(Named(set), host, UtcText(epochMs),
+                             UtcText(UnixMsFromJulianDate(EpochJulianDate(kept))))
+                        .toStdString(),
+                    kAppCaption, MessageIcon::Exclamation);
+        return;
+    }
+    // Tried on a copy first: a set that cannot give the station's place now replaces nothing.
     LiveOrbit trial;
     const bool starts = trial.SetElements(set);
     const int error = starts ? trial.At(JulianDateFromUnixMs(UtcNowMs())).error : 0;

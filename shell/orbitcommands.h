@@ -58,6 +58,8 @@ public:
     // Fetched elements count as current this long; the public catalogue refuses to
     // give the same set again sooner.
     static constexpr qint64 kFreshMs = 2 * 3600 * 1000;
+    // A downloaded set whose epoch lies further ahead of now than this is refused.
+    static constexpr qint64 kMaxEpochAheadMs = 24 * 3600 * 1000;
 
 protected:
     // A download is cancelled when the main window closes: nobody is left to answer it.
@@ -80,6 +82,8 @@ private:
     // Says that the elements fetched last are current and takes them, when they
     // were fetched for this station less than kFreshMs ago.
     bool FetchedRecently();
+    // The newest set of the station in the cache of fetched elements; false when there is none.
+    static bool KeptSet(int catalogNumber, OrbitalElements &set);
 
     Application *m_app;
     ElementsDownload *m_download = nullptr;

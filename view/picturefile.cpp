@@ -1,48 +1,18 @@
 #include "picturefile.h"
 
+#include "wholefile.h"
+
 #include <QBuffer>
 #include <QByteArray>
 #include <QDir>
 #include <QFileInfo>
 #include <QImageWriter>
-#include <QSaveFile>
-
-#include <cerrno>
-#include <cstring>
-
-#include <unistd.h>
 
 namespace {
 
 QString Failure(const QString &path, const QString &why) {
     return QStringLiteral("The picture could not be saved as %1.\n%2")
         .arg(QDir::toNativeSeparators(path), why);
-}
-
-// The system's own words for an errno value ("No space left on device").
-QString SystemReason(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
-// Writes all of `data` to the descriptor; 0 when every byte was taken, else the
-// errno of the write that failed. A write that takes fewer bytes than offered
-// is followed by another, which then reports why the first stopped short.
-int WriteAll(int fd, const QByteArray &data) {
-    const char *p = data.constData();
-    qint64 left = data.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (n == 0)
-            return EIO;
-        p += n;
-        left -= n;
-    }
-    return 0;
 }
 
 } // namespace
@@ -74,18 +44,8 @@ QString WritePicture(const QImage &image, const QString &path) {
             return Failure(path, writer.errorString());
     }
 
-    // The new file takes the old one's place only once all of it is on the disk.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return Failure(path, file.errorString());
-    int error = WriteAll(file.handle(), encoded);
-    if (error == 0 && ::fsync(file.handle()) != 0 && errno != EINVAL && errno != EROFS)
-        error = errno; // EINVAL/EROFS: the file system keeps no cache to flush
-    if (error != 0) {
-        file.cancelWriting();
-        return Failure(path, SystemReason(error));
-    }
-    if (!file.commit())
-        return Failure(path, file.errorString());
+    const QString why = WriteFileWhole(path, encoded);
+    if (!why.isEmpty())
+        return Failure(path, why);
     return {};
 }

@@ -188,6 +188,20 @@ TEST_F(ElementsDownloadTest, RefusalsNameTheStatusAndKeepTheCache) {
                 << failed[0].toStdString();
         EXPECT_EQ(Cache(), kElements);
     }
+    // A length that is no length is not taken as "unknown".
+    for (const QByteArray length : {"-5", "+12", "1 2"}) {
+        failed.clear();
+        LocalServer server([&](QTcpSocket *socket, const QByteArray &) {
+            socket->write("HTTP/1.1 200 OK\r\nContent-Length: " + length + "\r\n\r\n" + kElements);
+            socket->disconnectFromHost();
+        });
+        download().Start(server.Url("/gp.php"));
+        ASSERT_TRUE(Ended());
+        ASSERT_EQ(failed.size(), 1) << length.constData();
+        EXPECT_TRUE(finished.isEmpty());
+        EXPECT_TRUE(failed[0].contains("\"" + length + "\", which is no length")) << failed[0].toStdString();
+        EXPECT_EQ(Cache(), kElements);
+    }
 }
 
 TEST_F(ElementsDownloadTest, AnswerThatIsNotElementsGivesTheParsersWordsAndKeepsTheCache) {
@@ -359,6 +373,17 @@ TEST_F(ElementsDownloadTest, RedirectAwayFromTheWebOrRoundInCirclesIsNotFollowed
     EXPECT_TRUE(failed[0].contains("more than 10 times")) << failed[0].toStdString();
     EXPECT_EQ(server.requests.size(), 1 + 1 + ElementsDownload::kMaxRedirects);
     EXPECT_EQ(Cache(), "older elements");
+
+    // Sent on by a second server, the refusal names that one, not the first.
+    LocalServer first([&](QTcpSocket *socket, const QByteArray &) {
+        Respond(socket, "302 Found", {}, "Location: " + server.Address("/away").toLatin1() + "\r\n");
+    });
+    failed.clear();
+    download().Start(first.Url("/gp.php"));
+    ASSERT_TRUE(Ended());
+    ASSERT_EQ(failed.size(), 1);
+    EXPECT_TRUE(failed[0].startsWith("The server " + server.Url("/").authority() + " sent the request on"))
+        << failed[0].toStdString();
 }
 
 TEST_F(ElementsDownloadTest, RefusedConnectionFails) {

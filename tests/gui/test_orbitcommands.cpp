@@ -3,6 +3,7 @@
 // of the test's own on 127.0.0.1, and what the next start restores.
 #include "guitest.h"
 #include "localserver.h"
+#include "smalldisk.h"
 
 #include "document/quordoc.h"
 #include "orbit/astro.h"
@@ -520,6 +521,129 @@ TEST_F(OrbitElements, UpdateTakesOnlyTheChosenStationsSetAndKeepsItOnlyThen) {
         << v.messages.shown[0].text;
     EXPECT_EQ(ReadFile(Cache()), cached);
     EXPECT_DOUBLE_EQ(g_liveOrbit.Elements().epochDay, 341.9);
+}
+
+// What is kept is never made worse: a set from the future or older than the kept one
+// is refused with its reason; a lost cache is fetched again within the two hours.
+TEST_F(OrbitElements, UpdateRefusesWorseSetsAndFetchesAgainWhenTheCacheIsLost) {
+    QDir().mkpath(QFileInfo(Cache()).absolutePath());
+    const QByteArray kept = StationSet("ISS (ZARYA)", "26341.90000000");
+    ASSERT_TRUE(WriteFile(Cache(), kept));
+    ViewerApp v({kModel});
+    QByteArray answer;
+    LocalServer server([&](QTcpSocket *socket, const QByteArray &) { Respond(socket, "200 OK", answer); });
+    v.app().Profile().setValue("Orbit/Elements URL", server.Address("/gp.php?CATNR={catalog}"));
+    const auto update = [&] {
+        v.messages.shown.clear();
+        v.app().DispatchCommand(ID_ORBIT_UPDATE_ELEMENTS);
+        return SettleUntil([&] { return !v.messages.shown.empty(); }, 3000) && v.messages.shown.size() == 1;
+    };
+    struct Case {
+        const char *epoch, *why;
+    };
+    // Now is 2026-12-08 00:00 UTC, day 342.0.
+    const Case refused[] = {
+        {"26355.00000000", "epoch at 2026-12-21 00:00 UTC, 13.0 days after now"},
+        {"26343.10000000", "1.1 days after now"},
+        {"26341.80000000", "(epoch 2026-12-07 19:12 UTC) are older than those already kept (epoch "
+                           "2026-12-07 21:36 UTC)"},
+    };
+    for (const Case &c : refused) {
+        answer = StationSet("ISS (ZARYA)", c.epoch);
+        ASSERT_TRUE(update()) << c.epoch;
+        EXPECT_NE(v.messages.shown[0].text.find(c.why), std::string::npos) << v.messages.shown[0].text;
+        EXPECT_EQ(ReadFile(Cache()), kept) << c.epoch;
+        EXPECT_FALSE(v.app().Profile().contains("Orbit/Elements Fetched")) << c.epoch;
+    }
+    // Within a day ahead (a set made just now, the clocks a little apart) is taken.
+    answer = StationSet("ISS (ZARYA)", "26342.90000000");
+    v.app().DispatchCommand(ID_ORBIT_UPDATE_ELEMENTS);
+    ASSERT_TRUE(SettleUntil([] { return g_liveOrbit.Elements().epochDay == 342.9; }, 3000));
+    EXPECT_EQ(ReadFile(Cache()), answer);
+    const qsizetype asked = server.requests.size();
+
+    // The cache lost: the update goes to the network, though the last fetch was just now.
+    ASSERT_TRUE(QFile::remove(Cache()));
+    g_liveOrbit = LiveOrbit();
+    g_now += 10 * 60 * 1000;
+    answer = StationSet("ISS (ZARYA)", "26342.95000000");
+    v.messages.shown.clear();
+    v.app().DispatchCommand(ID_ORBIT_UPDATE_ELEMENTS);
+    ASSERT_TRUE(SettleUntil([] { return g_liveOrbit.Elements().epochDay == 342.95; }, 3000));
+    EXPECT_EQ(server.requests.size(), asked + 1);
+    EXPECT_TRUE(v.messages.shown.empty()) << v.messages.shown[0].text;
+    EXPECT_EQ(ReadFile(Cache()), answer);
+    // An emptied one is fetched again too.
+    ASSERT_TRUE(WriteFile(Cache(), QByteArray()));
+    v.app().DispatchCommand(ID_ORBIT_UPDATE_ELEMENTS);
+    ASSERT_TRUE(SettleUntil([&] { return ReadFile(Cache()) == answer; }, 3000));
+    EXPECT_EQ(server.requests.size(), asked + 2);
+    // With the station's set kept, the two hours hold, and the message names that set.
+    ASSERT_TRUE(update());
+    EXPECT_EQ(server.requests.size(), asked + 2);
+    EXPECT_EQ(v.messages.shown[0].text.rfind("The elements of ISS (ZARYA) (25544) are current", 0), 0u)
+        << v.messages.shown[0].text;
+}
+
+// A full disk: the update says so and records nothing; the kept elements and the
+// profile stay byte for byte, and the profile's failure is said once.
+TEST_F(OrbitElements, UpdateOnAFullDiskKeepsTheCacheAndTheProfileWhole) {
+    const QString root = m_cache.path() + "/disk";
+    SmallDisk disk(root, 512 * 1024);
+    if (!disk.Mounted())
+        GTEST_SKIP() << "no tmpfs may be mounted here";
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(root + "/cache"));
+    QDir().mkpath(QFileInfo(Cache()).absolutePath());
+    const QByteArray kept = StationSet("ISS (ZARYA)", "26341.50000000");
+    ASSERT_TRUE(WriteFile(Cache(), kept));
+    QDir().mkpath(root + "/config");
+    QByteArray profile;
+    {
+        ViewerApp v({kModel}, root + "/config");
+        LocalServer server([&](QTcpSocket *socket, const QByteArray &) {
+            Respond(socket, "200 OK", StationSet("ISS (ZARYA)", "26341.90000000"));
+        });
+        v.app().Profile().setValue("Orbit/Elements URL", server.Address("/gp.php?CATNR={catalog}"));
+        // A profile of a few pages, as a user's grows to be.
+        for (int i = 0; i < 100; ++i)
+            v.app().Profile().setValue(QStringLiteral("Notes/Line%1").arg(i), QString(60, QChar('a' + i % 26)));
+        ASSERT_TRUE(v.app().SaveProfile());
+        profile = ReadFile(v.profilePath());
+        ASSERT_GT(profile.size(), 6000);
+        ASSERT_TRUE(disk.FillLeaving(0));
+
+        v.messages.shown.clear();
+        v.app().DispatchCommand(ID_ORBIT_UPDATE_ELEMENTS);
+        ASSERT_TRUE(SettleUntil([&] { return !v.messages.shown.empty(); }, 3000));
+        ViewerApp::Settle(500);
+        ASSERT_EQ(v.messages.shown.size(), 1u) << v.messages.shown.back().text;
+        EXPECT_EQ(v.messages.shown[0].text,
+                  ("The elements were fetched from " + server.Url("/").authority() + " but could not be kept in " +
+                   Cache() + " (No space left on device). The elements in use stay.")
+                      .toStdString());
+        EXPECT_EQ(ReadFile(Cache()), kept);
+        EXPECT_FALSE(v.app().MainWindow()->statusBar()->currentMessage().startsWith("Elements of"));
+        EXPECT_FALSE(v.app().Profile().contains("Orbit/Elements Fetched"));
+        EXPECT_EQ(ReadFile(v.profilePath()), profile);
+
+        // A change of settings cannot be saved either: said once, the profile left whole.
+        for (int days : {12, 13}) {
+            v.app().Profile().setValue("Passes/Days", days);
+            EXPECT_FALSE(v.app().SaveProfile());
+        }
+        ASSERT_EQ(v.messages.shown.size(), 2u);
+        EXPECT_EQ(v.messages.shown[1].text, ("The settings cannot be saved to " + v.profilePath() +
+                                             ": no space left on device. Changes made now are kept only "
+                                             "until QUOR ends.")
+                                                .toStdString());
+        EXPECT_EQ(ReadFile(v.profilePath()), profile);
+    }
+    // Nor does the end of the viewer cut it, or leave anything beside it.
+    EXPECT_EQ(ReadFile(root + "/config/QUOR.ini"), profile);
+    EXPECT_EQ(QDir(root + "/config").entryList(QDir::Files | QDir::Hidden | QDir::System),
+              QStringList{"QUOR.ini"});
+    EXPECT_EQ(QDir(QFileInfo(Cache()).absolutePath()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+              QStringList{"elements.tle"});
 }
 
 // Update, then a file opened, then a plain start: the file, though the cache is newer.

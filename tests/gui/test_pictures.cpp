@@ -2,6 +2,7 @@
 // text, models drawn from arrays as from their display list, pictures written
 // whole or not at all, and the viewer's Save Picture and Antialiasing commands.
 #include "guitest.h"
+#include "smalldisk.h"
 
 #include "document/quordoc.h"
 #include "panel/textview1.h"
@@ -54,40 +55,6 @@ uint32_t g_now = 0;
 uint32_t Stepped() {
     return g_now += 30;
 }
-
-// A small tmpfs of the test's own, mounted where the process may mount one (as
-// root); filled so that only `room` bytes are left.
-class SmallDisk {
-public:
-    SmallDisk(const QString &folder, qint64 size) : m_path(folder) {
-        QDir().mkpath(folder);
-        const QByteArray options = "size=" + QByteArray::number(size);
-        m_mounted =
-            mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, options.constData()) == 0;
-    }
-    ~SmallDisk() {
-        if (m_mounted)
-            umount2(QFile::encodeName(m_path).constData(), MNT_DETACH);
-    }
-    bool Mounted() const { return m_mounted; }
-    qint64 Free() const {
-        struct statvfs fs {};
-        return statvfs(QFile::encodeName(m_path).constData(), &fs) == 0 ? qint64(fs.f_bavail) * fs.f_frsize
-                                                                        : -1;
-    }
-    // A filler file takes all but `room` bytes (a multiple of the page size).
-    bool FillLeaving(qint64 room) {
-        QFile filler(m_path + "/filler");
-        if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-            return false;
-        const QByteArray block(Free() - room, 'x');
-        return filler.write(block) == block.size() && Free() == room;
-    }
-
-private:
-    QString m_path;
-    bool m_mounted = false;
-};
 
 // Room for all of a picture of `size` bytes but its last write: the writer's
 // 16 KiB blocks fit, the tail does not.
