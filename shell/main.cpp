@@ -1,3 +1,4 @@
+#include "framework/drivercache.h"
 #include "openrequests.h"
 #include "quor.h"
 
@@ -56,6 +57,7 @@ int AnswerInformationSwitches(int argc, char **argv) {
 int main(int argc, char **argv) {
     if (const int status = AnswerInformationSwitches(argc, argv); status >= 0)
         return status;
+    KeepDriverCacheOffAFullDisk();
     // All scene views share display lists and textures, across document windows too.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     CQUORApp app(argc, argv);

@@ -13,7 +13,7 @@ if(QUOR_EGL_INCLUDE_DIR AND QUOR_EGL_LIBRARY AND QUOR_OPENGL_LIBRARY AND QUOR_GL
     add_library(quor_offscreengl STATIC tools/common/offscreengl.cpp)
     target_include_directories(quor_offscreengl PUBLIC ${CMAKE_SOURCE_DIR})
     target_include_directories(quor_offscreengl SYSTEM PRIVATE ${QUOR_EGL_INCLUDE_DIR})
-    target_link_libraries(quor_offscreengl PUBLIC ${QUOR_EGL_LIBRARY} ${QUOR_OPENGL_LIBRARY} ${QUOR_GLX_LIBRARY}
+    target_link_libraries(quor_offscreengl PUBLIC quor_core ${QUOR_EGL_LIBRARY} ${QUOR_OPENGL_LIBRARY} ${QUOR_GLX_LIBRARY}
         X11::X11)
 else()
     message(STATUS "EGL, OpenGL, GLX or Xlib not found: no offscreen context for quor-thumbnailer "

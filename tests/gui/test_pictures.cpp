@@ -404,6 +404,27 @@ TEST(WritePicture, OnAFullDiskSaysSoAndLeavesTheOldFile) {
     }
 }
 
+// The driver's shader cache on a full disk once killed the program as it drew (SIGBUS).
+TEST(WritePicture, AFullCacheDiskDoesNotStopThePicture) {
+    QTemporaryDir dir;
+    SmallDisk disk(dir.filePath("cache"), 1024 * 1024);
+    if (!disk.Mounted())
+        GTEST_SKIP() << "no tmpfs may be mounted here";
+    ASSERT_TRUE(disk.FillLeaving(0));
+    QProcess inspect;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "MESA_SHADER_CACHE_DISABLE", "MESA_SHADER_CACHE_DIR"})
+        environment.remove(name);
+    environment.insert("XDG_CACHE_HOME", dir.filePath("cache"));
+    inspect.setProcessEnvironment(environment);
+    const QString picture = dir.filePath("out.png");
+    inspect.start(QUOR_INSPECT, {"--render", picture, "--size", "64x40", QString::fromStdString(kStation)});
+    ASSERT_TRUE(inspect.waitForFinished(60000));
+    EXPECT_EQ(inspect.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(inspect.exitCode(), 0) << inspect.readAllStandardError().toStdString();
+    EXPECT_EQ(QImage(picture).size(), QSize(64, 40));
+}
+
 TEST(ViewerPictures, SavePictureWritesTheShownPaneAndAntialiasingSwitchesEveryScene) {
     QTemporaryDir pictures;
     ViewerApp v;

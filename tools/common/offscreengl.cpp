@@ -1,5 +1,7 @@
 #include "offscreengl.h"
 
+#include "framework/drivercache.h"
+
 #define EGL_NO_X11 // the EGL path must not need X headers or types
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
@@ -44,6 +46,7 @@ OffscreenGl::~OffscreenGl() {
 }
 
 bool OffscreenGl::Create(std::string &error) {
+    KeepDriverCacheOffAFullDisk();
     std::string why;
     const char *clientExtensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
     const auto getPlatformDisplay =
