@@ -96,7 +96,9 @@ QSettings &Application::Profile() {
             // Said once the program is up: the profile is first read while it is being built.
             m_profileFailureShown = true;
             QTimer::singleShot(0, this, [this] {
-                const QString &why = m_profile->Refusal();
+                QString why = m_profile->Refusal();
+                if (!why.endsWith('.'))
+                    why += '.';
                 ShowMessage(QStringLiteral("The settings profile %1 cannot be used: %2 QUOR runs with its "
                                            "default settings and saves no changes to them.")
                                 .arg(QDir::toNativeSeparators(m_profile->Path()), why.left(1).toLower() + why.mid(1))

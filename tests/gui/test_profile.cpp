@@ -71,8 +71,10 @@ TEST(Profile, TwoViewersKeepEachOthersRecentFilesAndPlace) {
         EXPECT_DOUBLE_EQ(g_observerPlace.latitude, -31.95);
         EXPECT_EQ(v.app().RecentFiles(), (QStringList{model[1], model[0]}));
 
-        // This one adds c while the other holds the lock for a moment: it waits, then
-        // puts its file on top of the other's list.
+        // This one adds c while the other holds the lock for a moment, just after the other
+        // moved to Sydney: it waits, then puts its file on top of the other's list, and
+        // takes Sydney in with that same save.
+        SaveAsAnotherViewer(ini, {model[1], model[0]}, "Sydney");
         auto held = std::make_unique<QLockFile>(ini + ".lock");
         ASSERT_TRUE(held->lock());
         std::thread release([&] {
@@ -86,6 +88,7 @@ TEST(Profile, TwoViewersKeepEachOthersRecentFilesAndPlace) {
         release.join();
         EXPECT_GE(waited, 350);
         EXPECT_EQ(StoredRecentFiles(ini), (QStringList{model[2], model[1], model[0]}));
+        EXPECT_EQ(g_observerPlace.name, "Sydney");
 
         // The other opens d, and this one ends before it has looked: d stays, and so does Perth.
         SaveAsAnotherViewer(ini, {model[3], model[2], model[1], model[0]}, "Perth");
