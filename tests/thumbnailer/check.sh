@@ -123,6 +123,16 @@ for name in overlapping_vertex_lists overlapping_face_lists many_face_material_l
     rm -f "$out/$name.png"
 done
 
+# The output is the model itself, by its name, another path or a link: refused,
+# and the model left as it was.
+ln -s station.3ds "$files/symlink.png"
+ln "$files/station.3ds" "$files/hardlink.png"
+for output in "$files/station.3ds" "$files/../in files/./station.3ds" "$files/symlink.png" "$files/hardlink.png"; do
+    expect_failure "output $output" thumbnail 128 "$files/station.3ds" "$output"
+    grep -q 'is the input file' "$scratch/stderr" || fail "output $output: $(cat "$scratch/stderr")"
+    cmp -s "$files/station.3ds" "$source/data/station.3ds" || fail "output $output: the model was changed"
+done
+
 # Nothing to draw, or nothing to read.
 mkfifo "$files/fifo.3ds"
 : >"$files/empty.3ds"
@@ -148,11 +158,11 @@ grep -q 'gave up after 0.05 s' "$scratch/stderr" || fail "time limit: $(cat "$sc
 awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN { exit !(e - s < 3) }' || fail "time limit: took over 3 s"
 
 # Bad arguments: the usage, and no file.
-for size in 0 -1 abc 12x 4097; do
+for size in 0 -1 abc 12x 4097 ' 64' 0x40; do
     expect_failure "size $size" thumbnail "$size" "$files/station.3ds" "$out/station.png"
     grep -q '^usage:' "$scratch/stderr" || fail "size $size: no usage message"
 done
-for limit in -1 abc 1e9; do
+for limit in -1 abc 1e9 0x10 inf; do
     expect_failure "time limit $limit" thumbnail 128 "$files/station.3ds" "$out/station.png" --time-limit "$limit"
     grep -q '^usage:' "$scratch/stderr" || fail "time limit $limit: no usage message"
 done

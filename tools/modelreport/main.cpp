@@ -2,6 +2,7 @@
 // and prints what it read and what the display list would hold, as JSON.
 // quor-inspect --orbit FILE: where element sets put their satellites, per time.
 // quor-inspect --passes FILE --observer PLACE: the passes over a place.
+#include "framework/cmdline.h"
 #include "orbit/observer.h"
 #include "orbitreport.h"
 #include "report.h"
@@ -70,27 +71,20 @@ void Usage(std::FILE *to) {
 }
 
 bool ParseInt(const char *text, int low, int high, int &out) {
-    char *end = nullptr;
-    const long v = std::strtol(text, &end, 10);
-    if (!*text || *end || v < low || v > high)
-        return false;
-    out = static_cast<int>(v);
-    return true;
+    return ParseWholeNumber(text, low, high, out);
 }
 
 bool ParseDouble(const char *text, double limit, double &out) {
-    char *end = nullptr;
-    const double v = std::strtod(text, &end);
-    if (!*text || *end || !std::isfinite(v) || std::fabs(v) > limit)
-        return false;
-    out = v;
-    return true;
+    return ParseDecimalNumber(text, -limit, limit, out);
 }
 
+// WxH, each side a whole number of pixels.
 bool ParseSize(const char *text, Options &options) {
+    const char *x = std::strchr(text, 'x');
+    if (!x)
+        return false;
     int w = 0, h = 0;
-    char tail = 0;
-    if (std::sscanf(text, "%dx%d%c", &w, &h, &tail) != 2 || w < 1 || h < 1 || w > 8192 || h > 8192)
+    if (!ParseWholeNumber(std::string(text, x).c_str(), 1, 8192, w) || !ParseWholeNumber(x + 1, 1, 8192, h))
         return false;
     options.width = w;
     options.height = h;
@@ -104,8 +98,10 @@ bool ParseValueOption(const char *name, const char *value, Options &options) {
         return false;
     }
     bool ok = true;
-    if (std::strcmp(name, "--render") == 0)
+    if (std::strcmp(name, "--render") == 0) {
         options.render = value;
+        ok = *value != '\0';
+    }
     else if (std::strcmp(name, "--mode") == 0)
         ok = ParseInt(value, 1, 3, options.mode);
     else if (std::strcmp(name, "--steps") == 0)
