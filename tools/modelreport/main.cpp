@@ -56,9 +56,9 @@ void Usage(std::FILE *to) {
         "With --passes, lists the passes of satellite N (the file's first set unless\n"
         "given) over the place (degrees, or with N/S/E/W: 51.48N,0.01W; height in\n"
         "metres) from UTC (now unless given) for D days (10; at most 30), above DEG\n"
-        "degrees of elevation (10), one JSON object per pass; visible while the\n"
-        "satellite is sunlit and the Sun is at least the twilight DEG (6) below the\n"
-        "horizon.\n"
+        "degrees of elevation (10), one JSON object per pass (a line on stderr when\n"
+        "there is none); visible while the satellite is sunlit and the Sun is at least\n"
+        "the twilight DEG (6) below the horizon.\n"
         "\n"
         "Options:\n"
         "  -h, --help     print this help and exit\n"
@@ -165,9 +165,13 @@ bool ParsePlace(const char *value, ObserverPlace &place) {
     return false;
 }
 
+// The last moment a printed time can name: --from and --at read four-digit years.
+constexpr int64_t kLastUtcMs = 253402300799999; // 9999-12-31T23:59:59.999Z
+
 // The options of --passes, every one with a value; false after saying what is wrong.
 bool ParsePassesArguments(int argc, char **argv, PassesRequest &request) {
-    bool haveFile = false, haveObserver = false, haveFrom = false;
+    bool haveFile = false, haveObserver = false;
+    const char *from = nullptr;
     for (int i = 1; i < argc; ++i) {
         const char *name = argv[i];
         const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -199,7 +203,7 @@ bool ParsePassesArguments(int argc, char **argv, PassesRequest &request) {
             request.satellite = number;
         } else if (std::strcmp(name, "--from") == 0) {
             ok = ParseUtc(value, request.fromUnixMs);
-            haveFrom = true;
+            from = value;
             hint = " (a UTC time like 2024-02-15T09:00:00.000Z)";
         } else if (std::strcmp(name, "--days") == 0) {
             ok = ParseDouble(value, 30, request.days) && request.days > 0;
@@ -220,10 +224,17 @@ bool ParsePassesArguments(int argc, char **argv, PassesRequest &request) {
         std::fputs("quor-inspect: --passes needs --observer LAT,LON[,HEIGHT_M]\n", stderr);
         return false;
     }
-    if (!haveFrom)
+    if (!from)
         request.fromUnixMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                                  std::chrono::system_clock::now().time_since_epoch())
                                  .count();
+    // The passes' times are printed in the form --from reads: a search running
+    // past the year 9999 would print times nothing can read back.
+    if (request.fromUnixMs > kLastUtcMs - std::llround(request.days * 86400000.0)) {
+        std::fprintf(stderr, "quor-inspect: bad value for --from: '%s' (%g days from it run past the year 9999)\n",
+                     from ? from : "now", request.days);
+        return false;
+    }
     return true;
 }
 

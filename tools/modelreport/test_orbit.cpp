@@ -277,6 +277,9 @@ TEST_F(InspectOrbit, RefusesWhatItCannotUseAndSaysWhy) {
         {"--passes " + tle + " --observer 0,0 --days 0x10", "bad value for --days"},
         {"--passes " + tle + " --observer 0,0 --min-elevation 0x1p3", "bad value for --min-elevation"},
         {"--passes " + tle + " --observer 0,0 --from now", "bad value for --from"},
+        // Times printed past the year 9999 could not be read back.
+        {"--passes " + tle + " --observer 0,0 --from 9999-12-31T00:00:00", "bad value for --from"},
+        {"--passes " + tle + " --observer 0,0 --from 9999-12-30T00:00:00 --days 2", "run past the year 9999"},
         {"--passes " + tle + " --observer 0,0 --satellite 12345", "no satellite numbered 12345"},
         {"--passes " + Quoted(fifo) + " --observer 0,0", fifo + ": is not a regular file"},
     };
@@ -354,6 +357,16 @@ TEST_F(InspectPasses, LookAnglesFromAnObserver) {
         ++checked;
     }
     EXPECT_GE(checked, 15);
+}
+
+TEST_F(InspectPasses, NoPassesIsSaidNotLeftSilent) {
+    // From near the pole a station inclined 51.6 degrees never rises 10 degrees.
+    const Outcome run = Inspect(
+        dir, "--passes " + tle + " --satellite 48274 --observer 89,0 --from 2024-02-15T11:24:11Z --days 1");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "quor-inspect: no passes of satellite 48274 above 10 degrees from "
+                       "2024-02-15T11:24:11.000Z to 2024-02-16T11:24:11.000Z\n");
 }
 
 TEST_F(InspectPasses, PassesOfTwoCasesInTimeOrder) {
