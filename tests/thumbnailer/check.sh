@@ -123,6 +123,24 @@ for name in overlapping_vertex_lists overlapping_face_lists many_face_material_l
     rm -f "$out/$name.png"
 done
 
+# The smallest sizes, drawn larger and averaged down: the station's sparse frame
+# and the hostile files' one triangle still show.
+for size in 1 2 3; do
+    for name in station overlapping_vertex_lists overlapping_face_lists many_face_material_lists; do
+        if thumbnail "$size" "$files/$name.3ds" "$out/$name.png" 2>"$scratch/stderr"; then
+            python3 "$source/tests/thumbnailer/pngcheck.py" "$out/$name.png" "$size" || fail "$name picture at $size"
+        else
+            fail "$name at $size: exit status $?: $(cat "$scratch/stderr")"
+        fi
+        rm -f "$out/$name.png"
+    done
+done
+# A face too thin to cover any pixel gives no picture, at any size.
+for size in 1 256; do
+    expect_failure "sliver at $size" thumbnail "$size" "$files/sliver.3ds" "$out/sliver.png"
+    grep -q 'cover no pixel' "$scratch/stderr" || fail "sliver at $size: $(cat "$scratch/stderr")"
+done
+
 # The output is the model itself, by its name, another path or a link: refused,
 # and the model left as it was.
 ln -s station.3ds "$files/symlink.png"

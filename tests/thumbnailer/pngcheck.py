@@ -2,7 +2,8 @@
 """Checks a thumbnail: pngcheck.py FILE SIZE [--station]
 
 A valid 8-bit RGBA PNG of SIZE x SIZE (chunk CRCs, zlib stream, filters), with
-transparent corners and something drawn. --station also wants opaque pixels in
+something drawn, and transparent corners where the free border around the model
+(5 % of the width) is a pixel or more. --station also wants opaque pixels in
 the sample station's colours, in the right channels: the blue of its solar cells
 and the gold of their blankets, lit, with the nearer wing lower down. Prints what is wrong and exits 1."""
 import struct
@@ -73,7 +74,8 @@ def main():
     if (width, height) != (size, size):
         problems.append("%d x %d, not %d x %d" % (width, height, size, size))
     else:
-        for x, y in ((0, 0), (size - 1, 0), (0, size - 1), (size - 1, size - 1)):
+        corners = ((0, 0), (size - 1, 0), (0, size - 1), (size - 1, size - 1)) if size >= 20 else ()
+        for x, y in corners:
             if rows[y][4 * x + 3] != 0:
                 problems.append("corner (%d, %d) is not transparent" % (x, y))
         pixels = [tuple(row[i:i + 4]) for row in rows for i in range(0, len(row), 4)]
