@@ -144,9 +144,11 @@ TEST(InspectRender, RefusesAnOutputThatIsTheModelAndWritesNothing) {
         // Values refused before anything is drawn.
         {"", "", "bad value for --render"},
         {"new.png", "--size ' 64x64'", "bad value for --size"},
-        {"new.png", "--size 64x64x", "bad value for --size"},
+        {"new.png", "--size '64x 64'", "bad value for --size"},
     };
     for (const Case &c : cases) {
+        WriteAll(model, bytes); // in place: the links stay links to it
+        std::filesystem::remove(dir.File("new.png"));
         const Outcome run = Inspect(dir, "--render " + Quoted(c.output) + " " + c.args + " model.3ds");
         EXPECT_NE(run.status, 0) << c.output << " " << c.args;
         EXPECT_TRUE(run.status != -1 && run.status != 124) << c.output << ": killed or timed out";
