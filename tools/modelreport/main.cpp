@@ -101,13 +101,13 @@ bool ParseValueOption(const char *name, const char *value, Options &options) {
     if (std::strcmp(name, "--render") == 0) {
         options.render = value;
         ok = *value != '\0';
-    }
-    else if (std::strcmp(name, "--mode") == 0)
+    } else if (std::strcmp(name, "--mode") == 0) {
         ok = ParseInt(value, 1, 3, options.mode);
-    else if (std::strcmp(name, "--steps") == 0)
+    } else if (std::strcmp(name, "--steps") == 0) {
         ok = ParseInt(value, 1, 1000000, options.steps);
-    else
+    } else {
         ok = ParseSize(value, options);
+    }
     if (!ok)
         std::fprintf(stderr, "quor-inspect: bad value for %s: %s\n", name, value);
     return ok;
@@ -231,7 +231,8 @@ bool ParsePassesArguments(int argc, char **argv, PassesRequest &request) {
     // The passes' times are printed in the form --from reads: a search running
     // past the year 9999 would print times nothing can read back.
     if (request.fromUnixMs > kLastUtcMs - std::llround(request.days * 86400000.0)) {
-        std::fprintf(stderr, "quor-inspect: bad value for --from: '%s' (%g days from it run past the year 9999)\n",
+        std::fprintf(stderr,
+                     "quor-inspect: bad value for --from: '%s' (%g days from it run past the year 9999)\n",
                      from ? from : "now", request.days);
         return false;
     }
