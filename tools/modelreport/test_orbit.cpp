@@ -292,6 +292,31 @@ TEST_F(InspectOrbit, RefusesWhatItCannotUseAndSaysWhy) {
     }
 }
 
+// --at and --from read, and every printed time is written, as YYYY-MM-DDTHH:MM:SS.mmmZ:
+// each year 0000 to 9999, leap days by the Gregorian rules, nothing past the last day.
+TEST(InspectUtc, ReadsBackWhatItWritesInEveryFourDigitYear) {
+    for (const char *text :
+         {"0000-01-01T00:00:00.000Z", "0000-02-29T12:00:00.000Z", "1899-12-31T23:59:59.999Z",
+          "1900-03-01T00:00:00.000Z", "1970-01-01T00:00:00.000Z", "2000-02-29T00:00:00.500Z",
+          "2024-02-29T09:00:00.000Z", "2100-03-01T00:00:00.000Z", "9999-12-31T23:59:59.999Z"}) {
+        int64_t ms = 0;
+        ASSERT_TRUE(ParseUtc(text, ms)) << text;
+        EXPECT_EQ(FormatUtc(ms), text);
+    }
+    int64_t ms = -1;
+    ASSERT_TRUE(ParseUtc("1970-01-02 00:00:01.5", ms));
+    EXPECT_EQ(ms, 86401500);
+    ASSERT_TRUE(ParseUtc("9999-12-31T23:59:59.999Z", ms));
+    EXPECT_EQ(ms, 253402300799999);
+    for (const char *text :
+         {"1900-02-29T00:00:00", "2023-02-29T00:00:00", "2024-04-31T00:00:00", "2024-06-31T00:00:00",
+          "2024-08-32T00:00:00", "2024-11-31T00:00:00", "2024-13-01T00:00:00", "2024-00-10T00:00:00",
+          "10000-01-01T00:00:00", "2024-02-15T24:00:00", "2024-02-15T12:60:00", "2024-02-15T12:00:60",
+          "2024-02-15T12:00:00.", "2024-02-15T12:00:00ZZ", "2024-02-15T12:00", ""}) {
+        EXPECT_FALSE(ParseUtc(text, ms)) << text;
+    }
+}
+
 // Look angles from --orbit --observer, and passes from --passes, against the
 // pass reference.
 class InspectPasses : public ::testing::Test {
