@@ -3,6 +3,7 @@
 //   quor-thumbnailer [--time-limit SECONDS] -s SIZE INPUT OUTPUT
 #include "document/chunkfile.h"
 #include "document/quordoc.h"
+#include "framework/cmdline.h"
 #include "framework/messages.h"
 #include "meshsink.h"
 #include "render.h"
@@ -12,7 +13,6 @@
 #include "viewfit.h"
 
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -58,23 +58,11 @@ struct Options {
 };
 
 bool ParseSize(const char *text, int &size) {
-    errno = 0;
-    char *end = nullptr;
-    const long value = std::strtol(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || value < 1 || value > kMaxSize)
-        return false;
-    size = static_cast<int>(value);
-    return true;
+    return ParseWholeNumber(text, 1, kMaxSize, size);
 }
 
 bool ParseSeconds(const char *text, double &seconds) {
-    errno = 0;
-    char *end = nullptr;
-    const double value = std::strtod(text, &end);
-    if (errno != 0 || end == text || *end != '\0' || !std::isfinite(value) || value < 0.0 || value > 86400.0)
-        return false;
-    seconds = value;
-    return true;
+    return ParseDecimalNumber(text, 0.0, 86400.0, seconds);
 }
 
 // False with `error` set on a usage error.

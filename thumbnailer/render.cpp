@@ -92,6 +92,11 @@ private:
 // little more than the cost of reading back four times the pixels: on a software
 // renderer with a million faces far cheaper than multisampling.
 constexpr int kMaxSupersampledSize = 1024;
+// Small pictures are drawn at least this many pixels across, as many as the usual
+// 128-pixel thumbnail, and averaged down further: a few samples per side would
+// miss a model whose parts are thin or spaced apart (a 1 x 1 picture drawn at
+// 2 x 2 might find only the gaps between them).
+constexpr int kMinDrawnSize = 256;
 // Vertices per draw call, a multiple of 3 so that no triangle is split.
 constexpr size_t kDrawBatch = 3 * 256 * 1024;
 
@@ -141,7 +146,9 @@ void DrawMesh(const MeshSink &mesh) {
 
 // Averages `factor` x `factor` blocks of the drawn picture (rows bottom first, as
 // GL reads them) into the thumbnail (top first). The background is (0, 0, 0, 0), so
-// the averages are premultiplied by coverage; PNG wants straight alpha.
+// the sums are premultiplied by coverage; PNG wants straight alpha. Alpha is
+// rounded up, so that a pixel any face touches is never wholly transparent and
+// nothing drawn vanishes from a small picture.
 void ScaleDown(const std::vector<uint8_t> &drawn, int factor, int size, std::vector<uint8_t> &rgba) {
     const size_t drawnRow = static_cast<size_t>(size) * factor * 4;
     const unsigned samples = static_cast<unsigned>(factor * factor);
@@ -150,20 +157,18 @@ void ScaleDown(const std::vector<uint8_t> &drawn, int factor, int size, std::vec
     for (int y = 0; y < size; ++y) {
         const uint8_t *bottom = drawn.data() + static_cast<size_t>(size - 1 - y) * factor * drawnRow;
         for (int x = 0; x < size; ++x, out += 4) {
-            unsigned sum[4] = {0, 0, 0, 0};
+            uint64_t sum[4] = {0, 0, 0, 0}; // up to 256 x 256 samples of 255 each
             for (int j = 0; j < factor; ++j) {
                 const uint8_t *p = bottom + j * drawnRow + static_cast<size_t>(x) * factor * 4;
                 for (int i = 0; i < factor * 4; ++i)
                     sum[i % 4] += p[i];
             }
-            const unsigned alpha = (sum[3] + samples / 2) / samples;
-            out[3] = static_cast<uint8_t>(alpha);
-            if (alpha == 0)
+            if (sum[3] == 0)
                 continue;
-            // colour = (sum / samples) / (alpha / 255), rounded
-            const unsigned scale = alpha * samples;
+            out[3] = static_cast<uint8_t>((sum[3] + samples - 1) / samples);
+            // colour = sum / (sum of alpha / 255), rounded
             for (int c = 0; c < 3; ++c)
-                out[c] = static_cast<uint8_t>(std::min(255u, (sum[c] * 255u + scale / 2) / scale));
+                out[c] = static_cast<uint8_t>(std::min<uint64_t>(255, (sum[c] * 255 + sum[3] / 2) / sum[3]));
         }
     }
 }
@@ -180,7 +185,11 @@ bool RenderThumbnail(const OffscreenGl &gl, const MeshSink &mesh, const ViewFit 
         error = "this OpenGL draws at most " + std::to_string(maxSize) + " pixels across";
         return false;
     }
-    const int factor = size <= kMaxSupersampledSize && 2 * size <= maxSize ? 2 : 1;
+    int factor = 1;
+    if (size <= kMaxSupersampledSize)
+        factor = std::max(2, (kMinDrawnSize + size - 1) / size);
+    while (factor > 1 && size * factor > maxSize)
+        --factor;
     const int drawnSize = size * factor;
     Framebuffer target(api);
     if (!target.Make(drawnSize)) {

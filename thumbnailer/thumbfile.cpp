@@ -1,5 +1,7 @@
 #include "thumbfile.h"
 
+#include "framework/cmdline.h"
+
 #include <png.h>
 
 #include <cerrno>
@@ -179,10 +181,7 @@ bool CheckOutput(const std::string &input, const std::string &output, std::strin
         error = "cannot write into folder " + folder + ": " + ErrnoText(errno);
         return false;
     }
-    struct stat in {};
-    struct stat out {};
-    if (stat(output.c_str(), &out) == 0 && stat(input.c_str(), &in) == 0 && in.st_dev == out.st_dev &&
-        in.st_ino == out.st_ino) {
+    if (IsSameFile(input, output)) {
         error = "the output " + output + " is the input file";
         return false;
     }

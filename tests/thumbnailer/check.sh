@@ -123,6 +123,34 @@ for name in overlapping_vertex_lists overlapping_face_lists many_face_material_l
     rm -f "$out/$name.png"
 done
 
+# The smallest sizes, drawn larger and averaged down: the station's sparse frame
+# and the hostile files' one triangle still show.
+for size in 1 2 3; do
+    for name in station overlapping_vertex_lists overlapping_face_lists many_face_material_lists; do
+        if thumbnail "$size" "$files/$name.3ds" "$out/$name.png" 2>"$scratch/stderr"; then
+            python3 "$source/tests/thumbnailer/pngcheck.py" "$out/$name.png" "$size" || fail "$name picture at $size"
+        else
+            fail "$name at $size: exit status $?: $(cat "$scratch/stderr")"
+        fi
+        rm -f "$out/$name.png"
+    done
+done
+# A face too thin to cover any pixel gives no picture, at any size.
+for size in 1 256; do
+    expect_failure "sliver at $size" thumbnail "$size" "$files/sliver.3ds" "$out/sliver.png"
+    grep -q 'cover no pixel' "$scratch/stderr" || fail "sliver at $size: $(cat "$scratch/stderr")"
+done
+
+# The output is the model itself, by its name, another path or a link: refused,
+# and the model left as it was.
+ln -s station.3ds "$files/symlink.png"
+ln "$files/station.3ds" "$files/hardlink.png"
+for output in "$files/station.3ds" "$files/../in files/./station.3ds" "$files/symlink.png" "$files/hardlink.png"; do
+    expect_failure "output $output" thumbnail 128 "$files/station.3ds" "$output"
+    grep -q 'is the input file' "$scratch/stderr" || fail "output $output: $(cat "$scratch/stderr")"
+    cmp -s "$files/station.3ds" "$source/data/station.3ds" || fail "output $output: the model was changed"
+done
+
 # Nothing to draw, or nothing to read.
 mkfifo "$files/fifo.3ds"
 : >"$files/empty.3ds"
@@ -148,11 +176,11 @@ grep -q 'gave up after 0.05 s' "$scratch/stderr" || fail "time limit: $(cat "$sc
 awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN { exit !(e - s < 3) }' || fail "time limit: took over 3 s"
 
 # Bad arguments: the usage, and no file.
-for size in 0 -1 abc 12x 4097; do
+for size in 0 -1 abc 12x 4097 ' 64' 0x40; do
     expect_failure "size $size" thumbnail "$size" "$files/station.3ds" "$out/station.png"
     grep -q '^usage:' "$scratch/stderr" || fail "size $size: no usage message"
 done
-for limit in -1 abc 1e9; do
+for limit in -1 abc 1e9 0x10 inf; do
     expect_failure "time limit $limit" thumbnail 128 "$files/station.3ds" "$out/station.png" --time-limit "$limit"
     grep -q '^usage:' "$scratch/stderr" || fail "time limit $limit: no usage message"
 done

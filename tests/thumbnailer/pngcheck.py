@@ -2,9 +2,11 @@
 """Checks a thumbnail: pngcheck.py FILE SIZE [--station]
 
 A valid 8-bit RGBA PNG of SIZE x SIZE (chunk CRCs, zlib stream, filters), with
-transparent corners and something drawn. --station also wants opaque pixels in
+something drawn, and transparent corners where the free border around the model
+(5 % of the width) is a pixel or more. --station also wants opaque pixels in
 the sample station's colours, in the right channels: the blue of its solar cells
-and the gold of their blankets, lit, with the nearer wing lower down. Prints what is wrong and exits 1."""
+and the gold of their blankets, lit, with the nearer wing lower down, and the
+station centred with that border on its wider side. Prints what is wrong and exits 1."""
 import struct
 import sys
 import zlib
@@ -73,12 +75,26 @@ def main():
     if (width, height) != (size, size):
         problems.append("%d x %d, not %d x %d" % (width, height, size, size))
     else:
-        for x, y in ((0, 0), (size - 1, 0), (0, size - 1), (size - 1, size - 1)):
+        corners = ((0, 0), (size - 1, 0), (0, size - 1), (size - 1, size - 1)) if size >= 20 else ()
+        for x, y in corners:
             if rows[y][4 * x + 3] != 0:
                 problems.append("corner (%d, %d) is not transparent" % (x, y))
         pixels = [tuple(row[i:i + 4]) for row in rows for i in range(0, len(row), 4)]
         if not any(p[3] for p in pixels):
             problems.append("nothing drawn")
+        elif station and size >= 20:
+            # The station's projected bounds are fitted centred: equal borders on
+            # each axis (to a pixel), 5 % of the width on the tighter one. (A model
+            # whose outermost parts are too thin to be drawn would look off centre.)
+            xs = [x for y in range(size) for x in range(size) if rows[y][4 * x + 3]]
+            ys = [y for y in range(size) for x in range(size) if rows[y][4 * x + 3]]
+            left, right, top, bottom = min(xs), size - 1 - max(xs), min(ys), size - 1 - max(ys)
+            if abs(left - right) > 1 or abs(top - bottom) > 1:
+                problems.append("not centred: borders left %d, right %d, top %d, bottom %d"
+                                % (left, right, top, bottom))
+            if not int(0.05 * size) - 1 <= min(left, right, top, bottom) <= int(0.05 * size) + 2:
+                problems.append("the tighter border is %d pixels, not 5 %% of %d"
+                                % (min(left, right, top, bottom), size))
         if station:
             opaque = [p for p in pixels if p[3] == 255]
             # Solar cells (30, 45, 120) and blankets (200, 155, 60), lit: shading scales

@@ -2,6 +2,7 @@
 // and prints what it read and what the display list would hold, as JSON.
 // quor-inspect --orbit FILE: where element sets put their satellites, per time.
 // quor-inspect --passes FILE --observer PLACE: the passes over a place.
+#include "framework/cmdline.h"
 #include "orbit/observer.h"
 #include "orbitreport.h"
 #include "report.h"
@@ -55,9 +56,9 @@ void Usage(std::FILE *to) {
         "With --passes, lists the passes of satellite N (the file's first set unless\n"
         "given) over the place (degrees, or with N/S/E/W: 51.48N,0.01W; height in\n"
         "metres) from UTC (now unless given) for D days (10; at most 30), above DEG\n"
-        "degrees of elevation (10), one JSON object per pass; visible while the\n"
-        "satellite is sunlit and the Sun is at least the twilight DEG (6) below the\n"
-        "horizon.\n"
+        "degrees of elevation (10), one JSON object per pass (a line on stderr when\n"
+        "there is none); visible while the satellite is sunlit and the Sun is at least\n"
+        "the twilight DEG (6) below the horizon.\n"
         "\n"
         "Options:\n"
         "  -h, --help     print this help and exit\n"
@@ -70,27 +71,20 @@ void Usage(std::FILE *to) {
 }
 
 bool ParseInt(const char *text, int low, int high, int &out) {
-    char *end = nullptr;
-    const long v = std::strtol(text, &end, 10);
-    if (!*text || *end || v < low || v > high)
-        return false;
-    out = static_cast<int>(v);
-    return true;
+    return ParseWholeNumber(text, low, high, out);
 }
 
 bool ParseDouble(const char *text, double limit, double &out) {
-    char *end = nullptr;
-    const double v = std::strtod(text, &end);
-    if (!*text || *end || !std::isfinite(v) || std::fabs(v) > limit)
-        return false;
-    out = v;
-    return true;
+    return ParseDecimalNumber(text, -limit, limit, out);
 }
 
+// WxH, each side a whole number of pixels.
 bool ParseSize(const char *text, Options &options) {
+    const char *x = std::strchr(text, 'x');
+    if (!x)
+        return false;
     int w = 0, h = 0;
-    char tail = 0;
-    if (std::sscanf(text, "%dx%d%c", &w, &h, &tail) != 2 || w < 1 || h < 1 || w > 8192 || h > 8192)
+    if (!ParseWholeNumber(std::string(text, x).c_str(), 1, 8192, w) || !ParseWholeNumber(x + 1, 1, 8192, h))
         return false;
     options.width = w;
     options.height = h;
@@ -104,14 +98,16 @@ bool ParseValueOption(const char *name, const char *value, Options &options) {
         return false;
     }
     bool ok = true;
-    if (std::strcmp(name, "--render") == 0)
+    if (std::strcmp(name, "--render") == 0) {
         options.render = value;
-    else if (std::strcmp(name, "--mode") == 0)
+        ok = *value != '\0';
+    } else if (std::strcmp(name, "--mode") == 0) {
         ok = ParseInt(value, 1, 3, options.mode);
-    else if (std::strcmp(name, "--steps") == 0)
+    } else if (std::strcmp(name, "--steps") == 0) {
         ok = ParseInt(value, 1, 1000000, options.steps);
-    else
+    } else {
         ok = ParseSize(value, options);
+    }
     if (!ok)
         std::fprintf(stderr, "quor-inspect: bad value for %s: %s\n", name, value);
     return ok;
@@ -169,9 +165,13 @@ bool ParsePlace(const char *value, ObserverPlace &place) {
     return false;
 }
 
+// The last moment a printed time can name: --from and --at read four-digit years.
+constexpr int64_t kLastUtcMs = 253402300799999; // 9999-12-31T23:59:59.999Z
+
 // The options of --passes, every one with a value; false after saying what is wrong.
 bool ParsePassesArguments(int argc, char **argv, PassesRequest &request) {
-    bool haveFile = false, haveObserver = false, haveFrom = false;
+    bool haveFile = false, haveObserver = false;
+    const char *from = nullptr;
     for (int i = 1; i < argc; ++i) {
         const char *name = argv[i];
         const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -203,7 +203,7 @@ bool ParsePassesArguments(int argc, char **argv, PassesRequest &request) {
             request.satellite = number;
         } else if (std::strcmp(name, "--from") == 0) {
             ok = ParseUtc(value, request.fromUnixMs);
-            haveFrom = true;
+            from = value;
             hint = " (a UTC time like 2024-02-15T09:00:00.000Z)";
         } else if (std::strcmp(name, "--days") == 0) {
             ok = ParseDouble(value, 30, request.days) && request.days > 0;
@@ -224,10 +224,18 @@ bool ParsePassesArguments(int argc, char **argv, PassesRequest &request) {
         std::fputs("quor-inspect: --passes needs --observer LAT,LON[,HEIGHT_M]\n", stderr);
         return false;
     }
-    if (!haveFrom)
+    if (!from)
         request.fromUnixMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                                  std::chrono::system_clock::now().time_since_epoch())
                                  .count();
+    // The passes' times are printed in the form --from reads: a search running
+    // past the year 9999 would print times nothing can read back.
+    if (request.fromUnixMs > kLastUtcMs - std::llround(request.days * 86400000.0)) {
+        std::fprintf(stderr,
+                     "quor-inspect: bad value for --from: '%s' (%g days from it run past the year 9999)\n",
+                     from ? from : "now", request.days);
+        return false;
+    }
     return true;
 }
 

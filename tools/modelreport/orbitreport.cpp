@@ -262,7 +262,12 @@ int RunPasses(const PassesRequest &request, std::FILE *out, std::FILE *err) {
     search.endJd = search.startJd + request.days;
     search.minElevation = request.minElevation;
     search.twilight = request.twilight;
-    for (const Pass &pass : FindPasses(propagator, observer, search)) {
+    const std::vector<Pass> passes = FindPasses(propagator, observer, search);
+    if (passes.empty())
+        std::fprintf(err, "quor-inspect: no passes of satellite %d above %g degrees from %s to %s\n",
+                     sets[index].catalogNumber, request.minElevation, FormatUtc(request.fromUnixMs).c_str(),
+                     FormatUtc(UnixMsFromJulianDate(search.endJd)).c_str());
+    for (const Pass &pass : passes) {
         std::string line = "{\"satellite\": " + std::to_string(sets[index].catalogNumber);
         line += ", \"rise\": " + PointJson(pass.rise) + ", \"culmination\": " + PointJson(pass.culmination);
         line += ", \"set\": " + PointJson(pass.set) +

@@ -44,6 +44,6 @@ std::string FormatUtc(int64_t unixMs);
 // status: 0, or 1 when the file cannot be read or holds no such satellite.
 int RunOrbit(const OrbitRequest &request, std::FILE *out, std::FILE *err);
 
-// One JSON object per pass, in time order; the same exit status as RunOrbit, and
-// 1 also when the propagator cannot start.
+// One JSON object per pass, in time order, or a line on `err` saying there is
+// none; the same exit status as RunOrbit, and 1 also when the propagator cannot start.
 int RunPasses(const PassesRequest &request, std::FILE *out, std::FILE *err);

@@ -1,6 +1,7 @@
 #include "render.h"
 
 #include "document/quordoc.h"
+#include "framework/cmdline.h"
 #include "framework/messages.h"
 #include "tools/common/offscreengl.h"
 #include "tools/modelreport/report.h"
@@ -28,6 +29,12 @@ uint32_t SteppedClock() {
 } // namespace
 
 int RenderToPng(const RenderOptions &options) {
+    // The model is only read: a picture under its name (or a link to it) would replace it.
+    if (IsSameFile(options.file, options.output)) {
+        std::fprintf(stderr, "quor-inspect: the output %s is the input file %s itself; nothing written\n",
+                     options.output.c_str(), options.file.c_str());
+        return 1;
+    }
     std::error_code ec;
     if (!std::filesystem::is_regular_file(options.file, ec)) {
         std::fprintf(stderr, "quor-inspect: cannot open %s\n", options.file.c_str());

@@ -260,6 +260,10 @@ TEST_F(InspectOrbit, RefusesWhatItCannotUseAndSaysWhy) {
         {"--orbit " + tle, "needs one of --at"},
         {"--orbit " + tle + " --minutes 0 --at 2024-02-15T00:00:00Z", "needs one of --at"},
         {"--orbit " + tle + " --minutes 0 --count 0", "bad value for --count"},
+        // Numbers are plain decimal, not the hex or the spaces strtol and strtod take.
+        {"--orbit " + tle + " --minutes 0x10", "bad value for --minutes"},
+        {"--orbit " + tle + " --minutes 0 --step 0x3C", "bad value for --step"},
+        {"--orbit " + tle + " --minutes 0 --count ' 2'", "bad value for --count"},
         {"--orbit " + tle + " --minutes 0 --observer 51.5N", "bad value for --observer"},
         {"--passes " + tle + " --from 2024-02-15T00:00:00Z", "needs --observer"},
         {"--passes " + tle + " --observer 0,0 --minutes 0", "not an option of --passes"},
@@ -270,7 +274,12 @@ TEST_F(InspectOrbit, RefusesWhatItCannotUseAndSaysWhy) {
         {"--passes " + tle + " --observer 0,0 --min-elevation 90.5", "bad value for --min-elevation"},
         {"--passes " + tle + " --observer 0,0 --min-elevation -1", "bad value for --min-elevation"},
         {"--passes " + tle + " --observer 0,0 --twilight nan", "bad value for --twilight"},
+        {"--passes " + tle + " --observer 0,0 --days 0x10", "bad value for --days"},
+        {"--passes " + tle + " --observer 0,0 --min-elevation 0x1p3", "bad value for --min-elevation"},
         {"--passes " + tle + " --observer 0,0 --from now", "bad value for --from"},
+        // Times printed past the year 9999 could not be read back.
+        {"--passes " + tle + " --observer 0,0 --from 9999-12-31T00:00:00", "bad value for --from"},
+        {"--passes " + tle + " --observer 0,0 --from 9999-12-30T00:00:00 --days 2", "run past the year 9999"},
         {"--passes " + tle + " --observer 0,0 --satellite 12345", "no satellite numbered 12345"},
         {"--passes " + Quoted(fifo) + " --observer 0,0", fifo + ": is not a regular file"},
     };
@@ -280,6 +289,31 @@ TEST_F(InspectOrbit, RefusesWhatItCannotUseAndSaysWhy) {
         EXPECT_TRUE(run.status != -1 && run.status != 124) << c.args << ": killed or timed out";
         EXPECT_EQ(run.out, "") << c.args;
         EXPECT_NE(run.err.find(c.reason), std::string::npos) << c.args << "\nstderr: " << run.err;
+    }
+}
+
+// --at and --from read, and every printed time is written, as YYYY-MM-DDTHH:MM:SS.mmmZ:
+// each year 0000 to 9999, leap days by the Gregorian rules, nothing past the last day.
+TEST(InspectUtc, ReadsBackWhatItWritesInEveryFourDigitYear) {
+    for (const char *text :
+         {"0000-01-01T00:00:00.000Z", "0000-02-29T12:00:00.000Z", "1899-12-31T23:59:59.999Z",
+          "1900-03-01T00:00:00.000Z", "1970-01-01T00:00:00.000Z", "2000-02-29T00:00:00.500Z",
+          "2024-02-29T09:00:00.000Z", "2100-03-01T00:00:00.000Z", "9999-12-31T23:59:59.999Z"}) {
+        int64_t ms = 0;
+        ASSERT_TRUE(ParseUtc(text, ms)) << text;
+        EXPECT_EQ(FormatUtc(ms), text);
+    }
+    int64_t ms = -1;
+    ASSERT_TRUE(ParseUtc("1970-01-02 00:00:01.5", ms));
+    EXPECT_EQ(ms, 86401500);
+    ASSERT_TRUE(ParseUtc("9999-12-31T23:59:59.999Z", ms));
+    EXPECT_EQ(ms, 253402300799999);
+    for (const char *text :
+         {"1900-02-29T00:00:00", "2023-02-29T00:00:00", "2024-04-31T00:00:00", "2024-06-31T00:00:00",
+          "2024-08-32T00:00:00", "2024-11-31T00:00:00", "2024-13-01T00:00:00", "2024-00-10T00:00:00",
+          "10000-01-01T00:00:00", "2024-02-15T24:00:00", "2024-02-15T12:60:00", "2024-02-15T12:00:60",
+          "2024-02-15T12:00:00.", "2024-02-15T12:00:00ZZ", "2024-02-15T12:00", ""}) {
+        EXPECT_FALSE(ParseUtc(text, ms)) << text;
     }
 }
 
@@ -348,6 +382,16 @@ TEST_F(InspectPasses, LookAnglesFromAnObserver) {
         ++checked;
     }
     EXPECT_GE(checked, 15);
+}
+
+TEST_F(InspectPasses, NoPassesIsSaidNotLeftSilent) {
+    // From near the pole a station inclined 51.6 degrees never rises 10 degrees.
+    const Outcome run = Inspect(
+        dir, "--passes " + tle + " --satellite 48274 --observer 89,0 --from 2024-02-15T11:24:11Z --days 1");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "quor-inspect: no passes of satellite 48274 above 10 degrees from "
+                       "2024-02-15T11:24:11.000Z to 2024-02-16T11:24:11.000Z\n");
 }
 
 TEST_F(InspectPasses, PassesOfTwoCasesInTimeOrder) {

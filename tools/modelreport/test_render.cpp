@@ -1,6 +1,7 @@
 // quor-inspect --render as a whole process with no display at all: a picture of
 // the sample station; onto a full disk, the system's reason, a failing status,
-// and a file of that name left as it was.
+// and a file of that name left as it was; an output that is the model itself
+// refused, and the model left as it was.
 #include "tests/scratchdir.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -35,19 +37,23 @@ struct Outcome {
     std::string err;
 };
 
-// Draws the station into `picture` from `dir`, with no display in the
-// environment; `limit` is a shell command run first (a file size limit).
-Outcome Render(const ScratchDir &dir, const std::string &picture, const std::string &limit = "") {
+// Runs quor-inspect with `args` (already quoted) in `dir`, with no display in
+// the environment; `limit` is a shell command run first (a file size limit).
+Outcome Inspect(const ScratchDir &dir, const std::string &args, const std::string &limit = "") {
     const std::string err = dir.File("stderr");
     const std::string command = "cd " + Quoted(dir.Path()) + " && " + (limit.empty() ? "" : limit + " && ") +
-                                "env -u DISPLAY -u WAYLAND_DISPLAY timeout 60 " + Quoted(QUOR_INSPECT) +
-                                " --render " + Quoted(picture) + " --size 320x200 " + Quoted(kStation) +
-                                " </dev/null >/dev/null 2>" + Quoted(err);
+                                "env -u DISPLAY -u WAYLAND_DISPLAY timeout 60 " + Quoted(QUOR_INSPECT) + " " +
+                                args + " </dev/null >/dev/null 2>" + Quoted(err);
     Outcome run;
     const int raw = std::system(command.c_str());
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     run.err = ReadAll(err);
     return run;
+}
+
+// Draws the station into `picture`.
+Outcome Render(const ScratchDir &dir, const std::string &picture, const std::string &limit = "") {
+    return Inspect(dir, "--render " + Quoted(picture) + " --size 320x200 " + Quoted(kStation), limit);
 }
 
 unsigned BigEndian32(const std::string &bytes, size_t at) {
@@ -117,4 +123,37 @@ TEST(InspectRender, OnAFullDiskFailsWithTheReasonAndKeepsTheOldFile) {
         EXPECT_EQ(left, (std::vector<std::string>{"filler", "station.png"}));
     else
         EXPECT_EQ(left, (std::vector<std::string>{"disk", "sized.png", "station.png", "stderr"}));
+}
+
+TEST(InspectRender, RefusesAnOutputThatIsTheModelAndWritesNothing) {
+    const ScratchDir dir;
+    const std::string model = dir.File("model.3ds");
+    const std::string bytes = ReadAll(kStation);
+    WriteAll(model, bytes);
+    ASSERT_EQ(symlink("model.3ds", dir.File("symlink.png").c_str()), 0);
+    ASSERT_EQ(link(model.c_str(), dir.File("hardlink.png").c_str()), 0);
+    std::filesystem::create_directory(dir.File("sub"));
+    struct Case {
+        std::string output, args, reason; // args between the output and the model
+    };
+    const std::vector<Case> cases = {
+        {"model.3ds", "", "is the input file"},
+        {dir.File("sub/../model.3ds"), "", "is the input file"},
+        {"symlink.png", "", "is the input file"},
+        {"hardlink.png", "", "is the input file"},
+        // Values refused before anything is drawn.
+        {"", "", "bad value for --render"},
+        {"new.png", "--size ' 64x64'", "bad value for --size"},
+        {"new.png", "--size '64x 64'", "bad value for --size"},
+    };
+    for (const Case &c : cases) {
+        WriteAll(model, bytes); // in place: the links stay links to it
+        std::filesystem::remove(dir.File("new.png"));
+        const Outcome run = Inspect(dir, "--render " + Quoted(c.output) + " " + c.args + " model.3ds");
+        EXPECT_NE(run.status, 0) << c.output << " " << c.args;
+        EXPECT_TRUE(run.status != -1 && run.status != 124) << c.output << ": killed or timed out";
+        EXPECT_NE(run.err.find(c.reason), std::string::npos) << c.output << " " << c.args << "\n" << run.err;
+        EXPECT_TRUE(ReadAll(model) == bytes) << c.output << ": the model was changed";
+        EXPECT_FALSE(std::filesystem::exists(dir.File("new.png"))) << c.args;
+    }
 }
