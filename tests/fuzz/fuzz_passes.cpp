@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         search.minElevation = std::fmod(std::fabs(heightM), 91.0);
         search.twilight = 6.0 + 6.0 * (static_cast<int>(std::fabs(heightM)) % 3);
         double previousSet = -1e300;
-        for (const Pass &p : FindPasses(sgp4, observer, search)) {
+        for (const Pass &p : FindPasses(sgp4, observer, search).passes) {
             Check(Point(p.rise) && Point(p.culmination) && Point(p.set));
             Check(p.rise.jd <= p.culmination.jd && p.culmination.jd <= p.set.jd && p.rise.jd >= previousSet);
             Check(p.rise.jd <= search.endJd && p.set.jd >= search.startJd);

@@ -126,7 +126,9 @@ protected:
         search.startJd = startJd;
         search.endJd = endJd;
         search.minElevation = minElevation;
-        return FindPasses(propagators.at(c.catalog), observers.at(c.observer), search);
+        PassList found = FindPasses(propagators.at(c.catalog), observers.at(c.observer), search);
+        EXPECT_EQ(found.reason, "");
+        return found.passes;
     }
 
     ReferenceFile events;

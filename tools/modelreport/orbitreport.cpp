@@ -262,7 +262,13 @@ int RunPasses(const PassesRequest &request, std::FILE *out, std::FILE *err) {
     search.endJd = search.startJd + request.days;
     search.minElevation = request.minElevation;
     search.twilight = request.twilight;
-    for (const Pass &pass : FindPasses(propagator, observer, search)) {
+    const PassList found = FindPasses(propagator, observer, search);
+    if (!found.reason.empty()) {
+        std::fprintf(err, "quor-inspect: %s: satellite %d: no passes: %s\n", request.file.c_str(),
+                     sets[index].catalogNumber, found.reason.c_str());
+        return 1;
+    }
+    for (const Pass &pass : found.passes) {
         std::string line = "{\"satellite\": " + std::to_string(sets[index].catalogNumber);
         line += ", \"rise\": " + PointJson(pass.rise) + ", \"culmination\": " + PointJson(pass.culmination);
         line += ", \"set\": " + PointJson(pass.set) +
