@@ -421,12 +421,18 @@ PassList FindPasses(Sgp4 &propagator, const Observer &observer, const PassSearch
         if (set <= 0 || rise > end)
             return;
         Pass pass;
-        // Without a top between them, one end was cut where the pass was followed no further.
-        if (std::isnan(bestTop))
-            bestTop = Point(sky, rise).elevation >= Point(sky, set).elevation ? rise : set;
         pass.rise = Point(sky, rise);
-        pass.culmination = Point(sky, bestTop);
         pass.set = Point(sky, set);
+        pass.culmination = std::isnan(bestTop) ? pass.rise : Point(sky, bestTop);
+        // An end cut where the pass was followed no further may stand higher than any top.
+        if (pass.rise.elevation > pass.culmination.elevation) {
+            pass.culmination = pass.rise;
+            bestTop = rise;
+        }
+        if (pass.set.elevation > pass.culmination.elevation) {
+            pass.culmination = pass.set;
+            bestTop = set;
+        }
         // Whatever led here, a pass climbs above the minimum.
         if (!(pass.culmination.elevation > m))
             return;
