@@ -90,12 +90,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                 LookAngles look;
                 Check(LookAt(sgp4, observer, top, look));
                 Check(std::fabs(look.elevation - p.visibleMaxElevation) < 1e-4);
-                Check(p.visibleMaxElevation >= m - 0.1 && p.visibleMaxElevation <= p.culmination.elevation + 0.01);
+                Check(p.visibleMaxElevation >= m - 0.1 &&
+                      p.visibleMaxElevation <= p.culmination.elevation + 0.01);
                 Check(std::fabs(look.range - p.range) <= 1e-3 + 1e-6 * look.range);
                 Check(p.range > 0 && p.range <= 3.0 * apogee + 7000.0);
                 Check(p.phaseAngle >= 0 && p.phaseAngle <= 180);
-                Check(std::fabs(p.magnitude - SatelliteMagnitude(search.standardMagnitude, p.range, p.phaseAngle)) <
-                      1e-9);
+                Check(std::fabs(p.magnitude -
+                                SatelliteMagnitude(search.standardMagnitude, p.range, p.phaseAngle)) < 1e-9);
             } else {
                 Check(std::isnan(p.magnitude));
             }

@@ -388,7 +388,8 @@ TEST(Passes, NoSearchWhereTheElementsGiveNoTrack) {
     // 69 years after, no elements at all: the list was only empty, now it says why.
     found = Search(station, london, epoch + 69 * 365.25, 10);
     EXPECT_TRUE(found.passes.empty());
-    EXPECT_EQ(found.reason, std::string("the propagator fails on 2095-12-07 18:00 UTC: ") + Sgp4::ErrorText(1));
+    EXPECT_EQ(found.reason,
+              std::string("the propagator fails on 2095-12-07 18:00 UTC: ") + Sgp4::ErrorText(1));
 
     // Decaying a week on: the passes before the decay are not listed either.
     OrbitalElements heavy = file.sets[0];
