@@ -52,6 +52,13 @@ bool ReadElementsText(const std::string &path, std::string &text, std::string &r
 // Julian date (UTC) of the elements' epoch.
 double EpochJulianDate(const OrbitalElements &elements);
 
+// Elements whose epoch lies more than this many days after a moment give no
+// position there: the propagator would run backwards for that long (a two-digit
+// year read in the wrong century, say) and its place is nonsense. Elements this
+// much older than a moment still give one, but their error grows by kilometres a
+// day, so they are flagged.
+inline constexpr double kStaleElementsDays = 14.0;
+
 // The set's name for people: its name line, or "Satellite" where it has none.
 std::string DisplayName(const OrbitalElements &elements);
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <ctime>
 #include <limits>
 #include <numbers>
 
@@ -19,6 +21,18 @@ constexpr double kMaxExtension = kSecondsPerDay;
 // Inside a pass the Sun's and the shadow's functions are looked at this often;
 // both turn over hours, so none crosses and crosses back in between.
 constexpr double kLightStep = 60.0;
+// A longer search is refused: no caller asks for one, and the elements say
+// nothing worth listing that far from their epoch.
+constexpr double kMaxSpanDays = 366.0;
+// An interval of the coarse step that turns out to hold more than one turn of
+// the elevation is looked at again in this many pieces.
+constexpr int kPieces = 16;
+// A rise or set found farther than this from the minimum elevation (degrees) is
+// where the elevation jumps, not where it crosses: no track moves a tenth of a
+// degree in the millisecond the roots are refined to.
+constexpr double kJumpDegrees = 0.1;
+// Degrees: see Interval().
+constexpr double kTurnSlack = 0.01;
 
 struct Sample {
     double t = 0; // seconds from the search's start
@@ -35,14 +49,18 @@ public:
 
     double Jd(double t) const { return m_startJd + t / kSecondsPerDay; }
 
-    // The look angles at t; a state the propagator refuses reads as far below
-    // the horizon, and `failed` stays set from then on.
+    // The look angles at t. A state the propagator refuses reads as far below the
+    // horizon, not ok, and the first such error is kept with its time: nothing
+    // found after it can be trusted.
     Sample At(double t) {
         Sample s;
         s.t = t;
         const int code = m_propagator.Propagate(m_startMinutes + t / 60.0, m_position, m_velocity);
         if (code != 0) {
-            failed = true;
+            if (error == 0) {
+                error = code;
+                errorT = t;
+            }
             s.ok = false;
             s.look.elevation = -90;
             return s;
@@ -78,7 +96,8 @@ public:
         return -SunElevation(m_observer, sun, Gmst(jd)) - twilight;
     }
 
-    bool failed = false;
+    int error = 0;     // the propagator's first error code, 0 while none
+    double errorT = 0; // and where it came
 
 private:
     Sgp4 &m_propagator;
@@ -164,6 +183,73 @@ PassPoint Point(Sky &sky, double t) {
     return {sky.Jd(t), s.look.azimuth, s.look.elevation};
 }
 
+// The rises, sets and tops above the minimum `m` in (a, b], an interval that holds
+// at most one turn of the elevation. False, adding nothing, where it shows more
+// (the rate's root is then not the highest point, and may be a low one between
+// two tops) or where the elevation jumps across the minimum.
+bool Interval(Sky &sky, const Sample &a, const Sample &b, double m, std::vector<Event> &events) {
+    const double ae = a.look.elevation, be = b.look.elevation;
+    const double ar = a.look.elevationRate, br = b.look.elevationRate;
+    // How far below an end the rate's root may fall with one turn only: the rate
+    // comes from the propagator's velocity, which is not quite the derivative of
+    // its positions (by 0.1% near an eccentric orbit's perigee), so it misses a
+    // flat top by seconds and a hundred-thousandth of a degree; and the root is
+    // refined to kTolerance, where a sharp top (overhead) still moves. A second
+    // turn shows far more.
+    const double slack = kTurnSlack + 2.0 * kTolerance * std::max(std::fabs(ar), std::fabs(br));
+    // Falling at both ends yet higher at the end, or rising at both yet lower: two turns at least.
+    if ((ar < 0 && br < 0 && be > ae + slack) || (ar > 0 && br > 0 && be < ae - slack))
+        return false;
+    auto elevation = [&](double t) { return sky.At(t).look.elevation - m; };
+    auto rate = [&](double t) { return sky.At(t).look.elevationRate; };
+    // A crossing of the minimum, unless the elevation jumps there.
+    auto crossing = [&](double from, double to, double fFrom, double fTo, double &at) {
+        at = Root(elevation, from, to, fFrom, fTo, kTolerance);
+        return std::fabs(sky.At(at).look.elevation - m) <= kJumpDegrees;
+    };
+    std::vector<Event> found;
+    double at = 0;
+    if ((ae > m) != (be > m)) {
+        if (!crossing(a.t, b.t, ae - m, be - m, at))
+            return false;
+        found.push_back({at, be > m ? EventKind::Rise : EventKind::Set, 0});
+    }
+    if (ar > 0 && br <= 0) {
+        const double top = Root(rate, a.t, b.t, ar, br, kTolerance);
+        const double topElevation = sky.At(top).look.elevation;
+        if (topElevation < std::max(ae, be) - slack)
+            return false;
+        if (topElevation > m) {
+            if (ae <= m && be <= m) {
+                // A short pass between two samples: its rise and set hide around the top.
+                if (!crossing(a.t, top, ae - m, topElevation - m, at))
+                    return false;
+                found.push_back({at, EventKind::Rise, 0});
+                if (!crossing(top, b.t, topElevation - m, be - m, at))
+                    return false;
+                found.push_back({at, EventKind::Set, 0});
+            }
+            found.push_back({top, EventKind::Culmination, topElevation});
+        }
+    }
+    events.insert(events.end(), found.begin(), found.end());
+    return true;
+}
+
+// "2024-02-15 13:24 UTC".
+std::string UtcText(double jd) {
+    const double seconds = std::floor((jd - 2440587.5) * kSecondsPerDay);
+    std::tm utc{};
+    char text[48];
+    if (std::fabs(seconds) < 1e15) {
+        const std::time_t time = static_cast<std::time_t>(seconds);
+        if (gmtime_r(&time, &utc) && std::strftime(text, sizeof text, "%Y-%m-%d %H:%M UTC", &utc) > 0)
+            return text;
+    }
+    std::snprintf(text, sizeof text, "Julian date %.5f", jd);
+    return text;
+}
+
 // The elevation's highest point in [a, b] of a pass whose culmination is at
 // `culmination`: the elevation climbs to it and falls after it.
 double HighestIn(double a, double b, double culmination) {
@@ -244,13 +330,16 @@ void FindVisibility(Sky &sky, const Observer &observer, const PassSearch &search
 
 } // namespace
 
-double PassSearchStep(double periodMinutes) {
+double PassSearchStep(double periodMinutes, double eccentricity) {
     // The elevation turns twice an orbit (once up, once down): an eighth of the
     // period keeps each turn alone between two samples, and the turn is found by
     // the sign of the elevation's rate, however little the pass clears the
-    // minimum. Slow orbits rise and set as the Earth turns, so never more than
-    // half an hour.
-    const double step = periodMinutes * 60.0 / 8.0;
+    // minimum. An eccentric orbit sweeps past perigee faster than its mean
+    // motion, by sqrt((1 + e) / (1 - e)^3), and turns the elevation as fast there:
+    // the period is shortened by as much. Slow orbits rise and set as the Earth
+    // turns, so never more than half an hour.
+    const double e = std::clamp(eccentricity, 0.0, 0.999999);
+    const double step = periodMinutes * 60.0 / 8.0 * std::sqrt((1.0 - e) * (1.0 - e) * (1.0 - e) / (1.0 + e));
     return std::isfinite(step) && step > 0 ? std::clamp(step, 30.0, 1800.0) : 1800.0;
 }
 
@@ -263,54 +352,66 @@ double SatelliteMagnitude(double standard, double rangeKm, double phaseDeg) {
     return standard + 5.0 * std::log10(rangeKm / 1000.0) - 2.5 * std::log10(light);
 }
 
-std::vector<Pass> FindPasses(Sgp4 &propagator, const Observer &observer, const PassSearch &search) {
-    std::vector<Pass> passes;
+PassList FindPasses(Sgp4 &propagator, const Observer &observer, const PassSearch &search) {
+    PassList result;
+    auto refuse = [&result](std::string reason) {
+        result.passes.clear();
+        result.reason = std::move(reason);
+        return result;
+    };
+    if (!std::isfinite(search.startJd) || !std::isfinite(search.endJd))
+        return refuse("the span to search is not a finite time");
     if (!(search.endJd > search.startJd))
-        return passes;
+        return result;
+    if (search.endJd - search.startJd > kMaxSpanDays)
+        return refuse("the span to search is longer than a year");
+    // Where the live panel gives no position, no pass is looked for either.
+    const double ahead = EpochJulianDate(propagator.Elements()) - search.startJd;
+    if (ahead > kStaleElementsDays) {
+        char text[96];
+        std::snprintf(text, sizeof text, "the elements lie %.1f days in the future", ahead);
+        return refuse(text);
+    }
     Sky sky(propagator, observer, search.startJd);
-    const double h = PassSearchStep(propagator.PeriodMinutes());
+    auto failure = [&] {
+        return "the propagator fails on " + UtcText(sky.Jd(sky.errorT)) + ": " + Sgp4::ErrorText(sky.error);
+    };
+    const double h = PassSearchStep(propagator.PeriodMinutes(), propagator.Elements().eccentricity);
     const double m = search.minElevation;
     const double end = (search.endJd - search.startJd) * kSecondsPerDay;
-    auto elevation = [&](double t) { return sky.At(t).look.elevation - m; };
-    auto rate = [&](double t) { return sky.At(t).look.elevationRate; };
 
     // A pass up at the start is followed back to where it rose; the sweep then
     // begins a step earlier, so a turn just before any start is seen whole.
     double begin = 0;
-    while (begin > -kMaxExtension && sky.At(begin).look.elevation > m && !sky.failed)
+    while (begin > -kMaxExtension && sky.At(begin).look.elevation > m && sky.error == 0)
         begin -= h;
-    sky.failed = false;
     begin -= h;
 
     std::vector<Event> events;
     Sample previous = sky.At(begin);
     const bool upAtBegin = previous.look.elevation > m;
-    for (double t = begin + h;; t += h) {
+    for (double t = begin + h; sky.error == 0; t += h) {
         const Sample current = sky.At(t);
         if (!current.ok)
             break;
-        const double pe = previous.look.elevation, ce = current.look.elevation;
-        if ((pe > m) != (ce > m))
-            events.push_back({Root(elevation, previous.t, t, pe - m, ce - m, kTolerance),
-                              ce > m ? EventKind::Rise : EventKind::Set, 0});
-        if (previous.look.elevationRate > 0 && current.look.elevationRate <= 0) {
-            const double top = Root(rate, previous.t, t, previous.look.elevationRate,
-                                    current.look.elevationRate, kTolerance);
-            const double topElevation = sky.At(top).look.elevation;
-            if (topElevation > m && pe <= m && ce <= m) {
-                // A short pass between two samples: its rise and set hide around the top.
-                events.push_back({Root(elevation, previous.t, top, pe - m, topElevation - m, kTolerance),
-                                  EventKind::Rise, 0});
-                events.push_back(
-                    {Root(elevation, top, t, topElevation - m, ce - m, kTolerance), EventKind::Set, 0});
+        if (!Interval(sky, previous, current, m, events) && sky.error == 0) {
+            // More than one turn between the samples: looked at closer, in pieces
+            // that must each hold one at most.
+            Sample a = previous;
+            for (int i = 1; i <= kPieces && sky.error == 0; ++i) {
+                const Sample b = i == kPieces ? current : sky.At(previous.t + (t - previous.t) * i / kPieces);
+                if (sky.error == 0 && !Interval(sky, a, b, m, events) && sky.error == 0)
+                    return refuse("the propagator gives no smooth track near " + UtcText(sky.Jd(b.t)));
+                a = b;
             }
-            events.push_back({top, EventKind::Culmination, topElevation});
         }
         previous = current;
-        const bool up = ce > m;
+        const bool up = current.look.elevation > m;
         if (t >= end + h && (!up || t >= end + kMaxExtension))
             break;
     }
+    if (sky.error != 0)
+        return refuse(failure());
     const double last = previous.t;
     std::stable_sort(events.begin(), events.end(), [](const Event &a, const Event &b) { return a.t < b.t; });
 
@@ -320,14 +421,24 @@ std::vector<Pass> FindPasses(Sgp4 &propagator, const Observer &observer, const P
         if (set <= 0 || rise > end)
             return;
         Pass pass;
-        if (std::isnan(bestTop))
-            bestTop = Point(sky, rise).elevation >= Point(sky, set).elevation ? rise : set;
         pass.rise = Point(sky, rise);
-        pass.culmination = Point(sky, bestTop);
         pass.set = Point(sky, set);
+        pass.culmination = std::isnan(bestTop) ? pass.rise : Point(sky, bestTop);
+        // An end cut where the pass was followed no further may stand higher than any top.
+        if (pass.rise.elevation > pass.culmination.elevation) {
+            pass.culmination = pass.rise;
+            bestTop = rise;
+        }
+        if (pass.set.elevation > pass.culmination.elevation) {
+            pass.culmination = pass.set;
+            bestTop = set;
+        }
+        // Whatever led here, a pass climbs above the minimum.
+        if (!(pass.culmination.elevation > m))
+            return;
         pass.duration = set - rise;
         FindVisibility(sky, observer, search, rise, set, bestTop, pass);
-        passes.push_back(pass);
+        result.passes.push_back(pass);
     };
     for (const Event &event : events) {
         if (event.kind == EventKind::Rise && !up) {
@@ -345,5 +456,8 @@ std::vector<Pass> FindPasses(Sgp4 &propagator, const Observer &observer, const P
     }
     if (up)
         finish(last);
-    return passes;
+    // The light is looked at between the samples too.
+    if (sky.error != 0)
+        return refuse(failure());
+    return result;
 }

@@ -6,6 +6,7 @@
 #include "observer.h"
 #include "sgp4.h"
 
+#include <string>
 #include <vector>
 
 struct PassPoint {
@@ -36,14 +37,25 @@ struct PassSearch {
     double standardMagnitude = -1.8; // at 1000 km, half lit (phase angle 90 degrees)
 };
 
-// The passes in time order. An empty list also when the propagator fails
-// (decay) before any pass; passes up to the failure are kept.
-std::vector<Pass> FindPasses(Sgp4 &propagator, const Observer &observer, const PassSearch &search);
+struct PassList {
+    std::vector<Pass> passes; // in time order
+    // Empty when the search was made. Otherwise why it could not be, for a person
+    // ("the elements lie 30.5 days in the future"), and `passes` is empty: the
+    // search starts more than kStaleElementsDays before the elements' epoch, or the
+    // propagator fails (decay, elements out of range) or its positions jump
+    // somewhere in the search, so no pass there could be trusted.
+    std::string reason;
+};
+
+// The passes in the search's span; every one climbs above the minimum elevation,
+// rising and setting across it (or cut where followed a day past the span).
+// A span that is empty or runs backwards holds no pass and is no failure.
+PassList FindPasses(Sgp4 &propagator, const Observer &observer, const PassSearch &search);
 
 // The magnitude of a diffusely reflecting sphere of standard magnitude `standard`
 // (at 1000 km and phase angle 90 degrees) seen at `rangeKm` and `phaseDeg`.
 double SatelliteMagnitude(double standard, double rangeKm, double phaseDeg);
 
 // The coarse step of the search, seconds: short enough that each interval holds
-// at most one turn of the elevation, from the orbit's period.
-double PassSearchStep(double periodMinutes);
+// at most one turn of the elevation, from the orbit's period and eccentricity.
+double PassSearchStep(double periodMinutes, double eccentricity);

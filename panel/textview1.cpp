@@ -36,7 +36,7 @@ void TextView::paintEvent(QPaintEvent *) {
                                    ? m_nextPass.Next(g_liveOrbit.Elements(), g_observerPlace, jd)
                                    : nullptr;
             const std::vector<std::string> observer =
-                ObserverPanelLines(g_observerPlace, doc->m_liveState, jd, next);
+                ObserverPanelLines(g_observerPlace, doc->m_liveState, jd, next, m_nextPass.Reason());
             lines.insert(lines.end(), observer.begin(), observer.end());
         }
     } else {

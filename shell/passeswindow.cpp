@@ -617,7 +617,7 @@ void PassesWindow::Deliver(int request, std::shared_ptr<const PassListing> listi
     if (request != m_request)
         return; // an answer to a question no longer asked
     m_answered = request;
-    m_failed = listing && listing->failed;
+    m_failure = listing && listing->failed ? QString::fromStdString(listing->reason) : QString();
     m_model->SetNow(JulianDateFromUnixMs(ShownUtcMs()));
     m_model->SetListing(std::move(listing));
     UpdateStatus();
@@ -633,8 +633,8 @@ void PassesWindow::UpdateStatus() {
         text = QStringLiteral("Open orbital elements (File > Open Orbit Elements\u2026) to list the passes.");
     else if (!g_observerPlace.set)
         text = QStringLiteral("Set your location (File > Set Location\u2026) to list the passes over it.");
-    else if (m_failed)
-        text = QStringLiteral("The elements cannot be propagated: no passes.");
+    else if (!m_failure.isEmpty())
+        text = QStringLiteral("No passes: %1.").arg(m_failure);
     else {
         const QString where = g_observerPlace.name.empty() ? QStringLiteral("%1, %2")
                                                                  .arg(g_observerPlace.latitude, 0, 'f', 2)

@@ -155,6 +155,6 @@ private:
     int m_answered = 0;    // the search whose answer is shown
     Key m_searchedKey;
     qint64 m_searchedFromMs = 0;
-    bool m_failed = false;
+    QString m_failure;           // why the search shown could not be made; empty when it was
     double m_selectedRiseJd = 0; // kept across new answers, to keep the selection
 };

@@ -1,12 +1,15 @@
 // libFuzzer target: the first line of the input is read as an observer's place
 // ("LAT,LON[,HEIGHT_M]"), the rest as element sets. A place is either refused
 // with a reason and left as it was, or lies on the Earth; the passes of every
-// set over it, a day long, come in order and make sense, without a fault or a hang.
+// set over it, a day long, come in order and make sense (above the minimum
+// elevation, magnitudes from the satellite's own range), or the search says why
+// it cannot be made, without a fault or a hang.
 #include "orbit/elements.h"
 #include "orbit/observer.h"
 #include "orbit/passes.h"
 #include "orbit/sgp4.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -45,22 +48,55 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         if (!sgp4.Init(file.sets[i]))
             continue;
         PassSearch search;
-        search.startJd = EpochJulianDate(file.sets[i]);
+        // The minimum elevation, the twilight and where the day searched starts, from
+        // the place's height: every value the window offers, and starts on both sides
+        // of the epoch, up to and past where the elements give no position.
+        const int height = static_cast<int>(std::fabs(heightM));
+        static const double kStartDays[] = {0, 0.4, 1.7, 6.2, 13.9, -0.6, -5.3, -13.9, -14.5};
+        const double startDays = kStartDays[height / 91 % 9];
+        search.startJd = EpochJulianDate(file.sets[i]) + startDays;
         search.endJd = search.startJd + 1.0;
-        // The minimum elevation and the twilight from the place's height: every value the window offers.
         search.minElevation = std::fmod(std::fabs(heightM), 91.0);
-        search.twilight = 6.0 + 6.0 * (static_cast<int>(std::fabs(heightM)) % 3);
+        search.twilight = 6.0 + 6.0 * (height % 3);
+        const double m = search.minElevation;
+        const PassList found = FindPasses(sgp4, observer, search);
+        // A search refused says why and lists nothing.
+        Check(found.reason.empty() || found.passes.empty());
+        // Elements that lie more than two weeks ahead of the search give no position in it.
+        if (startDays < -kStaleElementsDays)
+            Check(!found.reason.empty());
+        // The propagator's orbit bounds the range: its apogee radius (from its own
+        // period, which for odd elements is far from the one they state), with room
+        // for what drag and the Moon do to it in two weeks, plus the Earth's.
+        const double n = 2.0 * 3.14159265358979 / (sgp4.PeriodMinutes() * 60.0); // rad/s
+        const double apogee = std::cbrt(398600.8 / (n * n)) * (1.0 + file.sets[i].eccentricity);
         double previousSet = -1e300;
-        for (const Pass &p : FindPasses(sgp4, observer, search)) {
+        for (const Pass &p : found.passes) {
             Check(Point(p.rise) && Point(p.culmination) && Point(p.set));
             Check(p.rise.jd <= p.culmination.jd && p.culmination.jd <= p.set.jd && p.rise.jd >= previousSet);
             Check(p.rise.jd <= search.endJd && p.set.jd >= search.startJd);
-            Check(p.culmination.elevation >= search.minElevation - 1e-3);
+            // Above the minimum, rising and setting across it (where the pass is not
+            // cut, a day from the span, as a satellite that never sets is).
+            Check(p.culmination.elevation >= m);
+            Check(std::fabs(p.rise.elevation - m) < 0.1 || p.rise.jd <= search.startJd - 1.0 + 1e-9);
+            Check(std::fabs(p.set.elevation - m) < 0.1 || p.set.jd >= search.endJd + 1.0 - 1e-9);
             Check(std::fabs(p.duration - (p.set.jd - p.rise.jd) * 86400.0) < 1e-3);
             if (p.visible) {
                 Check(Point(p.visibleStart) && Point(p.visibleEnd));
                 Check(p.visibleStart.jd >= p.rise.jd - 1e-9 && p.visibleEnd.jd <= p.set.jd + 1e-9);
-                Check(std::isfinite(p.magnitude));
+                // The magnitude is that of the satellite where the visible part climbs
+                // highest, seen from the observer, and the satellite is on its orbit.
+                const double top = std::clamp(p.culmination.jd, p.visibleStart.jd, p.visibleEnd.jd);
+                LookAngles look;
+                Check(LookAt(sgp4, observer, top, look));
+                Check(std::fabs(look.elevation - p.visibleMaxElevation) < 1e-4);
+                Check(p.visibleMaxElevation >= m - 0.1 &&
+                      p.visibleMaxElevation <= p.culmination.elevation + 0.01);
+                Check(std::fabs(look.range - p.range) <= 1e-3 + 1e-6 * look.range);
+                Check(p.range > 0 && p.range <= 3.0 * apogee + 7000.0);
+                Check(p.phaseAngle >= 0 && p.phaseAngle <= 180);
+                Check(std::fabs(p.magnitude -
+                                SatelliteMagnitude(search.standardMagnitude, p.range, p.phaseAngle)) < 1e-9);
             } else {
                 Check(std::isnan(p.magnitude));
             }

@@ -312,6 +312,8 @@ TEST(ObserverPanel, SaysWhereToLookAndWhenTheNextPassRises) {
     EXPECT_EQ(up[3], "Range: " + std::to_string(static_cast<int>(std::lround(state.place.altitude))) + " km")
         << "straight down, the range is the height";
     EXPECT_EQ(up[4], "No pass in the next 2 days");
+    EXPECT_EQ(ObserverPanelLines(under, state, jd, nullptr, "why not")[4], "No passes: why not")
+        << "no search made: its reason";
 
     ObserverPlace far = under;
     far.name.clear();
@@ -379,6 +381,7 @@ TEST(ObserverPanel, SearchesForTheNextPassOnlyWhenSomethingChanges) {
     EXPECT_EQ(finder.Searches(), 2) << "the pass is over";
     ASSERT_NE(after, nullptr);
     EXPECT_GT(after->rise.jd, set);
+    EXPECT_EQ(finder.Reason(), "");
     finder.Next(file.sets[0], place, jd);
     EXPECT_EQ(finder.Searches(), 3) << "the time jumped back";
     place.heightM = 100;
@@ -397,4 +400,15 @@ TEST(ObserverPanel, SearchesForTheNextPassOnlyWhenSomethingChanges) {
     EXPECT_EQ(finder.Searches(), 6) << "no pass: the span searched still holds";
     finder.Next(other, place, jd + 1.1);
     EXPECT_EQ(finder.Searches(), 7) << "half the span gone: search further ahead";
+
+    // Elements that decay within the span: no pass, and why, until elements that do not.
+    OrbitalElements falling = file.sets[0];
+    falling.bstar = 0.5;
+    falling.epochDay += 0.25; // other elements, as the finder tells them
+    place.latitude = 51.5;
+    EXPECT_EQ(finder.Next(falling, place, jd), nullptr);
+    EXPECT_EQ(finder.Reason().rfind("the propagator fails on 2026-12-08 ", 0), 0u) << finder.Reason();
+    EXPECT_NE(finder.Reason().find(Sgp4::ErrorText(6)), std::string::npos) << finder.Reason();
+    EXPECT_NE(finder.Next(file.sets[0], place, jd), nullptr);
+    EXPECT_EQ(finder.Reason(), "");
 }

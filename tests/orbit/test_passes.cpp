@@ -5,6 +5,7 @@
 #include "orbit/observer.h"
 #include "orbit/passes.h"
 #include "tests/orbit/astro_reference.h"
+#include "tests/orbit/tleline.h"
 
 #include <gtest/gtest.h>
 
@@ -126,7 +127,9 @@ protected:
         search.startJd = startJd;
         search.endJd = endJd;
         search.minElevation = minElevation;
-        return FindPasses(propagators.at(c.catalog), observers.at(c.observer), search);
+        PassList found = FindPasses(propagators.at(c.catalog), observers.at(c.observer), search);
+        EXPECT_EQ(found.reason, "");
+        return found.passes;
     }
 
     ReferenceFile events;
@@ -335,6 +338,119 @@ TEST_F(PassReference, MagnitudeFromTheRangeAndPhaseAtTheVisibleTop) {
     EXPECT_GE(compared, 5);
     EXPECT_LT(worstPhase, 0.02);
     EXPECT_LT(worstRange, 0.1);
+}
+
+// One set made here: its two lines, checksums worked out.
+Sgp4 Propagator(const std::string &line1, const std::string &line2) {
+    const ElementsFile file = ParseElements(Resum(line1) + "\n" + Resum(line2) + "\n");
+    Sgp4 sgp4;
+    EXPECT_EQ(file.sets.size(), 1u);
+    if (!file.sets.empty()) {
+        EXPECT_TRUE(sgp4.Init(file.sets[0]));
+    }
+    return sgp4;
+}
+
+PassList Search(Sgp4 &sgp4, const Observer &observer, double startJd, double days, double minElevation = 10) {
+    PassSearch search;
+    search.startJd = startJd;
+    search.endJd = startJd + days;
+    search.minElevation = minElevation;
+    return FindPasses(sgp4, observer, search);
+}
+
+// Where the elements give no track over the span, the search says so and lists
+// nothing, rather than passes whose highest point is below the horizon.
+TEST(Passes, NoSearchWhereTheElementsGiveNoTrack) {
+    std::ifstream in(QUOR_SOURCE_DIR "/tests/data/live/station.tle");
+    std::stringstream text;
+    text << in.rdbuf();
+    const ElementsFile file = ParseElements(text.str());
+    ASSERT_EQ(file.sets.size(), 1u);
+    Sgp4 station;
+    ASSERT_TRUE(station.Init(file.sets[0]));
+    const double epoch = EpochJulianDate(file.sets[0]);
+    const Observer london = MakeObserver(51.48, -0.01, 0.045);
+
+    // 69 years before the epoch (a year read in the wrong century) the propagator
+    // runs backwards to an orbit millions of kilometres wide: it listed passes whose
+    // tops were 49 degrees below the minimum, with magnitudes of 37.
+    PassList found = Search(station, london, epoch - 69 * 365.25, 10);
+    EXPECT_TRUE(found.passes.empty());
+    EXPECT_EQ(found.reason.rfind("the elements lie 25202.", 0), 0u) << found.reason;
+    EXPECT_NE(found.reason.find(" days in the future"), std::string::npos) << found.reason;
+    // The live panel's limit, two weeks.
+    found = Search(station, london, epoch - 13.9, 1);
+    EXPECT_EQ(found.reason, "");
+    EXPECT_FALSE(found.passes.empty());
+    EXPECT_EQ(Search(station, london, epoch - 14.1, 1).reason, "the elements lie 14.1 days in the future");
+
+    // 69 years after, no elements at all: the list was only empty, now it says why.
+    found = Search(station, london, epoch + 69 * 365.25, 10);
+    EXPECT_TRUE(found.passes.empty());
+    EXPECT_EQ(found.reason,
+              std::string("the propagator fails on 2095-12-07 18:00 UTC: ") + Sgp4::ErrorText(1));
+
+    // Decaying a week on: the passes before the decay are not listed either.
+    OrbitalElements heavy = file.sets[0];
+    heavy.bstar = 0.05;
+    Sgp4 falling;
+    ASSERT_TRUE(falling.Init(heavy));
+    found = Search(falling, london, epoch, 10);
+    EXPECT_TRUE(found.passes.empty());
+    EXPECT_EQ(found.reason.rfind("the propagator fails on 2026-12-14 ", 0), 0u) << found.reason;
+    EXPECT_NE(found.reason.find(Sgp4::ErrorText(6)), std::string::npos) << found.reason;
+    found = Search(falling, london, epoch, 5);
+    EXPECT_EQ(found.reason, "");
+    EXPECT_GE(found.passes.size(), 10u);
+
+    // Eccentricity 0.9976 at 1.77 revolutions a day: perigee deep inside the Earth,
+    // the propagator's positions fail or jump every few minutes. A pass came out
+    // whose top was 12 degrees below the horizon it rose from.
+    Sgp4 plunging = Propagator("1 99999U 24001A   24046.50000000  .00000000  00000-0  00000-0 0  9990",
+                               "2 99999   5.0000  10.0000 9976000   0.0000 300.0000  1.77000000    10");
+    found = Search(plunging, MakeObserver(70, 150, 0), EpochJulianDate(plunging.Elements()), 1, 0);
+    EXPECT_TRUE(found.passes.empty());
+    EXPECT_FALSE(found.reason.empty());
+
+    // No span is no failure; a span of no finite time, or over a year, is not searched.
+    EXPECT_EQ(Search(station, london, epoch, 0).reason, "");
+    EXPECT_EQ(Search(station, london, epoch, -1).reason, "");
+    EXPECT_EQ(Search(station, london, epoch, std::nan("")).reason, "the span to search is not a finite time");
+    EXPECT_EQ(Search(station, london, epoch, 367).reason, "the span to search is longer than a year");
+}
+
+// Past perigee an orbit of eccentricity 0.96 sweeps round the Earth 34 times
+// faster than its mean motion: the elevation sets and rises again within what
+// an eighth of the period would step over, and two passes read as one. Each
+// stretch above the minimum that a five-second scan of the elevation finds is a
+// pass of its own, rising and setting where the scan saw it.
+TEST(Passes, EccentricOrbitTurnsQuicklyPastPerigee) {
+    Sgp4 sgp4 = Propagator("1 99995U 24001A   24046.50000000  .00000000  00000-0  00000-0 0  9990",
+                           "2 99995  63.0000  50.0000 9600000 270.0000 355.0000  0.10000000    10");
+    const Observer observer = MakeObserver(-25, -40, 0);
+    const double start = EpochJulianDate(sgp4.Elements());
+    const PassList found = Search(sgp4, observer, start, 1, 0);
+    ASSERT_EQ(found.reason, "");
+    std::vector<double> rises, sets;
+    bool wasUp = false;
+    for (int i = 0; i <= 86400 / 5; ++i) {
+        LookAngles look;
+        ASSERT_TRUE(LookAt(sgp4, observer, start + i * 5 / 86400.0, look));
+        const bool up = look.elevation > 0;
+        if (up != wasUp && i > 0)
+            (up ? rises : sets).push_back(start + i * 5 / 86400.0);
+        wasUp = up;
+    }
+    ASSERT_EQ(rises.size(), 2u) << "the case sets and rises again within the day";
+    ASSERT_EQ(sets.size(), 2u);
+    ASSERT_EQ(found.passes.size(), 2u);
+    for (size_t i = 0; i < 2; ++i) {
+        EXPECT_LT(Seconds(rises[i], found.passes[i].rise.jd), 5.0);
+        EXPECT_GT(Seconds(rises[i], found.passes[i].rise.jd), 0.0);
+        EXPECT_LT(Seconds(sets[i], found.passes[i].set.jd), 5.0);
+        EXPECT_GT(Seconds(sets[i], found.passes[i].set.jd), 0.0);
+    }
 }
 
 TEST(Passes, MagnitudeOfADiffuseSphere) {

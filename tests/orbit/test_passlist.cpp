@@ -129,6 +129,16 @@ TEST(PassList, PathsRunFromRiseToSetMarkedWhereVisible) {
         EXPECT_NEAR(highest, pass.culmination.elevation, 1e-4) << "the path goes through the top";
     }
     EXPECT_GT(visible, 0) << "December evenings over London show some of them";
+    // A search that cannot be made lists nothing and says why, for the window's status.
+    request.search.startJd -= 69 * 365.25; // the elements lie in the future
+    request.search.endJd -= 69 * 365.25;
+    const PassListing ahead = ListPasses(request, 12);
+    EXPECT_TRUE(ahead.failed);
+    EXPECT_TRUE(ahead.passes.empty());
+    EXPECT_TRUE(ahead.tracks.empty());
+    EXPECT_EQ(ahead.reason, "the elements lie 25201.8 days in the future");
     request.elements.meanMotion = 0; // no orbit
-    EXPECT_TRUE(ListPasses(request, 12).failed);
+    const PassListing none = ListPasses(request, 12);
+    EXPECT_TRUE(none.failed);
+    EXPECT_EQ(none.reason.rfind("the elements cannot be propagated: ", 0), 0u) << none.reason;
 }

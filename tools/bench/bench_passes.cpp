@@ -49,7 +49,7 @@ int main(int argc, char **argv) {
     size_t found = 0;
     for (int i = 0; i < repeats; ++i) {
         const auto begin = std::chrono::steady_clock::now();
-        found = FindPasses(propagator, observer, search).size();
+        found = FindPasses(propagator, observer, search).passes.size();
         times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count());
     }
     std::sort(times.begin(), times.end());

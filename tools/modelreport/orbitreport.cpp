@@ -262,12 +262,17 @@ int RunPasses(const PassesRequest &request, std::FILE *out, std::FILE *err) {
     search.endJd = search.startJd + request.days;
     search.minElevation = request.minElevation;
     search.twilight = request.twilight;
-    const std::vector<Pass> passes = FindPasses(propagator, observer, search);
-    if (passes.empty())
+    const PassList found = FindPasses(propagator, observer, search);
+    if (!found.reason.empty()) {
+        std::fprintf(err, "quor-inspect: %s: satellite %d: no passes: %s\n", request.file.c_str(),
+                     sets[index].catalogNumber, found.reason.c_str());
+        return 1;
+    }
+    if (found.passes.empty())
         std::fprintf(err, "quor-inspect: no passes of satellite %d above %g degrees from %s to %s\n",
                      sets[index].catalogNumber, request.minElevation, FormatUtc(request.fromUnixMs).c_str(),
                      FormatUtc(UnixMsFromJulianDate(search.endJd)).c_str());
-    for (const Pass &pass : passes) {
+    for (const Pass &pass : found.passes) {
         std::string line = "{\"satellite\": " + std::to_string(sets[index].catalogNumber);
         line += ", \"rise\": " + PointJson(pass.rise) + ", \"culmination\": " + PointJson(pass.culmination);
         line += ", \"set\": " + PointJson(pass.set) +

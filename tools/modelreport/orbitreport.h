@@ -45,5 +45,7 @@ std::string FormatUtc(int64_t unixMs);
 int RunOrbit(const OrbitRequest &request, std::FILE *out, std::FILE *err);
 
 // One JSON object per pass, in time order, or a line on `err` saying there is
-// none; the same exit status as RunOrbit, and 1 also when the propagator cannot start.
+// none; the same exit status as RunOrbit, and 1 also when the propagator cannot
+// start or no search can be made over the span (elements too far in the future,
+// the propagator failing in it).
 int RunPasses(const PassesRequest &request, std::FILE *out, std::FILE *err);

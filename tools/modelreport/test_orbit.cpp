@@ -281,6 +281,9 @@ TEST_F(InspectOrbit, RefusesWhatItCannotUseAndSaysWhy) {
         {"--passes " + tle + " --observer 0,0 --from 9999-12-31T00:00:00", "bad value for --from"},
         {"--passes " + tle + " --observer 0,0 --from 9999-12-30T00:00:00 --days 2", "run past the year 9999"},
         {"--passes " + tle + " --observer 0,0 --satellite 12345", "no satellite numbered 12345"},
+        // A year read in the wrong century: the elements give no position then.
+        {"--passes " + tle + " --observer 0,0 --from 1955-02-15T00:00:00Z",
+         "quor-inspect: " + kData + "reference.tle: satellite 48274: no passes: the elements lie 25202."},
         {"--passes " + Quoted(fifo) + " --observer 0,0", fifo + ": is not a regular file"},
     };
     for (const Case &c : cases) {

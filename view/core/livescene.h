@@ -58,5 +58,3 @@ void UtcTimeOfDay(int64_t utcMs, int &hours, int &minutes, int &seconds);
 // The data panel in live mode: name, place, altitude, speed, light, elements' age.
 std::vector<std::string> LivePanelLines(const OrbitalElements &elements, const LiveState &state,
                                         double elementsAgeDays);
-// Elements older than this at the shown time get a warning: their error grows by kilometres a day.
-inline constexpr double kStaleElementsDays = 14.0;

@@ -35,20 +35,24 @@ const Pass *NextPassFinder::Next(const OrbitalElements &elements, const Observer
     m_heightM = place.heightM;
     m_from = jdUtc;
     m_found = false;
+    m_reason.clear();
     ++m_searches;
     PassSearch search;
     search.startJd = jdUtc;
     search.endJd = jdUtc + kNextPassSearchDays;
     const Observer observer = MakeObserver(place.latitude, place.longitude, place.heightM / 1000.0);
     if (m_sgp4.Init(elements)) {
-        const std::vector<Pass> passes = FindPasses(m_sgp4, observer, search);
-        for (const Pass &pass : passes) {
+        const PassList found = FindPasses(m_sgp4, observer, search);
+        m_reason = found.reason;
+        for (const Pass &pass : found.passes) {
             if (pass.set.jd >= jdUtc) {
                 m_pass = pass;
                 m_found = true;
                 break;
             }
         }
+    } else {
+        m_reason = std::string("the elements cannot be propagated: ") + Sgp4::ErrorText(m_sgp4.Error());
     }
     // Without a pass, search again once half the span has gone by, so the horizon stays ahead.
     m_until = m_found ? m_pass.set.jd : jdUtc + kNextPassSearchDays / 2;
@@ -67,7 +71,7 @@ std::string FormatLocalTime(int64_t utcMs) {
 }
 
 std::vector<std::string> ObserverPanelLines(const ObserverPlace &place, const LiveState &state, double jdUtc,
-                                            const Pass *next) {
+                                            const Pass *next, const std::string &noSearch) {
     std::vector<std::string> lines;
     if (!place.set) {
         lines.push_back("Set a location (File > Set Location\u2026) to see where to look.");
@@ -83,7 +87,9 @@ std::vector<std::string> ObserverPanelLines(const ObserverPlace &place, const Li
                     (look.elevation < 0 ? " (below the horizon)" : ""));
     lines.push_back(Printed("Range: %.0f km", look.range));
     if (!next) {
-        lines.push_back(Printed("No pass in the next %.0f days", NextPassFinder::kNextPassSearchDays));
+        lines.push_back(noSearch.empty()
+                            ? Printed("No pass in the next %.0f days", NextPassFinder::kNextPassSearchDays)
+                            : "No passes: " + noSearch);
         return lines;
     }
     const std::string visible = next->visible ? ", visible" : "";

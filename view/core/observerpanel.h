@@ -28,8 +28,11 @@ class NextPassFinder {
 public:
     static constexpr double kNextPassSearchDays = 2.0;
 
-    // The pass up at `jdUtc` or the next to rise; nullptr when none within the span.
+    // The pass up at `jdUtc` or the next to rise; nullptr when none within the span
+    // or when no search could be made (Reason() then says why).
     const Pass *Next(const OrbitalElements &elements, const ObserverPlace &place, double jdUtc);
+    // Why the last search could not be made, for a person; empty when it was.
+    const std::string &Reason() const { return m_reason; }
     int Searches() const { return m_searches; }
 
 private:
@@ -41,6 +44,7 @@ private:
     double m_from = 0, m_until = 0; // the result holds for shown times in [m_from, m_until]
     bool m_found = false;
     Pass m_pass;
+    std::string m_reason;
     int m_searches = 0;
 };
 
@@ -48,10 +52,10 @@ private:
 std::string FormatLocalTime(int64_t utcMs);
 
 // The panel's lines on the observer: where to look at `jdUtc` from the station's
-// live state, and the next pass (`next` may be null: none found). Without a place,
-// a line saying how to set one.
+// live state, and the next pass (`next` may be null: none found, or none looked
+// for, and then `noSearch` says why). Without a place, a line saying how to set one.
 std::vector<std::string> ObserverPanelLines(const ObserverPlace &place, const LiveState &state, double jdUtc,
-                                            const Pass *next);
+                                            const Pass *next, const std::string &noSearch = std::string());
 
 // The observer's mark on the globe at sidereal time `gmst` (radians): its centre
 // and then `rimPoints` points round a disc of `radiusKm` in the local horizontal

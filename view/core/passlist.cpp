@@ -5,17 +5,22 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 PassListing ListPasses(const PassRequest &request, int trackSamples) {
     PassListing listing;
     Sgp4 sgp4;
     if (!sgp4.Init(request.elements)) {
         listing.failed = true;
+        listing.reason = std::string("the elements cannot be propagated: ") + Sgp4::ErrorText(sgp4.Error());
         return listing;
     }
     const ObserverPlace &place = request.place;
     const Observer observer = MakeObserver(place.latitude, place.longitude, place.heightM / 1000.0);
-    listing.passes = FindPasses(sgp4, observer, request.search);
+    PassList found = FindPasses(sgp4, observer, request.search);
+    listing.failed = !found.reason.empty();
+    listing.reason = std::move(found.reason);
+    listing.passes = std::move(found.passes);
     const int samples = std::max(trackSamples, 2);
     for (const Pass &pass : listing.passes) {
         std::vector<double> times;

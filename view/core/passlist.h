@@ -28,7 +28,8 @@ struct PassRequest {
 struct PassListing {
     std::vector<Pass> passes;
     std::vector<std::vector<SkyTrackPoint>> tracks; // one path per pass
-    bool failed = false;                            // the elements could not be propagated
+    bool failed = false;                            // no search could be made
+    std::string reason;                             // why, for a person, when failed
 };
 
 // The passes of the request and their paths, each `trackSamples` (at least 2)
