@@ -573,6 +573,9 @@ void PassesWindow::Refresh() {
     const bool otherDay = QDateTime::fromMSecsSinceEpoch(now, zone).date() !=
                           QDateTime::fromMSecsSinceEpoch(m_searchedFromMs, zone).date();
     if (!m_looked || !(key == m_searchedKey) || now < m_searchedFromMs || otherDay) {
+        // A clock gone back has a new next pass: the pick made from later on is let go.
+        if (m_looked && now < m_searchedFromMs)
+            m_selectedRiseJd = 0;
         m_looked = true;
         if (key.ready && key.placeSet) {
             StartSearch(key, now);
@@ -652,6 +655,15 @@ void PassesWindow::UpdateStatus() {
                             (m_model->rowCount() == 1 ? "pass" : "passes"))
                        .arg(m_days->value() == 1 ? QStringLiteral("day")
                                                  : QStringLiteral("%1 days").arg(m_days->value()));
+    }
+    // Old elements still list passes, as the panel still gives a place: say how far to trust them.
+    if (g_liveOrbit.Ready() && m_failure.isEmpty()) {
+        const double ageDays =
+            JulianDateFromUnixMs(ShownUtcMs()) - EpochJulianDate(g_liveOrbit.Elements());
+        if (ageDays > kStaleElementsDays)
+            text += QStringLiteral("\nWarning: the elements are %1 days old, so these times may be off by "
+                                   "minutes; update them (File > Update Elements).")
+                        .arg(std::floor(ageDays), 0, 'f', 0);
     }
     if (m_status->text() != text)
         m_status->setText(text);

@@ -164,6 +164,31 @@ TEST_F(PassesWindowTest, ListsInLocalTimeFiltersAndDoubleClickMovesTheClock) {
     const QModelIndexList selected = table->selectionModel()->selectedRows();
     EXPECT_TRUE(selected.size() == 1 && selected[0].row() == 0) << "the pass stays selected in the new list";
     EXPECT_TRUE(window->Chart()->HasPass());
+    // The clock stepped back a day before it: the next pass from there is selected, not the pick.
+    auto *visibleOnly = window->findChild<QCheckBox *>("visibleOnly");
+    visibleOnly->click();
+    ASSERT_GE(model->rowCount(), 2);
+    table->selectRow(1);
+    const double picked = model->PassAt(1)->rise.jd;
+    SetLiveClock(UnixMsFromJulianDate(chosen.rise.jd - 1.0));
+    window->Refresh();
+    ASSERT_TRUE(SettleUntil([&] { return window->Answered(); }, 30000));
+    ASSERT_GE(model->RowOf(picked), 0) << "still listed";
+    EXPECT_EQ(table->selectionModel()->selectedRows().value(0).row(), 0);
+    EXPECT_FALSE(window->findChild<QLabel *>("status")->text().contains("Warning"));
+    // Elements two months old still list passes, with a word on how far to trust them.
+    SetLiveClock(UnixMsFromJulianDate(EpochJulianDate(g_liveOrbit.Elements()) + 60.2));
+    window->Refresh();
+    ASSERT_TRUE(SettleUntil([&] { return window->Answered(); }, 30000));
+    EXPECT_GT(model->rowCount(), 0);
+    EXPECT_TRUE(window->findChild<QLabel *>("status")->text().endsWith(
+        "\nWarning: the elements are 60 days old, so these times may be off by minutes; update them (File > "
+        "Update Elements)."))
+        << window->findChild<QLabel *>("status")->text().toStdString();
+    SetLiveClock(UnixMsFromJulianDate((chosen.rise.jd + chosen.set.jd) / 2));
+    window->Refresh();
+    ASSERT_TRUE(SettleUntil([&] { return window->Answered(); }, 30000));
+    visibleOnly->click();
 
     // A newer search asked; an older answer arriving late is dropped.
     const int older = window->Requests();
