@@ -661,8 +661,8 @@ void PassesWindow::UpdateStatus() {
         const double ageDays =
             JulianDateFromUnixMs(ShownUtcMs()) - EpochJulianDate(g_liveOrbit.Elements());
         if (ageDays > kStaleElementsDays)
-            text += QStringLiteral("\nWarning: the elements are %1 days old, so these times may be off by "
-                                   "minutes; update them (File > Update Elements).")
+            text += QStringLiteral("\nWarning: the elements are %1 days old, so these passes may be far "
+                                   "off; update them (File > Update Elements).")
                         .arg(std::floor(ageDays), 0, 'f', 0);
     }
     if (m_status->text() != text)

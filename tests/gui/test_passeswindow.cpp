@@ -182,8 +182,8 @@ TEST_F(PassesWindowTest, ListsInLocalTimeFiltersAndDoubleClickMovesTheClock) {
     ASSERT_TRUE(SettleUntil([&] { return window->Answered(); }, 30000));
     EXPECT_GT(model->rowCount(), 0);
     EXPECT_TRUE(window->findChild<QLabel *>("status")->text().endsWith(
-        "\nWarning: the elements are 60 days old, so these times may be off by minutes; update them (File > "
-        "Update Elements)."))
+        "\nWarning: the elements are 60 days old, so these passes may be far off; update them (File > Update "
+        "Elements)."))
         << window->findChild<QLabel *>("status")->text().toStdString();
     SetLiveClock(UnixMsFromJulianDate((chosen.rise.jd + chosen.set.jd) / 2));
     window->Refresh();
