@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QScopeGuard>
 
 #include <cerrno>
 #include <cstring>
@@ -212,6 +213,13 @@ bool ProfileStore::Save(QString *why) {
     }
 
     std::unique_ptr<QSettings> stored;
+    const auto dropScratch = qScopeGuard([&stored] {
+        if (stored) {
+            const QString scratch = stored->fileName();
+            stored.reset();
+            QFile::remove(scratch);
+        }
+    });
     QString reason;
     if (!ReadStored(stored, reason))
         return Fail(reason, why);
@@ -260,9 +268,6 @@ bool ProfileStore::Save(QString *why) {
     }
     m_stamp = StampOf(m_path);
     Adopt(*stored);
-    const QString scratch = stored->fileName();
-    stored.reset();
-    QFile::remove(scratch);
     if (!m_watcher)
         Watch(); // the folder may have been made just now
     emit Saved();
