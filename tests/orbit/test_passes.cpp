@@ -420,7 +420,8 @@ TEST(Passes, NoSearchWhereTheElementsGiveNoTrack) {
                                  "2 99999   0.0500  11.0000 9967000   0.0000 30.00000  00.6700100    10");
     found = Search(incoherent, MakeObserver(70, 2, 0), EpochJulianDate(incoherent.Elements()), 1, 5);
     EXPECT_TRUE(found.passes.empty());
-    EXPECT_EQ(found.reason.rfind("the propagator's velocities contradict its positions near 2024-02-14 ", 0), 0u)
+    EXPECT_EQ(found.reason.rfind("the propagator's velocities contradict its positions near 2024-02-14 ", 0),
+              0u)
         << found.reason;
 
     // No span is no failure; a span of no finite time, or over a year, is not searched.
@@ -479,8 +480,8 @@ TEST(Passes, TwoTurnsBetweenSamplesAreLookedAtCloser) {
                            "2 99999  51.6383 269.8684 0879425 141.2034  52.6154  4.03631742    10");
     // Started 22.5 hours after the epoch, the search samples 23.5 and 24 hours
     // after it, when the elevation climbs at both but is lower at the second.
-    ExpectScanned(sgp4, MakeObserver(27.1866, -148.6283, 0), EpochJulianDate(sgp4.Elements()) + 81000 / 86400.0,
-                  5500 / 86400.0, -14.16, 1);
+    ExpectScanned(sgp4, MakeObserver(27.1866, -148.6283, 0),
+                  EpochJulianDate(sgp4.Elements()) + 81000 / 86400.0, 5500 / 86400.0, -14.16, 1);
 }
 
 TEST(Passes, MagnitudeOfADiffuseSphere) {
