@@ -433,12 +433,12 @@ TEST(Passes, NoSearchWhereTheElementsGiveNoTrack) {
 
 // The passes of a search against a five-second scan of the elevation: each stretch
 // above the minimum is a pass of its own, rising and setting where the scan saw
-// it cross, within the scan's step.
+// it cross, within the scan's step, and culminating no lower than the scan saw it.
 void ExpectScanned(Sgp4 &sgp4, const Observer &observer, double startJd, double days, double minElevation,
                    size_t passes) {
     const PassList found = Search(sgp4, observer, startJd, days, minElevation);
     ASSERT_EQ(found.reason, "");
-    std::vector<double> rises, sets;
+    std::vector<double> rises, sets, highest;
     LookAngles look;
     ASSERT_TRUE(LookAt(sgp4, observer, startJd, look));
     ASSERT_LE(look.elevation, minElevation) << "the case starts between passes";
@@ -449,6 +449,10 @@ void ExpectScanned(Sgp4 &sgp4, const Observer &observer, double startJd, double 
         const bool up = look.elevation > minElevation;
         if (up != wasUp)
             (up ? rises : sets).push_back(jd);
+        if (up && !wasUp)
+            highest.push_back(look.elevation);
+        if (up)
+            highest.back() = std::max(highest.back(), look.elevation);
         wasUp = up;
     }
     ASSERT_FALSE(wasUp) << "the case ends between passes";
@@ -459,6 +463,7 @@ void ExpectScanned(Sgp4 &sgp4, const Observer &observer, double startJd, double 
         EXPECT_LT(Seconds(rises[i], found.passes[i].rise.jd), 5.0) << i;
         EXPECT_GT(Seconds(sets[i], found.passes[i].set.jd), 0.0) << i;
         EXPECT_LT(Seconds(sets[i], found.passes[i].set.jd), 5.0) << i;
+        EXPECT_GE(found.passes[i].culmination.elevation, highest[i] - 1e-3) << i;
     }
 }
 
