@@ -33,6 +33,8 @@ constexpr int kPieces = 16;
 constexpr double kJumpDegrees = 0.1;
 // Degrees: see Interval().
 constexpr double kTurnSlack = 0.01;
+// Seconds between the two states Sky::Coherent() compares.
+constexpr double kCoherenceStep = 1.0;
 
 struct Sample {
     double t = 0; // seconds from the search's start
@@ -73,6 +75,27 @@ public:
     // After At(): the satellite's TEME position and the sidereal time.
     const double *Position() const { return m_position; }
     double LastGmst() const { return m_gmst; }
+
+    // After At(t): whether the velocity there is the rate of change of the
+    // positions, as wherever the propagator works (within a few tenths of a
+    // percent). Where it is not, the elevation's rate, which comes from the
+    // velocity, says nothing about where the elevation turns.
+    bool Coherent(double t) {
+        double r[3], v[3];
+        std::copy(m_position, m_position + 3, r);
+        std::copy(m_velocity, m_velocity + 3, v);
+        if (!At(t + kCoherenceStep).ok)
+            return true; // the error speaks for itself
+        // The chord's velocity against the mean of those at its ends: equal but for
+        // the second's jerk, far below a metre a second.
+        double mismatch = 0, speed = 0;
+        for (int i = 0; i < 3; ++i) {
+            const double chord = (m_position[i] - r[i]) / kCoherenceStep;
+            mismatch += std::pow(chord - 0.5 * (v[i] + m_velocity[i]), 2);
+            speed += v[i] * v[i];
+        }
+        return std::sqrt(mismatch) <= 0.01 * std::sqrt(speed) + 1e-3;
+    }
 
     // Positive while the satellite sees the Sun's centre above the Earth's limb:
     // its distance from the shadow's axis less the Earth's radius (on the Sun's
@@ -394,6 +417,8 @@ PassList FindPasses(Sgp4 &propagator, const Observer &observer, const PassSearch
         const Sample current = sky.At(t);
         if (!current.ok)
             break;
+        if (!sky.Coherent(t))
+            return refuse("the propagator's velocities contradict its positions near " + UtcText(sky.Jd(t)));
         if (!Interval(sky, previous, current, m, events) && sky.error == 0) {
             // More than one turn between the samples: looked at closer, in pieces
             // that must each hold one at most.

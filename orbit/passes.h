@@ -41,9 +41,10 @@ struct PassList {
     std::vector<Pass> passes; // in time order
     // Empty when the search was made. Otherwise why it could not be, for a person
     // ("the elements lie 30.5 days in the future"), and `passes` is empty: the
-    // search starts more than kStaleElementsDays before the elements' epoch, or the
-    // propagator fails (decay, elements out of range) or its positions jump
-    // somewhere in the search, so no pass there could be trusted.
+    // search starts more than kStaleElementsDays before the elements' epoch, spans
+    // no finite time or more than a year, or somewhere in it the propagator fails
+    // (decay, elements out of range), its track jumps or its velocities contradict
+    // its positions, so that no pass found could be trusted.
     std::string reason;
 };
 

@@ -383,6 +383,7 @@ TEST(Passes, NoSearchWhereTheElementsGiveNoTrack) {
     found = Search(station, london, epoch - 13.9, 1);
     EXPECT_EQ(found.reason, "");
     EXPECT_FALSE(found.passes.empty());
+    EXPECT_EQ(Search(station, london, epoch - 14.0, 1).reason, "");
     EXPECT_EQ(Search(station, london, epoch - 14.1, 1).reason, "the elements lie 14.1 days in the future");
 
     // 69 years after, no elements at all: the list was only empty, now it says why.
@@ -412,6 +413,16 @@ TEST(Passes, NoSearchWhereTheElementsGiveNoTrack) {
     found = Search(plunging, MakeObserver(70, 150, 0), EpochJulianDate(plunging.Elements()), 1, 0);
     EXPECT_TRUE(found.passes.empty());
     EXPECT_FALSE(found.reason.empty());
+    // Eccentricity 0.9967, perigee inside the Earth again: the propagator gives a
+    // smooth track but a velocity that climbs where the track falls, and the pass
+    // found by it topped out at the minimum with its visible part 2.6 degrees higher.
+    Sgp4 incoherent = Propagator("1 99999U 24001A   24046.00005000  .00000000  00000-0  00000-0 0  9990",
+                                 "2 99999   0.0500  11.0000 9967000   0.0000 30.00000  00.6700100    10");
+    found = Search(incoherent, MakeObserver(70, 2, 0), EpochJulianDate(incoherent.Elements()), 1, 5);
+    EXPECT_TRUE(found.passes.empty());
+    EXPECT_EQ(found.reason.rfind("the propagator's velocities contradict its positions near 2024-02-14 ", 0),
+              0u)
+        << found.reason;
 
     // No span is no failure; a span of no finite time, or over a year, is not searched.
     EXPECT_EQ(Search(station, london, epoch, 0).reason, "");
@@ -420,37 +431,62 @@ TEST(Passes, NoSearchWhereTheElementsGiveNoTrack) {
     EXPECT_EQ(Search(station, london, epoch, 367).reason, "the span to search is longer than a year");
 }
 
+// The passes of a search against a five-second scan of the elevation: each stretch
+// above the minimum is a pass of its own, rising and setting where the scan saw
+// it cross, within the scan's step, and culminating no lower than the scan saw it.
+void ExpectScanned(Sgp4 &sgp4, const Observer &observer, double startJd, double days, double minElevation,
+                   size_t passes) {
+    const PassList found = Search(sgp4, observer, startJd, days, minElevation);
+    ASSERT_EQ(found.reason, "");
+    std::vector<double> rises, sets, highest;
+    LookAngles look;
+    ASSERT_TRUE(LookAt(sgp4, observer, startJd, look));
+    ASSERT_LE(look.elevation, minElevation) << "the case starts between passes";
+    bool wasUp = false;
+    for (int i = 1; i <= days * 86400 / 5; ++i) {
+        const double jd = startJd + i * 5 / 86400.0;
+        ASSERT_TRUE(LookAt(sgp4, observer, jd, look));
+        const bool up = look.elevation > minElevation;
+        if (up != wasUp)
+            (up ? rises : sets).push_back(jd);
+        if (up && !wasUp)
+            highest.push_back(look.elevation);
+        if (up)
+            highest.back() = std::max(highest.back(), look.elevation);
+        wasUp = up;
+    }
+    ASSERT_FALSE(wasUp) << "the case ends between passes";
+    ASSERT_EQ(rises.size(), passes);
+    ASSERT_EQ(found.passes.size(), passes);
+    for (size_t i = 0; i < passes; ++i) {
+        EXPECT_GT(Seconds(rises[i], found.passes[i].rise.jd), 0.0) << i;
+        EXPECT_LT(Seconds(rises[i], found.passes[i].rise.jd), 5.0) << i;
+        EXPECT_GT(Seconds(sets[i], found.passes[i].set.jd), 0.0) << i;
+        EXPECT_LT(Seconds(sets[i], found.passes[i].set.jd), 5.0) << i;
+        EXPECT_GE(found.passes[i].culmination.elevation, highest[i] - 1e-3) << i;
+    }
+}
+
 // Past perigee an orbit of eccentricity 0.96 sweeps round the Earth 34 times
 // faster than its mean motion: the elevation sets and rises again within what
-// an eighth of the period would step over, and two passes read as one. Each
-// stretch above the minimum that a five-second scan of the elevation finds is a
-// pass of its own, rising and setting where the scan saw it.
+// an eighth of the period would step over, and two passes read as one.
 TEST(Passes, EccentricOrbitTurnsQuicklyPastPerigee) {
     Sgp4 sgp4 = Propagator("1 99995U 24001A   24046.50000000  .00000000  00000-0  00000-0 0  9990",
                            "2 99995  63.0000  50.0000 9600000 270.0000 355.0000  0.10000000    10");
-    const Observer observer = MakeObserver(-25, -40, 0);
-    const double start = EpochJulianDate(sgp4.Elements());
-    const PassList found = Search(sgp4, observer, start, 1, 0);
-    ASSERT_EQ(found.reason, "");
-    std::vector<double> rises, sets;
-    bool wasUp = false;
-    for (int i = 0; i <= 86400 / 5; ++i) {
-        LookAngles look;
-        ASSERT_TRUE(LookAt(sgp4, observer, start + i * 5 / 86400.0, look));
-        const bool up = look.elevation > 0;
-        if (up != wasUp && i > 0)
-            (up ? rises : sets).push_back(start + i * 5 / 86400.0);
-        wasUp = up;
-    }
-    ASSERT_EQ(rises.size(), 2u) << "the case sets and rises again within the day";
-    ASSERT_EQ(sets.size(), 2u);
-    ASSERT_EQ(found.passes.size(), 2u);
-    for (size_t i = 0; i < 2; ++i) {
-        EXPECT_LT(Seconds(rises[i], found.passes[i].rise.jd), 5.0);
-        EXPECT_GT(Seconds(rises[i], found.passes[i].rise.jd), 0.0);
-        EXPECT_LT(Seconds(sets[i], found.passes[i].set.jd), 5.0);
-        EXPECT_GT(Seconds(sets[i], found.passes[i].set.jd), 0.0);
-    }
+    ExpectScanned(sgp4, MakeObserver(-25, -40, 0), EpochJulianDate(sgp4.Elements()), 1, 0, 2);
+}
+
+// Far below the horizon the elevation of a four-hour orbit wavers: within one
+// step it climbs, falls and climbs again by hundredths of a degree. A minimum
+// there (an odd one, but any number is taken) is crossed where only a closer
+// look finds it.
+TEST(Passes, TwoTurnsBetweenSamplesAreLookedAtCloser) {
+    Sgp4 sgp4 = Propagator("1 99999U 24001A   24046.50000000  .00000000  00000-0  00000-0 0  9990",
+                           "2 99999  51.6383 269.8684 0879425 141.2034  52.6154  4.03631742    10");
+    // Started 22.5 hours after the epoch, the search samples 23.5 and 24 hours
+    // after it, when the elevation climbs at both but is lower at the second.
+    ExpectScanned(sgp4, MakeObserver(27.1866, -148.6283, 0),
+                  EpochJulianDate(sgp4.Elements()) + 81000 / 86400.0, 5500 / 86400.0, -14.16, 1);
 }
 
 TEST(Passes, MagnitudeOfADiffuseSphere) {
