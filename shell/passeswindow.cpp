@@ -48,6 +48,11 @@ qint64 Ms(double jd) {
     return UnixMsFromJulianDate(jd);
 }
 
+// The second a clock shows for a moment: times are cut, not rounded, to the second.
+qint64 FloorSeconds(qint64 ms) {
+    return ms >= 0 ? ms / 1000 : -((999 - ms) / 1000);
+}
+
 QString Degrees(double value) {
     return QStringLiteral("%1\u00b0").arg(std::lround(value));
 }
@@ -175,7 +180,9 @@ QVariant PassesModel::data(const QModelIndex &index, int role) const {
     case SetAzimuth:
         return QString::fromStdString(AzimuthText(pass->set.azimuth));
     case Duration:
-        return QString::fromStdString(DurationText(pass->duration));
+        // From the whole seconds the rise and set columns show, so the three agree.
+        return QString::fromStdString(DurationText(double(FloorSeconds(Ms(pass->set.jd)) -
+                                                          FloorSeconds(Ms(pass->rise.jd)))));
     case Visible:
         if (!pass->visible)
             return QStringLiteral("no");

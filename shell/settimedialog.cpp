@@ -1,5 +1,7 @@
 #include "settimedialog.h"
 
+#include "../view/core/livescene.h"
+
 #include <QDateTime>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -16,8 +18,8 @@ constexpr int kFirstYear = 1957;
 constexpr int kLastYear = 2056;
 
 QString Example() {
-    return QStringLiteral(
-        "year-month-day hours:minutes, e.g. 2026-12-08 21:30 (seconds may follow: 21:30:15)");
+    return QStringLiteral("year-month-day hours:minutes, e.g. 2026-12-08 21:30 (seconds may follow: "
+                          "21:30:15), or a time alone for today");
 }
 
 } // namespace
@@ -29,6 +31,15 @@ bool SetTimeDialog::ParseTime(const QString &text, bool utc, qint64 &utcMs, QStr
     if (trimmed.isEmpty()) {
         why = QStringLiteral("Type a date and time: ") + Example() + '.';
         return false;
+    }
+    // A time alone is today's, in the zone it is written in.
+    static const QRegularExpression timeAlone(QStringLiteral("^(\\d{1,2}):(\\d{2})(?::(\\d{2}))?$"));
+    const QRegularExpressionMatch t = timeAlone.match(trimmed);
+    if (t.hasMatch()) {
+        const QDate today =
+            QDateTime::fromMSecsSinceEpoch(UtcNowMs(), utc ? QTimeZone::utc() : QTimeZone::systemTimeZone())
+                .date();
+        return ParseTime(today.toString(Qt::ISODate) + ' ' + trimmed, utc, utcMs, why);
     }
     const QRegularExpressionMatch m = form.match(trimmed);
     if (!m.hasMatch()) {
@@ -122,6 +133,8 @@ void SetTimeDialog::accept() {
     if (!ParseTime(m_edit->text(), InUtc(), m_chosen, why)) {
         m_error->setText(why);
         m_error->show();
+        // Room for the whole message: a dialog keeps its first size unless asked.
+        adjustSize();
         m_edit->setFocus();
         return;
     }

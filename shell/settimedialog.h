@@ -17,8 +17,8 @@ public:
     qint64 ChosenUtcMs() const { return m_chosen; }
     bool InUtc() const;
 
-    // Reads "2026-12-08 21:30", with seconds or a "T" if given, or a date alone (its
-    // midnight), in UTC or in local time. False with the reason, in words for the
+    // Reads "2026-12-08 21:30", with seconds or a "T" if given, a date alone (its
+    // midnight) or a time alone (today's, by the clock now), in UTC or in local time. False with the reason, in words for the
     // user, when the text is no such time, the local time does not exist (skipped by
     // a change to summer time), or it lies outside the years elements can name.
     static bool ParseTime(const QString &text, bool utc, qint64 &utcMs, QString &why);

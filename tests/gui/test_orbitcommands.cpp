@@ -241,20 +241,30 @@ TEST_F(OrbitElements, LiveClockStartsNowAtRealSpeedAndSetTimeMovesIt) {
         for (QRadioButton *button : dialog->findChildren<QRadioButton *>())
             utc = button->text() == "&UTC" ? button : utc;
         ASSERT_TRUE(edit && utc);
-        utc->setChecked(true);
-        edit->setText(answered++ == 0 ? "2027-02-30 10:00" : "2027-01-02 03:04:05");
-        dialog->accept();
-        for (QLabel *label : dialog->findChildren<QLabel *>())
-            if (label->isVisible() && label->text().contains("calendar"))
+        // The message of the answer before, once the dialog has made room for it: all of it shown.
+        for (QLabel *label : dialog->findChildren<QLabel *>()) {
+            if (label->isVisible() && label->styleSheet().contains("color")) {
                 errors << label->text();
-        if (answered > 3)
+                EXPECT_GE(label->height(), label->heightForWidth(label->width())) << label->text().toStdString();
+                EXPECT_LE(label->geometry().bottom(), dialog->height()) << label->text().toStdString();
+            }
+        }
+        const char *const answers[] = {"2027-02-30 10:00", "half past three", "2027-01-02 03:04:05"};
+        if (answered >= 3) {
             dialog->reject();
+            return;
+        }
+        utc->setChecked(true);
+        edit->setText(answers[answered++]);
+        dialog->accept();
     });
-    poll.start(20);
+    poll.start(50);
     ASSERT_TRUE(ChooseMenuItem(main, "&File", "Set Time\u2026"));
     poll.stop();
-    EXPECT_EQ(answered, 2);
-    EXPECT_EQ(errors, QStringList{"There is no day 2027-02-30 in the calendar."});
+    EXPECT_EQ(answered, 3);
+    ASSERT_EQ(errors.size(), 2);
+    EXPECT_EQ(errors[0], "There is no day 2027-02-30 in the calendar.");
+    EXPECT_TRUE(errors[1].startsWith("\"half past three\" is not a date and time.")) << errors[1].toStdString();
     ViewerApp::Settle(100);
     const qint64 chosen = UnixMsFromJulianDate(JulianDate(2027, 1, 2, 3, 4, 5));
     EXPECT_NEAR(static_cast<double>(g_liveUtcMs), static_cast<double>(chosen), 1.0);
@@ -360,6 +370,15 @@ TEST(SetTime, ReadsDatesAndTimesAndSaysWhatIsWrong) {
     EXPECT_EQ(ms, utc);
     EXPECT_TRUE(SetTimeDialog::ParseTime("2026-7-1", true, ms, why)) << "a date alone: its midnight";
     EXPECT_EQ(ms, UnixMsFromJulianDate(JulianDate(2026, 7, 1, 0, 0, 0)));
+    // A time alone is today's in its own zone: at 23:30 UTC it is already tomorrow in Berlin.
+    SetUtcNowSource([] { return UnixMsFromJulianDate(JulianDate(2026, 12, 8, 23, 30, 0)); });
+    EXPECT_TRUE(SetTimeDialog::ParseTime("21:30", true, ms, why)) << why.toStdString();
+    EXPECT_EQ(ms, UnixMsFromJulianDate(JulianDate(2026, 12, 8, 21, 30, 0)));
+    EXPECT_TRUE(SetTimeDialog::ParseTime(" 21:30:15", false, ms, why)) << why.toStdString();
+    EXPECT_EQ(ms, UnixMsFromJulianDate(JulianDate(2026, 12, 9, 20, 30, 15)));
+    EXPECT_FALSE(SetTimeDialog::ParseTime("24:30", true, ms, why));
+    EXPECT_TRUE(why.contains("not a time of day")) << why.toStdString();
+    SetUtcNowSource(nullptr);
     EXPECT_EQ(SetTimeDialog::FormatTime(utc, false).toStdString(), "2026-12-08 22:30:15");
     const struct {
         const char *text;

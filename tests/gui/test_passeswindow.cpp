@@ -131,6 +131,15 @@ TEST_F(PassesWindowTest, ListsInLocalTimeFiltersAndDoubleClickMovesTheClock) {
     EXPECT_EQ(model->index(0, PassesModel::Rise).data().toString(), ClockAt(first->rise.jd, 330, "IST"));
     EXPECT_EQ(model->index(0, PassesModel::Set).data().toString(),
               ClockAt(first->set.jd, 330, "IST").left(8));
+    // Each duration is what the shown rise and set times make.
+    for (int row = 0; row < all; ++row) {
+        const QTime rise = QTime::fromString(model->index(row, PassesModel::Rise).data().toString().left(8));
+        const QTime set = QTime::fromString(model->index(row, PassesModel::Set).data().toString());
+        const int seconds = (rise.secsTo(set) + 86400) % 86400;
+        EXPECT_EQ(model->index(row, PassesModel::Duration).data().toString(),
+                  QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QChar('0')))
+            << "row " << row;
+    }
 
     // Visible only: just those, and remembered.
     int visible = 0;
