@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <initializer_list>
+#include <string>
 #include <numbers>
 
 namespace {
@@ -43,17 +45,62 @@ bool Decimal(const std::string &text, size_t &i, double &value) {
     return std::isfinite(value);
 }
 
+// Skips one of the marks at text[i], if there is one.
+void SkipMark(const std::string &text, size_t &i, std::initializer_list<const char *> marks) {
+    for (const char *mark : marks) {
+        if (text.compare(i, std::char_traits<char>::length(mark), mark) == 0) {
+            i += std::char_traits<char>::length(mark);
+            return;
+        }
+    }
+}
+
 // One angle with an optional hemisphere letter; `positive`/`negative` are the
 // letters that keep or turn its sign ('N'/'S' or 'E'/'W').
 bool Angle(const std::string &text, size_t &i, char positive, char negative, double limit, const char *what,
            double &value, std::string &reason) {
     SkipBlanks(text, i);
     const bool signedNumber = i < text.size() && (text[i] == '+' || text[i] == '-');
+    const bool negativeNumber = signedNumber && text[i] == '-';
     if (!Decimal(text, i, value)) {
         reason = std::string("the ") + what + " is not a number";
         return false;
     }
+    // Degrees may go on in minutes and seconds: 31°33'12", 31 33 12, 31:33:12.
+    SkipMark(text, i, {"\xc2\xb0"}); // the degree sign
     SkipBlanks(text, i);
+    double parts[2] = {0, 0};
+    int count = 0;
+    while (count < 2) {
+        size_t j = i;
+        if (j < text.size() && text[j] == ':')
+            ++j;
+        SkipBlanks(text, j);
+        if (j >= text.size() || text[j] < '0' || text[j] > '9')
+            break;
+        if (!Decimal(text, j, parts[count])) {
+            reason = std::string("the ") + what + " is not a number";
+            return false;
+        }
+        i = j;
+        SkipMark(text, i, count == 0 ? std::initializer_list<const char *>{"'", "\xe2\x80\xb2"}
+                                     : std::initializer_list<const char *>{"\"", "''", "\xe2\x80\xb3"});
+        SkipBlanks(text, i);
+        ++count;
+    }
+    if (count > 0) {
+        const double whole = std::fabs(value);
+        if (whole != std::floor(whole) || (count == 2 && parts[0] != std::floor(parts[0]))) {
+            reason = std::string("the ") + what + " has a fraction before its minutes or seconds";
+            return false;
+        }
+        if (parts[0] >= 60 || parts[1] >= 60) {
+            reason = std::string("the ") + what + "'s minutes and seconds must be below 60";
+            return false;
+        }
+        const double total = whole + parts[0] / 60.0 + parts[1] / 3600.0;
+        value = negativeNumber ? -total : total;
+    }
     if (i < text.size() && text[i] != ',') {
         const char letter = static_cast<char>(text[i] & ~0x20); // upper case
         if (letter != positive && letter != negative) {

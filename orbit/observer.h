@@ -42,8 +42,9 @@ double SunElevation(const Observer &observer, const double sunTeme[3], double gm
 // The 16-point compass name of an azimuth in degrees: "N", "NNE", ... "NNW".
 const char *CompassPoint(double azimuthDeg);
 
-// Reads "LAT,LON[,HEIGHT_M]": decimal degrees, signed or with an N/S (E/W)
-// suffix ("51.48N,0.01W"), the height in metres above the ellipsoid (-500 to
+// Reads "LAT,LON[,HEIGHT_M]": degrees, signed or with an N/S (E/W) suffix
+// ("51.48N,0.01W"), as decimals or with minutes and seconds ("31°33'12\"S",
+// "31 33 12 S", "31:33S"), the height in metres above the ellipsoid (-500 to
 // 9000). False with a reason for a person when the text is no such place.
 bool ParseObserverPlace(const std::string &text, double &latitudeDeg, double &longitudeDeg, double &heightM,
                         std::string &reason);

@@ -63,8 +63,9 @@ LocationDialog::LocationDialog(const ObserverSettings &place, bool known, QWidge
     setObjectName(QStringLiteral("LocationDialog"));
     setWindowTitle(QStringLiteral("Set Location"));
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Where you watch the station from. Degrees as decimals,\n"
-                                                "signed or with N/S and E/W (51.48N, 0.01W)."),
+    layout->addWidget(new QLabel(QStringLiteral("Where you watch the station from. Degrees as decimals or\n"
+                                                "with minutes and seconds, signed or with N/S and E/W\n"
+                                                "(51.48N, 0.01W; 31\u00b033'S or 31 33 S)."),
                                  this));
     auto *form = new QFormLayout;
     m_name = new QLineEdit(known ? place.name : QString(), this);

@@ -341,6 +341,10 @@ TEST(SetLocation, SaysWhichFieldIsWrong) {
     EXPECT_NEAR(place.latitude, -33.87, 1e-12);
     EXPECT_NEAR(place.longitude, 151.21, 1e-12);
     EXPECT_EQ(place.heightM, 0.0) << "an empty height is sea level";
+    EXPECT_TRUE(LocationDialog::ParsePlace("", QString::fromUtf8("31\u00b033'S"), "115 51 E", "", place, why))
+        << why.toStdString();
+    EXPECT_NEAR(place.latitude, -31.55, 1e-12);
+    EXPECT_NEAR(place.longitude, 115.85, 1e-12);
     const struct {
         const char *lat, *lon, *height, *word;
     } bad[] = {{"", "0", "0", "latitude"},      {"abc", "0", "0", "latitude"},

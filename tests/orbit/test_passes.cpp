@@ -525,7 +525,22 @@ TEST(Passes, ObserverPlaceText) {
     EXPECT_DOUBLE_EQ(lat, -33.9);
     EXPECT_DOUBLE_EQ(lon, 151.2);
     EXPECT_DOUBLE_EQ(height, 2000);
-    for (const char *bad : {"",           ",",       "51.5",     "51.5,",      "91,0",         "-90.5,0",
+    // Degrees with minutes and seconds, in the ways maps and GPS receivers write them.
+    const struct {
+        const char *text;
+        double lat, lon;
+    } sexagesimal[] = {{"31\u00b033'S,115\u00b051'E", -31.55, 115.85},
+                       {"31 33 12 S, 115 51 36 E", -(31 + 33 / 60.0 + 12 / 3600.0), 115.86},
+                       {"31:33S,-115:51:36", -31.55, -115.86},
+                       {"-0 30,0\u00b0 0\u2032 36\u2033", -0.5, 0.01},
+                       {"51\u00b028'40.1\"N,0\u00b000'05.3''W", 51 + 28 / 60.0 + 40.1 / 3600.0, -5.3 / 3600.0}};
+    for (const auto &c : sexagesimal) {
+        ASSERT_TRUE(ParseObserverPlace(c.text, lat, lon, height, reason)) << c.text << ": " << reason;
+        EXPECT_NEAR(lat, c.lat, 1e-12) << c.text;
+        EXPECT_NEAR(lon, c.lon, 1e-12) << c.text;
+    }
+    for (const char *bad : {"31 60 S,0", "31 59 60,0", "31.5 30,0", "31 30.5 10,0", "91 0 1,0", "31 33 12 5,0",
+                            "",           ",",       "51.5",     "51.5,",      "91,0",         "-90.5,0",
                             "0,180.5",    "51.5E,0", "0,10N",    "-51N,0",     "nan,0",        "inf,0",
                             "1e1,0",      "0x10,0",  "51.5,0,",  "51.5,0,abc", "51.5,0,10000", "51.5,0,-600",
                             "51.5,0,1,2", "51.5 0",  "51.5N 0W", ".,0",        "+,0",          "51..5,0"}) {
