@@ -123,7 +123,19 @@ int OrbitCommands::WantedCatalogueNumber() const {
 }
 
 bool OrbitCommands::OpenElementsFile(const QString &path, bool ask) {
-    return OpenElements(path, ask, false, Source::File);
+    if (!OpenElements(path, ask, false, Source::File))
+        return false;
+    // Elements are opened to be seen: a document showing the simulated orbit goes live.
+    CQUORDoc *doc = ActiveDocument();
+    if (doc && !doc->m_live) {
+        SetLive(doc, true);
+        if (doc->m_live && m_app->MainWindow())
+            m_app->MainWindow()->statusBar()->showMessage(
+                QStringLiteral("Switched to the live orbit of %1, from %2.")
+                    .arg(Named(g_liveOrbit.Elements()), QFileInfo(path).fileName()),
+                kUpdatedMessageMs);
+    }
+    return true;
 }
 
 bool OrbitCommands::OpenElements(const QString &path, bool ask, bool restoring, Source source) {

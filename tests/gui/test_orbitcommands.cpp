@@ -172,10 +172,12 @@ TEST_F(OrbitElements, BadFilesAreNamedAndTheElementsInUseStay) {
     EXPECT_EQ(said.find("line 2"), said.rfind("line 2")) << "the line is named once: " << said;
     EXPECT_NE(v.messages.shown[1].text.find("pipe.tle"), std::string::npos);
     EXPECT_EQ(g_liveOrbit.Elements().catalogNumber, 25544) << "the elements in use stay";
-
-    // The live orbit's clock and track do nothing in the simulated orbit: grey and unmarked there.
     MainFrame *main = v.app().MainWindow();
     auto *doc = static_cast<CQUORDoc *>(v.app().Documents().front());
+    EXPECT_TRUE(doc->m_live) << "the good elements opened are shown";
+    ASSERT_TRUE(ChooseMenuItem(main, "&File", "Simulated Orbit"));
+
+    // The live orbit's clock and track do nothing in the simulated orbit: grey and unmarked there.
     doc->m_groundTrack = true;
     EXPECT_FALSE(v.app().IsCommandEnabled(ID_ORBIT_NOW));
     EXPECT_FALSE(v.app().IsCommandEnabled(ID_ORBIT_GROUND_TRACK));
@@ -207,6 +209,12 @@ TEST_F(OrbitElements, LiveClockStartsNowAtRealSpeedAndSetTimeMovesIt) {
     auto *doc = static_cast<CQUORDoc *>(v.app().Documents().front());
     ASSERT_TRUE(
         v.app().Orbit()->OpenElementsFile(QString::fromStdString(SourcePath("tests/data/live/station.tle"))));
+    // Elements opened over the simulated orbit are shown: the document goes live, and says so.
+    EXPECT_TRUE(doc->m_live);
+    EXPECT_EQ(main->statusBar()->currentMessage(),
+              "Switched to the live orbit of ISS (ZARYA) (25544), from station.tle.");
+    ASSERT_TRUE(ChooseMenuItem(main, "&File", "Simulated Orbit"));
+    EXPECT_FALSE(doc->m_live);
     EXPECT_FALSE(ChooseMenuItem(main, "&File", "Set Time\u2026")) << "grey in the simulated orbit";
     ASSERT_TRUE(ChooseMenuItem(main, "Timer", "X 60"));
     EXPECT_EQ(g_timeFactor, 60.0f);
