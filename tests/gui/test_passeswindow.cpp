@@ -25,6 +25,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -219,6 +220,16 @@ TEST_F(PassesWindowTest, ListsInLocalTimeFiltersAndDoubleClickMovesTheClock) {
     EXPECT_EQ(again.findChild<QSpinBox *>("minElevation")->value(), 0);
     EXPECT_TRUE(again.findChild<QCheckBox *>("visibleOnly")->isChecked());
     EXPECT_TRUE(again.findChild<QCheckBox *>("utc")->isChecked());
+
+    // Where the elements give no position, the status says so instead of listing.
+    SetLiveClock(g_liveUtcMs - std::llround(69 * 365.25 * 86400000.0));
+    window->Refresh();
+    ASSERT_TRUE(SettleUntil([&] { return window->Answered(); }, 30000));
+    EXPECT_EQ(model->rowCount(), 0);
+    const QString status = window->findChild<QLabel *>("status")->text();
+    EXPECT_TRUE(status.startsWith("No passes: the elements lie 2520") &&
+                status.endsWith(" days in the future."))
+        << status.toStdString();
     g_liveFactor = 1.0f;
 }
 
