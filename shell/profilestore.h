@@ -37,7 +37,7 @@ public:
     const QString &Refusal() const { return m_refusal; }
 
     // Keys under `group` are not merged one by one: `merge` is handed the stored
-    // profile and puts this viewer's part of the group into it.
+    // profile and puts this viewer's own entries of the group into it.
     void SetGroupMerge(const QString &group, std::function<void(QSettings &stored)> merge);
 
     // Writes what changed here over what is stored now. False, with the reason in

@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             if (p.visible) {
                 Check(Point(p.visibleStart) && Point(p.visibleEnd));
                 Check(p.visibleStart.jd >= p.rise.jd - 1e-9 && p.visibleEnd.jd <= p.set.jd + 1e-9);
-                // The magnitude is that of the satellite where the visible part climbs
+                // The magnitude is that of the satellite where the visible stretch climbs
                 // highest, seen from the observer, and the satellite is on its orbit.
                 const double top = std::clamp(p.culmination.jd, p.visibleStart.jd, p.visibleEnd.jd);
                 LookAngles look;

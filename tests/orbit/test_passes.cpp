@@ -415,7 +415,7 @@ TEST(Passes, NoSearchWhereTheElementsGiveNoTrack) {
     EXPECT_FALSE(found.reason.empty());
     // Eccentricity 0.9967, perigee inside the Earth again: the propagator gives a
     // smooth track but a velocity that climbs where the track falls, and the pass
-    // found by it topped out at the minimum with its visible part 2.6 degrees higher.
+    // found by it topped out at the minimum while it was seen sunlit 2.6 degrees higher.
     Sgp4 incoherent = Propagator("1 99999U 24001A   24046.00005000  .00000000  00000-0  00000-0 0  9990",
                                  "2 99999   0.0500  11.0000 9967000   0.0000 30.00000  00.6700100    10");
     found = Search(incoherent, MakeObserver(70, 2, 0), EpochJulianDate(incoherent.Elements()), 1, 5);
