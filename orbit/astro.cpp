@@ -15,8 +15,8 @@ constexpr double kUnixEpochJd = 2440587.5; // 1970-01-01 00:00
 constexpr double kMsPerDay = 86400000.0;
 
 // WGS-84
-constexpr double kEarthA = 6378.137; // km
-constexpr double kEarthF = 1.0 / 298.257223563;
+constexpr double kEarthA = kEarthEquatorialRadiusKm;
+constexpr double kEarthF = kEarthFlattening;
 constexpr double kEarthB = kEarthA * (1.0 - kEarthF);
 constexpr double kEarthE2 = kEarthF * (2.0 - kEarthF);    // first eccentricity squared
 constexpr double kEarthEp2 = kEarthE2 / (1.0 - kEarthE2); // second eccentricity squared

@@ -3,6 +3,10 @@
 // take a TEME state to a place over the map and tell day from night.
 #include <cstdint>
 
+// WGS-84: the Earth's equatorial radius (km) and flattening.
+constexpr double kEarthEquatorialRadiusKm = 6378.137;
+constexpr double kEarthFlattening = 1.0 / 298.257223563;
+
 // Julian date of a UTC calendar moment (proleptic Gregorian).
 double JulianDate(int year, int month, int day, int hour, int minute, double second);
 double JulianDateFromUnixMs(int64_t unixMs);
@@ -26,5 +30,5 @@ Geodetic EcefToGeodetic(const double ecef[3]);
 void SunDirection(double jdUtc, double direction[3]);
 
 // Whether a point (TEME, km) sees the Sun's centre above the limb of the Earth,
-// taken as a sphere of radius 6378.137 km.
+// taken as a sphere of the equatorial radius.
 bool Sunlit(const double position[3], const double sunDirection[3]);

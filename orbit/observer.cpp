@@ -9,8 +9,8 @@
 namespace {
 
 constexpr double kDegree = std::numbers::pi / 180.0;
-constexpr double kEarthA = 6378.137; // WGS-84, km
-constexpr double kEarthF = 1.0 / 298.257223563;
+constexpr double kEarthA = kEarthEquatorialRadiusKm;
+constexpr double kEarthF = kEarthFlattening;
 constexpr double kEarthE2 = kEarthF * (2.0 - kEarthF);
 // The Earth's rotation rate against the equinox, rad/s: the rate the sidereal
 // time advances, which is what turns TEME velocities into Earth-fixed ones.

@@ -11,7 +11,7 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 constexpr double kDegree = kPi / 180.0;
-constexpr double kEarthA = 6378.137; // the shadow's sphere, as in Sunlit()
+constexpr double kEarthA = kEarthEquatorialRadiusKm; // the shadow's sphere, as in Sunlit()
 constexpr double kSecondsPerDay = 86400.0;
 // Events are refined to this, in seconds: far below what any table prints.
 constexpr double kTolerance = 1e-3;

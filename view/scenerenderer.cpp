@@ -387,7 +387,7 @@ void DrawGroundTrack(double jd, double gmst) {
     points.reserve(track.size());
     for (const auto &p : track) {
         const double r = std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
-        const double lift = r > 0.0 ? 6378.137 * 1.004 / r : 0.0;
+        const double lift = r > 0.0 ? kEarthEquatorialRadiusKm * 1.004 / r : 0.0;
         const double teme[3] = {(c * p[0] - sn * p[1]) * lift, (sn * p[0] + c * p[1]) * lift, p[2] * lift};
         points.push_back(ToScene(teme));
     }

@@ -43,8 +43,8 @@ int64_t g_aheadMs = 0;
 enum class Pending { None, Now, Moment } g_pending = Pending::None;
 int64_t g_pendingUtc = 0;
 
-// The real Earth's equatorial radius (WGS-84), onto which the scene's is mapped.
-constexpr double kEarthRadiusKm = 6378.137;
+// The real Earth's equatorial radius, onto which the scene's is mapped.
+constexpr double kEarthRadiusKm = kEarthEquatorialRadiusKm;
 
 std::string Printed(const char *format, double a, double b = 0.0) {
     char buffer[128];

@@ -104,7 +104,7 @@ std::vector<ScenePoint> ObserverMark(const ObserverPlace &place, double gmst, do
                                      int rimPoints) {
     // On the ellipsoid whatever the height, lifted as the ground track is, so the globe does not hide it.
     const Observer o = MakeObserver(place.latitude, place.longitude, 0.0);
-    constexpr double kLiftKm = 6378.137 * 0.004;
+    constexpr double kLiftKm = kEarthEquatorialRadiusKm * 0.004;
     const double c = std::cos(gmst), sn = std::sin(gmst);
     const auto toScene = [&](const double fixed[3]) {
         const double teme[3] = {c * fixed[0] - sn * fixed[1], sn * fixed[0] + c * fixed[1], fixed[2]};

@@ -3,19 +3,13 @@
 // (azimuth with its compass point, elevation, range) and when it next passes.
 #include "../../orbit/liveorbit.h"
 #include "../../orbit/passes.h"
+#include "../../orbit/place.h"
 #include "orbitsim.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-struct ObserverPlace {
-    bool set = false;
-    std::string name;
-    double latitude = 0;  // degrees, north positive
-    double longitude = 0; // degrees, east positive
-    double heightM = 0;   // metres above sea level
-};
 
 // The place the user chose; not set until then.
 extern ObserverPlace g_observerPlace;
