@@ -2,7 +2,6 @@
 // The document of one opened station model: the model tables read from the
 // .3ds file, the display list compiled from them, and the station state that
 // the scene view computes each frame and the data panel prints.
-#include "../orbit/liveorbit.h"
 #include "../framework/document.h"
 #include "glsink.h"
 #include "modeltypes.h"
@@ -75,11 +74,9 @@ public:
     float m_speed = 0.0f;
 
     // The live orbit: shown instead of the simulated one while m_live is set and
-    // elements are open; the scene view writes the state every frame.
+    // elements are open.
     bool m_live = false;
     bool m_groundTrack = false;
-    LiveState m_liveState;
-    double m_elementsAgeDays = 0.0;
 
 private:
     void SetViewMode(int32_t mode);

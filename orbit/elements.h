@@ -25,6 +25,8 @@ struct OrbitalElements {
     double meanMotion = 0;  // revolutions per day
     int revolutionNumber = 0;
     int line = 0; // line of the file where the set starts (its name line, if any), from 1
+
+    bool operator==(const OrbitalElements &) const = default;
 };
 
 struct ElementsError {
@@ -52,11 +54,10 @@ bool ReadElementsText(const std::string &path, std::string &text, std::string &r
 // Julian date (UTC) of the elements' epoch.
 double EpochJulianDate(const OrbitalElements &elements);
 
-// Elements whose epoch lies more than this many days after a moment give no
-// position there: the propagator would run backwards for that long (a two-digit
-// year read in the wrong century, say) and its place is nonsense. Elements this
-// much older than a moment still give one, but their error grows by kilometres a
-// day, so they are flagged.
+// Elements give no position further than this many days from their epoch: their
+// error grows by kilometres a day, and a propagator run back years (a two-digit
+// year read in the wrong century, say) gives nonsense. Passes searched with
+// older elements are flagged.
 inline constexpr double kStaleElementsDays = 14.0;
 
 // The set's name for people: its name line, or "Satellite" where it has none.

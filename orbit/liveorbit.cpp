@@ -7,6 +7,7 @@ constexpr double kMinutesPerDay = 1440.0;
 } // namespace
 
 bool LiveOrbit::SetElements(const OrbitalElements &elements) {
+    m_track.clear();
     Sgp4 propagator;
     if (!propagator.Init(elements)) {
         m_sgp4 = propagator; // keeps the reason for ErrorText
@@ -65,4 +66,13 @@ std::vector<std::array<double, 3>> LiveOrbit::Track(double jdUtc, int points) {
         track.push_back({ecef[0], ecef[1], ecef[2]});
     }
     return track;
+}
+
+const std::vector<std::array<double, 3>> &LiveOrbit::TrackNear(double jdUtc) {
+    constexpr double kRecomputeDays = 5.0 / 86400.0;
+    if (m_track.empty() || std::fabs(jdUtc - m_trackJd) > kRecomputeDays) {
+        m_track = Track(jdUtc, kTrackPoints);
+        m_trackJd = jdUtc;
+    }
+    return m_track;
 }

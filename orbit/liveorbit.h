@@ -36,10 +36,17 @@ public:
     // moment to one period after, evenly spaced; points the propagator cannot give
     // are left out.
     std::vector<std::array<double, 3>> Track(double jdUtc, int points);
+    // The same track of kTrackPoints, made again only when the moment has moved on
+    // by more than a few seconds or the elements changed: it costs far more than a frame.
+    const std::vector<std::array<double, 3>> &TrackNear(double jdUtc);
+    // The station's own moment falls on a point, a third of the way along.
+    static constexpr int kTrackPoints = 241;
 
 private:
     Sgp4 m_sgp4;
     OrbitalElements m_elements;
     double m_epoch = 0;
     bool m_ready = false;
+    std::vector<std::array<double, 3>> m_track;
+    double m_trackJd = 0;
 };

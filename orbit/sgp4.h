@@ -20,6 +20,8 @@ public:
 
     int Error() const;
     static const char *ErrorText(int code);
+    // The error code of an orbit that has come down to the Earth by then.
+    static constexpr int kErrorDecayed = 6;
     bool DeepSpace() const;
     double PeriodMinutes() const;
     const OrbitalElements &Elements() const;

@@ -1,5 +1,6 @@
 #include "textview1.h"
 
+#include "../shell/livemodel.h"
 #include "../view/core/livescene.h"
 #include "core/paneltext.h"
 
@@ -10,6 +11,22 @@ TextView::TextView(CQUORDoc *document, QWidget *parent) : QWidget(parent) {
     setFocusPolicy(Qt::StrongFocus);
     setAutoFillBackground(true);
     setMinimumWidth(0);
+}
+
+void TextView::SetLiveModel(LiveModel *model) {
+    if (m_liveModel)
+        disconnect(m_liveModel, nullptr, this, nullptr);
+    m_liveModel = model;
+    if (!model)
+        return;
+    const auto repaint = [this] {
+        if (const CQUORDoc *doc = GetDocument(); doc && doc->m_live)
+            update();
+    };
+    connect(model, &LiveModel::ticked, this, repaint);
+    connect(model, &LiveModel::clockChanged, this, repaint);
+    connect(model, &LiveModel::elementsChanged, this, repaint);
+    connect(model, &LiveModel::observerChanged, this, repaint);
 }
 
 void TextView::paintEvent(QPaintEvent *) {
@@ -23,21 +40,23 @@ void TextView::paintEvent(QPaintEvent *) {
     painter.setBackground(Qt::white);
     std::vector<std::string> lines;
     size_t notices = 0; // the lines after the name on the shown time
-    if (doc->m_live && g_liveOrbit.Ready()) {
-        lines = LivePanelLines(g_liveOrbit.Elements(), doc->m_liveState, doc->m_elementsAgeDays);
+    if (doc->m_live && m_liveModel && m_liveModel->Ready()) {
+        LiveModel &live = *m_liveModel;
+        const LiveState &state = live.State();
+        lines = LivePanelLines(live.Elements(), state);
         // Under the name, where it is seen first: the shown time is not now.
-        const std::vector<std::string> shown = ShownTimePanelLines(g_liveFactor, LiveClockAheadMs());
+        const std::vector<std::string> shown = ShownTimePanelLines(live.Clock());
         lines.insert(lines.begin() + 1, shown.begin(), shown.end());
         notices = shown.size();
-        // Where to look, while there is a place to look at: elements far in the future give none.
-        if (-doc->m_elementsAgeDays <= kStaleElementsDays) {
-            const double jd = g_liveOrbit.EpochJulianDate() + doc->m_liveState.minutes / 1440.0;
-            const Pass *next = g_observerPlace.set && doc->m_liveState.error == 0
-                                   ? m_nextPass.Next(g_liveOrbit.Elements(), g_observerPlace, jd)
-                                   : nullptr;
+        // Where to look, while there is a place to look at.
+        if (HasPosition(state)) {
+            const Pass *next = live.NextPass();
             const std::vector<std::string> observer =
-                ObserverPanelLines(g_observerPlace, doc->m_liveState, jd, next, m_nextPass.Reason());
+                ObserverPanelLines(live.Place(), state, JulianDateFromUnixMs(live.Clock().utcMs), next,
+                                   live.NextPassReason());
             lines.insert(lines.end(), observer.begin(), observer.end());
+        } else {
+            notices = lines.size() - 1; // why there is none, and what to do, stand out
         }
     } else {
         const auto simulated = PanelLines(doc->m_speed, doc->m_altitude, doc->m_longitude, doc->m_latitude);

@@ -3,9 +3,11 @@
 // live, also where to look for it from the observer's place.
 #include "../document/quordoc.h"
 #include "../framework/document.h"
-#include "../view/core/observerpanel.h"
 
+#include <QPointer>
 #include <QWidget>
+
+class LiveModel;
 
 class TextView : public QWidget, public View {
     Q_OBJECT
@@ -14,6 +16,8 @@ public:
 
     CQUORDoc *GetDocument() const { return static_cast<CQUORDoc *>(View::GetDocument()); }
     void Invalidate() override { update(); }
+    // The live orbit the panel tells of while its document shows it.
+    void SetLiveModel(LiveModel *model);
 
     // The panel's lines and where their top-left corners go.
     static constexpr int kLeft = 10;
@@ -24,5 +28,5 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    NextPassFinder m_nextPass; // searches again only when the elements, the place or the time jump
+    QPointer<LiveModel> m_liveModel;
 };

@@ -131,7 +131,7 @@ const MenuBar &DocumentMenu() {
           {"&Arrange Icons", ID_WINDOW_ARRANGE},
           {"Split", ID_WINDOW_SPLIT}}},
         {"Timer",
-         {{"Start / Stop", ID_TIMER_STARTSTOP},
+         {{"Start / Stop", ID_TIMER_STARTSTOP, true},
           {"Realtime", ID_TIMER_REALTIME, true},
           {"X 10", ID_TIMER_X10, true},
           {"X 30", ID_TIMER_X30, true},

@@ -7,6 +7,8 @@
 #include "openrequests.h"
 #include "profilestore.h"
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -29,7 +31,7 @@ Application::Application(int &argc, char **argv) : QApplication(argc, argv) {
     SetMessageService(&m_messages);
     MapCommand(ID_FILE_NEW, [this] { OnFileNew(); });
     MapCommand(ID_FILE_OPEN, [this] { OnFileOpen(); });
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < kRecentFileSlots; ++i)
         MapCommand(ID_FILE_MRU_FILE1 + i, [this, i] { OnFileMru(i); });
 
     connect(this, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
@@ -158,7 +160,8 @@ void Application::WriteRecentFiles(QSettings &settings, const QStringList &list)
 }
 
 void Application::LoadStdProfileSettings(int maxRecentFiles) {
-    m_maxRecentFiles = maxRecentFiles;
+    // Never more than the menu has commands for.
+    m_maxRecentFiles = std::clamp(maxRecentFiles, 0, kRecentFileSlots);
     m_recentFilesLoaded = true;
     m_recentFiles = StoredRecentFiles(Profile());
 }

@@ -36,7 +36,9 @@ public:
     QSettings &Profile();
     // Saves the profile now; the first failure is reported to the user, once.
     bool SaveProfile();
-    void LoadStdProfileSettings(int maxRecentFiles);
+    // The File menu's places for recent files, each with its command id.
+    static constexpr int kRecentFileSlots = 4;
+    void LoadStdProfileSettings(int maxRecentFiles = kRecentFileSlots);
     const QStringList &RecentFiles() const override { return m_recentFiles; }
     // The list is written as it changes, so that a viewer that does not end normally keeps it.
     // This viewer's newest entries go on top of the stored list, which another viewer may
@@ -116,7 +118,7 @@ private:
     QStringList m_recentFiles;
     QStringList m_recentAdded;   // newest first, since the last save
     QStringList m_recentRemoved; // since the last save
-    int m_maxRecentFiles = 4;
+    int m_maxRecentFiles = kRecentFileSlots;
     bool m_recentFilesLoaded = false;
     std::unique_ptr<DocTemplate> m_template;
     std::vector<std::unique_ptr<Document>> m_documents;

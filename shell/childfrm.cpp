@@ -118,7 +118,8 @@ bool PaneSplitter::eventFilter(QObject *watched, QEvent *event) {
     }
 }
 
-CChildFrame::CChildFrame(CQUORDoc *document, FrameHost &host) : ChildFrame(document, host), m_doc(document) {
+CChildFrame::CChildFrame(CQUORDoc *document, FrameHost &host, LiveModel *live)
+    : ChildFrame(document, host), m_doc(document), m_live(live) {
     setWindowIcon(DocumentIcon());
     setAttribute(Qt::WA_DeleteOnClose, false);
 }
@@ -129,6 +130,8 @@ bool CChildFrame::OnCreateClient() {
     m_wndSplitter->addWidget(m_sceneView);
     m_dataPanel = new TextView(m_doc, m_wndSplitter);
     m_wndSplitter->addWidget(m_dataPanel);
+    m_sceneView->SetLiveModel(m_live);
+    m_dataPanel->SetLiveModel(m_live);
     m_wndSplitter->setSizes({750, 0});
     setWidget(m_wndSplitter);
     AddPane(m_sceneView, m_sceneView);

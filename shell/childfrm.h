@@ -40,10 +40,13 @@ private:
     QPointer<QWidget> m_focusBeforeTracking;
 };
 
+class LiveModel;
+
 class CChildFrame : public ChildFrame {
     Q_OBJECT
 public:
-    CChildFrame(CQUORDoc *document, FrameHost &host);
+    // `live`: the live orbit both panes show while the document is live.
+    CChildFrame(CQUORDoc *document, FrameHost &host, LiveModel *live = nullptr);
 
     // Builds the splitter and both panes; false (after a trace) when one cannot be made.
     bool OnCreateClient();
@@ -60,6 +63,7 @@ public:
 
 private:
     CQUORDoc *m_doc;
+    LiveModel *m_live;
     CQUORView *m_sceneView = nullptr;
     TextView *m_dataPanel = nullptr;
 };

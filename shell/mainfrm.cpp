@@ -4,7 +4,7 @@
 #include "../resources/gui/icons.h"
 #include "../resources/ids.h"
 #include "../resources/strings.h"
-#include "../view/core/livescene.h"
+#include "../view/core/orbitsim.h"
 #include "../view/quorview.h"
 #include "quor.h"
 
@@ -95,12 +95,23 @@ bool CMainFrame::IsChecked(unsigned id) const {
         // The factor of the active document's clock: the live one has its own.
         const ChildFrame *frame = ActiveChildFrame();
         const auto *doc = frame ? static_cast<const CQUORDoc *>(frame->GetDocument()) : nullptr;
-        const float factor = doc && doc->m_live ? g_liveFactor : g_timeFactor;
+        const float factor = doc && doc->m_live ? m_app.Live()->Clock().factor : g_timeFactor;
         const float item = id == ID_TIMER_REALTIME ? 1.0f
                            : id == ID_TIMER_X10    ? 10.0f
                            : id == ID_TIMER_X30    ? 30.0f
                                                    : 60.0f;
         return doc && factor == item;
+    }
+    if (id == ID_TIMER_STARTSTOP) {
+        // Whether the active document's clock runs: the live clock, or the simulation's timer.
+        const ChildFrame *frame = ActiveChildFrame();
+        const auto *doc = frame ? static_cast<const CQUORDoc *>(frame->GetDocument()) : nullptr;
+        if (!doc)
+            return false;
+        if (doc->m_live)
+            return !m_app.Live()->Clock().paused;
+        const auto *scene = frame->findChild<CQUORView *>();
+        return scene && scene->m_timerId != 0;
     }
     if (id == ID_VIEW_ANTIALIASING)
         return CQUORView::Antialiasing();
@@ -118,6 +129,7 @@ void CMainFrame::OnClose() {
     profile.setValue("Layout", saveState());
     profile.setValue("StatusBar", m_wndStatusBar->isVisible());
     profile.endGroup();
+    m_app.Orbit()->RememberLiveChoice();
     m_app.SaveProfile();
 }
 

@@ -2,11 +2,10 @@
 
 #include "../document/quordoc.h"
 #include "../resources/ids.h"
-#include "../view/core/livescene.h"
-#include "../view/core/observerpanel.h"
 #include "application.h"
 #include "childframe.h"
 #include "elementsdownload.h"
+#include "livemodel.h"
 #include "locationdialog.h"
 #include "mdiframe.h"
 #include "passeswindow.h"
@@ -34,6 +33,7 @@ constexpr const char *kSetEpochKey = "Orbit/Epoch"; // Julian date of the set ch
 constexpr const char *kElementsUrlKey = "Orbit/Elements URL";
 constexpr const char *kFetchedKey = "Orbit/Elements Fetched"; // UTC, ISO 8601
 constexpr const char *kFetchedNumberKey = "Orbit/Fetched Catalogue Number";
+constexpr const char *kLiveKey = "Orbit/Live"; // whether the active document was live
 constexpr const char *kSetTimeUtcKey = "Orbit/Set Time in UTC"; // the zone chosen last
 constexpr const char *kObserverNameKey = "Observer/Name";
 constexpr const char *kObserverLatitudeKey = "Observer/Latitude";   // degrees, north positive
@@ -62,30 +62,28 @@ QString Named(const OrbitalElements &set) {
 
 } // namespace
 
-OrbitCommands::OrbitCommands(Application *app) : QObject(app), m_app(app) {
+OrbitCommands::OrbitCommands(Application *app, LiveModel *live) : QObject(app), m_app(app), m_live(live) {
+    m_live->SetShownBy([this] { return AnyLiveDocument(); });
     app->MapCommand(ID_ORBIT_OPEN_ELEMENTS, [this] { OnOpenElements(); });
     app->MapCommand(ID_ORBIT_UPDATE_ELEMENTS, [this] { OnUpdateElements(); });
     app->MapCommand(ID_ORBIT_SIMULATED, [this] { SetLive(ActiveDocument(), false); });
     app->MapCommand(ID_ORBIT_LIVE, [this] { SetLive(ActiveDocument(), true); });
     // The clock and the track belong to the live orbit: the simulated one has neither.
-    const auto live = [this] {
+    const auto showsLive = [this] {
         const CQUORDoc *doc = ActiveDocument();
         return doc && doc->m_live;
     };
     app->MapCommand(
-        ID_ORBIT_NOW, [this] { OnNow(); }, live);
+        ID_ORBIT_NOW, [this] { OnNow(); }, showsLive);
     app->MapCommand(
-        ID_ORBIT_SET_TIME, [this] { OnSetTime(); }, live);
+        ID_ORBIT_SET_TIME, [this] { OnSetTime(); }, showsLive);
     app->MapCommand(
-        ID_ORBIT_GROUND_TRACK, [this] { OnGroundTrack(); }, live);
+        ID_ORBIT_GROUND_TRACK, [this] { OnGroundTrack(); }, showsLive);
     app->MapCommand(ID_ORBIT_SET_LOCATION, [this] { OnSetLocation(); });
     app->MapCommand(ID_ORBIT_PASSES, [this] { OnPasses(); });
     RestoreLocation();
     // A place set in another viewer with the same profile is taken here too.
-    connect(app, &Application::ProfileChanged, this, [this] {
-        RestoreLocation();
-        RepaintLiveViews();
-    });
+    connect(app, &Application::ProfileChanged, this, &OrbitCommands::RestoreLocation);
 }
 
 OrbitCommands::~OrbitCommands() = default;
@@ -95,15 +93,12 @@ CQUORDoc *OrbitCommands::ActiveDocument() const {
     return frame ? static_cast<CQUORDoc *>(frame->GetDocument()) : nullptr;
 }
 
-void OrbitCommands::RepaintLiveViews() {
+bool OrbitCommands::AnyLiveDocument() const {
     for (Document *doc : m_app->Documents()) {
         if (static_cast<CQUORDoc *>(doc)->m_live)
-            doc->UpdateAllViews(nullptr, 0);
+            return true;
     }
-    if (m_app->MainWindow()) {
-        for (ChildFrame *frame : m_app->MainWindow()->ChildFrames())
-            Repaint(frame);
-    }
+    return false;
 }
 
 QUrl OrbitCommands::ElementsUrl(const QString &pattern, int catalogNumber) {
@@ -132,7 +127,7 @@ bool OrbitCommands::OpenElementsFile(const QString &path, bool ask) {
         if (doc->m_live && m_app->MainWindow())
             m_app->MainWindow()->statusBar()->showMessage(
                 QStringLiteral("Switched to the live orbit of %1, from %2.")
-                    .arg(Named(g_liveOrbit.Elements()), QFileInfo(path).fileName()),
+                    .arg(Named(m_live->Elements()), QFileInfo(path).fileName()),
                 kUpdatedMessageMs);
     }
     return true;
@@ -164,10 +159,10 @@ bool OrbitCommands::OpenElements(const QString &path, bool ask, bool restoring, 
     if (chosen < 0)
         return false;
     const OrbitalElements &set = parsed.sets[static_cast<size_t>(chosen)];
-    if (!g_liveOrbit.SetElements(set)) {
+    if (!m_live->SetElements(set)) {
         if (ask)
             ShowMessage(QStringLiteral("The elements of %1 cannot be propagated: %2.")
-                            .arg(Named(set), QString::fromUtf8(g_liveOrbit.ErrorText()))
+                            .arg(Named(set), QString::fromStdString(m_live->ElementsError()))
                             .toStdString(),
                         kAppCaption, MessageIcon::Exclamation);
         return false;
@@ -176,8 +171,7 @@ bool OrbitCommands::OpenElements(const QString &path, bool ask, bool restoring, 
         m_app->Profile().setValue(kElementsFileKey, QFileInfo(path).absoluteFilePath());
     Remember(set, source);
     // New elements are looked at now, whatever moment or speed was shown before.
-    ResetLiveClock();
-    RepaintLiveViews();
+    m_live->Now();
     return true;
 }
 
@@ -248,17 +242,29 @@ bool OrbitCommands::RestoreElements() {
 void OrbitCommands::SetLive(CQUORDoc *doc, bool live) {
     if (!doc)
         return;
-    if (live && !g_liveOrbit.Ready()) {
+    if (live && !m_live->Ready()) {
         OnOpenElements();
-        if (!g_liveOrbit.Ready())
+        if (!m_live->Ready())
             return;
     }
-    // Live means now, at real speed.
+    // Live means now, at real speed, running, whatever the simulation's timer does.
     if (live)
-        ResetLiveClock();
+        m_live->Now();
     doc->m_live = live;
     doc->UpdateAllViews(nullptr, 0);
     Repaint(m_app->FrameOf(doc));
+    m_live->Wake();
+    if (doc == ActiveDocument() || m_app->Documents().size() == 1)
+        m_app->Profile().setValue(kLiveKey, live);
+}
+
+void OrbitCommands::RememberLiveChoice() {
+    if (const CQUORDoc *doc = ActiveDocument())
+        m_app->Profile().setValue(kLiveKey, doc->m_live);
+}
+
+bool OrbitCommands::WasLive() const {
+    return m_app->Profile().value(kLiveKey, false).toBool();
 }
 
 void OrbitCommands::OnOpenElements() {
@@ -299,8 +305,8 @@ bool OrbitCommands::FetchedRecently() {
     if (!KeptSet(wanted, kept))
         return false;
     // A file opened since then gives way to the fetched set, which is kept.
-    const bool inUse = profile.value(kSourceKey).toString() == "download" && g_liveOrbit.Ready() &&
-                       g_liveOrbit.Elements().catalogNumber == wanted;
+    const bool inUse = profile.value(kSourceKey).toString() == "download" && m_live->Ready() &&
+                       m_live->Elements().catalogNumber == wanted;
     if (!inUse && !OpenElements(ElementsDownload::CachePath(), false, false, Source::Download))
         return false;
     ShowMessage(QStringLiteral("The elements of %1 are current: they were fetched at %2, less than two "
@@ -417,13 +423,12 @@ void OrbitCommands::OnDownloaded(const QByteArray &text) {
                     kAppCaption, MessageIcon::Exclamation);
         return;
     }
-    g_liveOrbit.SetElements(set);
+    m_live->SetElements(set);
     Remember(set, Source::Download);
-    ResetLiveClock();
+    m_live->Now();
     m_app->Profile().setValue(kFetchedKey,
                               QDateTime::fromMSecsSinceEpoch(UtcNowMs(), Qt::UTC).toString(Qt::ISODate));
     m_app->Profile().setValue(kFetchedNumberKey, set.catalogNumber);
-    RepaintLiveViews();
     // Without a live document nothing else on the screen would say that it worked.
     if (m_app->MainWindow())
         m_app->MainWindow()->statusBar()->showMessage(
@@ -439,48 +444,52 @@ bool OrbitCommands::eventFilter(QObject *watched, QEvent *event) {
 }
 
 void OrbitCommands::OnNow() {
-    ResetLiveClock();
-    RepaintLiveViews();
+    m_live->Now();
 }
 
 void OrbitCommands::OnSetTime() {
     QSettings &profile = m_app->Profile();
-    SetTimeDialog dialog(g_liveUtcMs != 0 ? g_liveUtcMs : UtcNowMs(),
-                         profile.value(kSetTimeUtcKey, false).toBool(), m_app->MainWindow());
+    SetTimeDialog dialog(m_live->Clock().utcMs, profile.value(kSetTimeUtcKey, false).toBool(),
+                         m_app->MainWindow());
     if (dialog.exec() != QDialog::Accepted)
         return;
     profile.setValue(kSetTimeUtcKey, dialog.InUtc());
-    SetLiveClock(dialog.ChosenUtcMs());
-    RepaintLiveViews();
+    m_live->SetTime(dialog.ChosenUtcMs());
 }
 
 void OrbitCommands::RestoreLocation() {
     QSettings &profile = m_app->Profile();
-    g_observerPlace = ObserverPlace();
-    if (!profile.contains(kObserverLatitudeKey) || !profile.contains(kObserverLongitudeKey))
+    if (!profile.contains(kObserverLatitudeKey) || !profile.contains(kObserverLongitudeKey)) {
+        m_live->SetPlace(ObserverPlace());
         return;
+    }
     // A place edited by hand into nonsense is quietly forgotten, as if never set.
     ObserverSettings place;
     QString why;
     if (!LocationDialog::ParsePlace(profile.value(kObserverNameKey).toString(),
                                     profile.value(kObserverLatitudeKey).toString(),
                                     profile.value(kObserverLongitudeKey).toString(),
-                                    profile.value(kObserverHeightKey, 0).toString(), place, why))
+                                    profile.value(kObserverHeightKey, 0).toString(), place, why)) {
+        m_live->SetPlace(ObserverPlace());
         return;
-    g_observerPlace.set = true;
-    g_observerPlace.name = place.name.toStdString();
-    g_observerPlace.latitude = place.latitude;
-    g_observerPlace.longitude = place.longitude;
-    g_observerPlace.heightM = place.heightM;
+    }
+    ObserverPlace chosen;
+    chosen.set = true;
+    chosen.name = place.name.toStdString();
+    chosen.latitude = place.latitude;
+    chosen.longitude = place.longitude;
+    chosen.heightM = place.heightM;
+    m_live->SetPlace(chosen);
 }
 
 void OrbitCommands::OnSetLocation() {
+    const ObserverPlace &now = m_live->Place();
     ObserverSettings shown;
-    shown.name = QString::fromStdString(g_observerPlace.name);
-    shown.latitude = g_observerPlace.latitude;
-    shown.longitude = g_observerPlace.longitude;
-    shown.heightM = g_observerPlace.heightM;
-    LocationDialog dialog(shown, g_observerPlace.set, m_app->MainWindow());
+    shown.name = QString::fromStdString(now.name);
+    shown.latitude = now.latitude;
+    shown.longitude = now.longitude;
+    shown.heightM = now.heightM;
+    LocationDialog dialog(shown, now.set, m_app->MainWindow());
     if (dialog.exec() != QDialog::Accepted)
         return;
     const ObserverSettings &place = dialog.Chosen();
@@ -491,7 +500,6 @@ void OrbitCommands::OnSetLocation() {
     profile.setValue(kObserverLongitudeKey, QString::number(place.longitude, 'f', 6));
     profile.setValue(kObserverHeightKey, QString::number(place.heightM, 'f', 1));
     RestoreLocation();
-    RepaintLiveViews();
 }
 
 void OrbitCommands::OnGroundTrack() {
@@ -502,8 +510,10 @@ void OrbitCommands::OnGroundTrack() {
 }
 
 void OrbitCommands::OnPasses() {
-    if (!m_passes)
-        m_passes = new PassesWindow(m_app, this, m_app->MainWindow());
+    if (!m_passes) {
+        m_passes = new PassesWindow(m_app, m_live, m_app->MainWindow());
+        connect(m_passes, &PassesWindow::WatchRequested, this, &OrbitCommands::WatchFrom);
+    }
     m_passes->show();
     m_passes->Refresh();
     m_passes->raise();
@@ -518,6 +528,5 @@ void OrbitCommands::WatchFrom(qint64 utcMs) {
     CQUORDoc *doc = ActiveDocument();
     if (doc && !doc->m_live)
         SetLive(doc, true);
-    SetLiveClock(utcMs);
-    RepaintLiveViews();
+    m_live->SetTime(utcMs);
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The live orbit's commands: opening and updating orbital elements, choosing the
 // station, switching a document between the simulated and the live orbit, the
-// live clock's "Now" and "Set Time", and the ground track. The elements in use are program-wide
-// and remembered in the settings profile.
+// live clock's "Now" and "Set Time", and the ground track. What they choose goes
+// into the live model and is remembered in the settings profile.
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -13,13 +13,14 @@
 class Application;
 class CQUORDoc;
 class ElementsDownload;
+class LiveModel;
 class PassesWindow;
 struct OrbitalElements;
 
 class OrbitCommands : public QObject {
     Q_OBJECT
 public:
-    explicit OrbitCommands(Application *app);
+    OrbitCommands(Application *app, LiveModel *live);
     ~OrbitCommands() override;
 
     // Reads elements from a file and takes the chosen set (asking when there are
@@ -29,8 +30,13 @@ public:
     // What the user chose last, the file or the download, quietly; false when
     // there is none or it cannot be read.
     bool RestoreElements();
-    // Switches the document to the live orbit, asking for elements first if none are open.
+    // Switches the document to the live orbit, asking for elements first if none
+    // are open; the live clock then shows now, running.
     void SetLive(CQUORDoc *doc, bool live);
+    // Whether the viewer's last active document showed the live orbit, as remembered.
+    bool WasLive() const;
+    // Remembers whether the active document shows the live orbit; nothing without one.
+    void RememberLiveChoice();
 
     void OnOpenElements();
     void OnUpdateElements();
@@ -69,7 +75,7 @@ private:
     enum class Source { File, Download };
 
     CQUORDoc *ActiveDocument() const;
-    void RepaintLiveViews();
+    bool AnyLiveDocument() const;
     // Reads a file and takes one of its sets; `restoring` prefers the set chosen last.
     bool OpenElements(const QString &path, bool ask, bool restoring, Source source);
     // The index of the set to take: the remembered one when restoring, else the newest
@@ -86,6 +92,7 @@ private:
     static bool KeptSet(int catalogNumber, OrbitalElements &set);
 
     Application *m_app;
+    LiveModel *m_live;
     ElementsDownload *m_download = nullptr;
     QPointer<PassesWindow> m_passes;
 };

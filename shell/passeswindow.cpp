@@ -1,11 +1,10 @@
 #include "passeswindow.h"
 
-#include "../document/quordoc.h"
 #include "../orbit/astro.h"
 #include "../view/core/livescene.h"
 #include "../view/core/skychart.h"
 #include "application.h"
-#include "orbitcommands.h"
+#include "livemodel.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -40,8 +39,8 @@ constexpr const char *kGeometryKey = "Passes/Geometry";
 constexpr int kTwilights[] = {6, 12, 18};
 // Points along each path: enough for a smooth curve over the widest chart.
 constexpr int kTrackSamples = 90;
-// How often the window looks whether the list is still right.
-constexpr int kRefreshMs = 1000;
+// The longest the window sleeps between two looks at the shown time.
+constexpr qint64 kLongestSleepMs = 3600 * 1000;
 constexpr qint64 kDayMs = 24LL * 3600 * 1000;
 
 qint64 Ms(double jd) {
@@ -389,14 +388,8 @@ void SkyChart::paintEvent(QPaintEvent *) {
 
 // ---------------------------------------------------------------------------
 
-bool PassesWindow::Key::operator==(const Key &o) const {
-    return ready == o.ready && epoch == o.epoch && catalogNumber == o.catalogNumber &&
-           placeSet == o.placeSet && latitude == o.latitude && longitude == o.longitude &&
-           heightM == o.heightM && days == o.days && minElevation == o.minElevation && twilight == o.twilight;
-}
-
-PassesWindow::PassesWindow(Application *app, OrbitCommands *orbit, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_app(app), m_orbit(orbit) {
+PassesWindow::PassesWindow(Application *app, LiveModel *live, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_app(app), m_live(live) {
     setObjectName(QStringLiteral("PassesWindow"));
     setWindowTitle(QStringLiteral("Passes"));
     BuildControls();
@@ -406,14 +399,17 @@ PassesWindow::PassesWindow(Application *app, OrbitCommands *orbit, QWidget *pare
         const QRect room = screen()->availableGeometry();
         resize(std::min(1240, room.width() * 9 / 10), std::min(560, room.height() * 9 / 10));
     }
-    auto *timer = new QTimer(this);
-    connect(timer, &QTimer::timeout, this, &PassesWindow::Refresh);
+    m_nextLook = new QTimer(this);
+    m_nextLook->setSingleShot(true);
+    connect(m_nextLook, &QTimer::timeout, this, &PassesWindow::Refresh);
+    connect(m_live, &LiveModel::elementsChanged, this, &PassesWindow::SearchAgain);
+    connect(m_live, &LiveModel::observerChanged, this, &PassesWindow::SearchAgain);
+    connect(m_live, &LiveModel::clockChanged, this, &PassesWindow::Refresh);
     // Exit ends the program without closing this window: keep where it stood all the same.
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
         if (isVisible())
             m_app->Profile().setValue(kGeometryKey, saveGeometry());
     });
-    timer->start(kRefreshMs);
     QTimer::singleShot(0, this, &PassesWindow::Refresh);
 }
 
@@ -498,7 +494,7 @@ void PassesWindow::BuildControls() {
 
     const auto changed = [this] {
         SaveSettings();
-        Refresh();
+        SearchAgain();
     };
     connect(m_days, &QSpinBox::valueChanged, this, changed);
     connect(m_minElevation, &QSpinBox::valueChanged, this, changed);
@@ -542,30 +538,12 @@ void PassesWindow::closeEvent(QCloseEvent *event) {
 
 qint64 PassesWindow::ShownUtcMs() const {
     // The live clock while a document shows the live orbit: the list follows the scene's time.
-    for (Document *doc : m_app->Documents()) {
-        if (static_cast<CQUORDoc *>(doc)->m_live && g_liveUtcMs != 0)
-            return g_liveUtcMs;
-    }
-    return UtcNowMs();
+    return m_live->ShownUtcMs();
 }
 
-PassesWindow::Key PassesWindow::CurrentKey() const {
-    Key key;
-    key.ready = g_liveOrbit.Ready();
-    if (key.ready) {
-        key.epoch = EpochJulianDate(g_liveOrbit.Elements());
-        key.catalogNumber = g_liveOrbit.Elements().catalogNumber;
-    }
-    key.placeSet = g_observerPlace.set;
-    if (key.placeSet) {
-        key.latitude = g_observerPlace.latitude;
-        key.longitude = g_observerPlace.longitude;
-        key.heightM = g_observerPlace.heightM;
-    }
-    key.days = m_days->value();
-    key.minElevation = m_minElevation->value();
-    key.twilight = m_twilight->currentData().toInt();
-    return key;
+void PassesWindow::SearchAgain() {
+    m_looked = false;
+    Refresh();
 }
 
 void PassesWindow::Refresh() {
@@ -573,42 +551,57 @@ void PassesWindow::Refresh() {
     if (!isVisible())
         return;
     const qint64 now = ShownUtcMs();
-    const Key key = CurrentKey();
-    // Searched again for new elements, place or settings, when the shown time goes
-    // back before the search or on to another day, so that the days ahead stay listed.
+    // Searched again when the shown time goes back before the search or on to
+    // another day, so that the days ahead stay listed.
     const QTimeZone zone = m_utc->isChecked() ? QTimeZone::utc() : QTimeZone::systemTimeZone();
     const bool otherDay = QDateTime::fromMSecsSinceEpoch(now, zone).date() !=
                           QDateTime::fromMSecsSinceEpoch(m_searchedFromMs, zone).date();
-    if (!m_looked || !(key == m_searchedKey) || now < m_searchedFromMs || otherDay) {
+    if (!m_looked || now < m_searchedFromMs || otherDay) {
         // A clock gone back has a new next pass: the pick made from later on is let go.
         if (m_looked && now < m_searchedFromMs)
             m_selectedRiseJd = 0;
         m_looked = true;
-        if (key.ready && key.placeSet) {
-            StartSearch(key, now);
+        if (m_live->Ready() && m_live->Place().set) {
+            StartSearch(now);
         } else {
             // Nothing to search: an empty list, and the status says what is missing.
             ++m_request;
-            m_searchedKey = key;
             m_searchedFromMs = now;
             Deliver(m_request, nullptr);
         }
     }
     m_model->SetNow(JulianDateFromUnixMs(now));
     UpdateStatus();
+    ScheduleNextLook(now);
 }
 
-void PassesWindow::StartSearch(const Key &key, qint64 fromMs) {
-    m_searchedKey = key;
+void PassesWindow::ScheduleNextLook(qint64 now) {
+    const ClockReading &clock = m_live->Clock();
+    const bool live = m_live->Shown();
+    if (live && clock.paused) {
+        m_nextLook->stop(); // the shown time stands; a change of the clock says so
+        return;
+    }
+    const QTimeZone zone = m_utc->isChecked() ? QTimeZone::utc() : QTimeZone::systemTimeZone();
+    qint64 next = QDateTime::fromMSecsSinceEpoch(now, zone).date().addDays(1).startOfDay(zone).toMSecsSinceEpoch();
+    if (const Pass *first = m_model->PassAt(0))
+        next = std::min(next, Ms(first->set.jd) + 1);
+    const double factor = live && clock.factor > 0.0f ? clock.factor : 1.0;
+    const double wait = static_cast<double>(next - now) / factor;
+    m_nextLook->start(static_cast<int>(std::clamp<double>(std::ceil(wait), 1.0, double(kLongestSleepMs))));
+}
+
+void PassesWindow::StartSearch(qint64 fromMs) {
+    m_searchedMinElevation = m_minElevation->value();
     m_searchedFromMs = fromMs;
     const int id = ++m_request;
     PassRequest request;
-    request.elements = g_liveOrbit.Elements();
-    request.place = g_observerPlace;
+    request.elements = m_live->Elements();
+    request.place = m_live->Place();
     request.search.startJd = JulianDateFromUnixMs(fromMs);
-    request.search.endJd = request.search.startJd + key.days;
-    request.search.minElevation = key.minElevation;
-    request.search.twilight = key.twilight;
+    request.search.endJd = request.search.startJd + m_days->value();
+    request.search.minElevation = m_minElevation->value();
+    request.search.twilight = m_twilight->currentData().toInt();
     using Result = std::shared_ptr<const PassListing>;
     auto *watcher = new QFutureWatcher<Result>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, id] {
@@ -628,29 +621,33 @@ void PassesWindow::Deliver(int request, std::shared_ptr<const PassListing> listi
         return; // an answer to a question no longer asked
     m_answered = request;
     m_failure = listing && listing->failed ? QString::fromStdString(listing->reason) : QString();
-    m_model->SetNow(JulianDateFromUnixMs(ShownUtcMs()));
+    const qint64 now = ShownUtcMs();
+    m_model->SetNow(JulianDateFromUnixMs(now));
     m_model->SetListing(std::move(listing));
     UpdateStatus();
+    ScheduleNextLook(now);
 }
 
 void PassesWindow::UpdateStatus() {
+    const bool ready = m_live->Ready();
+    const ObserverPlace &place = m_live->Place();
     QString text;
-    if (!g_liveOrbit.Ready() && !g_observerPlace.set)
+    if (!ready && !place.set)
         text =
             QStringLiteral("Open orbital elements (File > Open Orbit Elements\u2026) and set your location "
                            "(File > Set Location\u2026) to list the passes.");
-    else if (!g_liveOrbit.Ready())
+    else if (!ready)
         text = QStringLiteral("Open orbital elements (File > Open Orbit Elements\u2026) to list the passes.");
-    else if (!g_observerPlace.set)
+    else if (!place.set)
         text = QStringLiteral("Set your location (File > Set Location\u2026) to list the passes over it.");
     else if (!m_failure.isEmpty())
         text = QStringLiteral("No passes: %1.").arg(m_failure);
     else {
-        const QString where = g_observerPlace.name.empty() ? QStringLiteral("%1, %2")
-                                                                 .arg(g_observerPlace.latitude, 0, 'f', 2)
-                                                                 .arg(g_observerPlace.longitude, 0, 'f', 2)
-                                                           : QString::fromStdString(g_observerPlace.name);
-        const QString who = QString::fromStdString(DisplayName(g_liveOrbit.Elements()));
+        const QString where = place.name.empty() ? QStringLiteral("%1, %2")
+                                                       .arg(place.latitude, 0, 'f', 2)
+                                                       .arg(place.longitude, 0, 'f', 2)
+                                                 : QString::fromStdString(place.name);
+        const QString who = QString::fromStdString(DisplayName(m_live->Elements()));
         if (!Answered())
             text = QStringLiteral("Finding the passes of %1 over %2\u2026").arg(who, where);
         else
@@ -664,9 +661,8 @@ void PassesWindow::UpdateStatus() {
                                                  : QStringLiteral("%1 days").arg(m_days->value()));
     }
     // Old elements still list passes, as the panel still gives a place: say how far to trust them.
-    if (g_liveOrbit.Ready() && m_failure.isEmpty()) {
-        const double ageDays =
-            JulianDateFromUnixMs(ShownUtcMs()) - EpochJulianDate(g_liveOrbit.Elements());
+    if (ready && m_failure.isEmpty()) {
+        const double ageDays = JulianDateFromUnixMs(ShownUtcMs()) - EpochJulianDate(m_live->Elements());
         if (ageDays > kStaleElementsDays)
             text += QStringLiteral("\nWarning: the elements are %1 days old, so these passes may be far "
                                    "off; update them (File > Update Elements).")
@@ -692,10 +688,10 @@ void PassesWindow::OnSelectionChanged() {
         (pass->visible ? QStringLiteral(", visible, magnitude %1")
                              .arg(QString::fromStdString(MagnitudeText(*pass)).replace('-', QChar(0x2212)))
                        : QString());
-    m_chart->SetPass(pass, m_model->TrackAt(row), m_searchedKey.minElevation, caption);
+    m_chart->SetPass(pass, m_model->TrackAt(row), m_searchedMinElevation, caption);
 }
 
 void PassesWindow::OnDoubleClicked(const QModelIndex &index) {
     if (const Pass *pass = m_model->PassAt(index.row()))
-        m_orbit->WatchFrom(Ms(pass->rise.jd) - 60 * 1000);
+        emit WatchRequested(Ms(pass->rise.jd) - 60 * 1000);
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The passes window: the passes over the observer's place for the next days in a
 // table, the selected one's path on a chart of the sky, and a double-click to
-// watch it in the live scene. Searches run on a worker thread; the window polls
-// the elements, the place and the shown time, and searches again when they change.
+// watch it in the live scene. Searches run on a worker thread; the window searches
+// again when the live model says the elements, the place or the clock changed,
+// and wakes when the next listed pass is over or the day ends.
 #include "../view/core/passlist.h"
 
 #include <QAbstractTableModel>
@@ -13,7 +14,7 @@
 #include <vector>
 
 class Application;
-class OrbitCommands;
+class LiveModel;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -97,7 +98,7 @@ private:
 class PassesWindow : public QWidget {
     Q_OBJECT
 public:
-    PassesWindow(Application *app, OrbitCommands *orbit, QWidget *parent = nullptr);
+    PassesWindow(Application *app, LiveModel *live, QWidget *parent = nullptr);
     ~PassesWindow() override;
 
     PassesModel *Model() const { return m_model; }
@@ -109,37 +110,33 @@ public:
 
     // The answer to search `request`; one for an older search than the latest is dropped.
     void Deliver(int request, std::shared_ptr<const PassListing> listing);
-    // Looks at the elements, the place, the settings and the shown time, starts a
-    // search when they call for one and lets passes that are over leave the list.
+    // Looks at the shown time: searches again when it went back or on to another
+    // day (or nothing was searched yet), and lets passes that are over leave the list.
     void Refresh();
+
+signals:
+    // A double-click on a pass: watch it in the live scene from this moment.
+    void WatchRequested(qint64 utcMs);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    struct Key {
-        bool ready = false;
-        double epoch = 0;
-        int catalogNumber = 0;
-        bool placeSet = false;
-        double latitude = 0, longitude = 0, heightM = 0;
-        int days = 0;
-        int minElevation = 0;
-        int twilight = 0;
-        bool operator==(const Key &other) const;
-    };
-
     void BuildControls();
     void SaveSettings();
     void OnSelectionChanged();
     void OnDoubleClicked(const QModelIndex &index);
     void UpdateStatus();
     qint64 ShownUtcMs() const;
-    Key CurrentKey() const;
-    void StartSearch(const Key &key, qint64 fromMs);
+    // What the list was searched for changed: search again at the next look.
+    void SearchAgain();
+    void StartSearch(qint64 fromMs);
+    // Wakes the window when the first listed pass is over or the day ends.
+    void ScheduleNextLook(qint64 now);
 
     Application *m_app;
-    OrbitCommands *m_orbit;
+    LiveModel *m_live;
+    QTimer *m_nextLook = nullptr;
     PassesModel *m_model = nullptr;
     QTableView *m_table = nullptr;
     SkyChart *m_chart = nullptr;
@@ -150,10 +147,10 @@ private:
     QCheckBox *m_utc = nullptr;
     QLabel *m_status = nullptr;
 
-    bool m_looked = false; // whether Refresh has looked at the elements and the place yet
+    bool m_looked = false; // whether a search was made for the elements, place and settings in use
     int m_request = 0;     // the latest search
     int m_answered = 0;    // the search whose answer is shown
-    Key m_searchedKey;
+    int m_searchedMinElevation = 0;
     qint64 m_searchedFromMs = 0;
     QString m_failure;           // why the search shown could not be made; empty when it was
     double m_selectedRiseJd = 0; // kept across new answers, to keep the selection

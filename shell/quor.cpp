@@ -38,7 +38,8 @@ CAboutDlg::CAboutDlg(QWidget *parent) : QDialog(parent) {
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-CQUORApp::CQUORApp(int &argc, char **argv) : Application(argc, argv), m_orbit(new OrbitCommands(this)) {
+CQUORApp::CQUORApp(int &argc, char **argv)
+    : Application(argc, argv), m_live(new LiveModel(this)), m_orbit(new OrbitCommands(this, m_live)) {
     MapCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
     MapCommand(ID_APP_EXIT, [this] {
         if (m_pMainWnd)
@@ -68,14 +69,14 @@ bool CQUORApp::InitInstance() {
         int argc = static_cast<int>(args.size());
         InitWireSphere(&argc, argv.data());
     }
-    LoadStdProfileSettings(4);
+    LoadStdProfileSettings(kRecentFileSlots);
     CQUORView::SetAntialiasing(Profile().value(kAntialiasingKey, true).toBool());
 
     auto docTemplate = std::make_unique<DocTemplate>();
     docTemplate->templateString = kDocTemplateString;
     docTemplate->createDocument = [] { return std::make_unique<CQUORDoc>(); };
     docTemplate->createFrame = [this](Document *doc) -> ChildFrame * {
-        auto *frame = new CChildFrame(static_cast<CQUORDoc *>(doc), *this);
+        auto *frame = new CChildFrame(static_cast<CQUORDoc *>(doc), *this, m_live);
         if (!frame->OnCreateClient()) {
             delete frame;
             return nullptr;
@@ -96,12 +97,14 @@ bool CQUORApp::InitInstance() {
     m_pMainWnd->showMaximized();
     // Elements named on the command line, else those of the last run, for the live
     // orbit; a choice among several is asked over the main window.
+    // A viewer left showing the live orbit starts live again.
     const QStringList args = arguments();
     const qsizetype elementsSwitch = args.indexOf(QStringLiteral("--elements"));
-    const bool liveStart = elementsSwitch > 0 && elementsSwitch + 1 < args.size() &&
-                           m_orbit->OpenElementsFile(args[elementsSwitch + 1]);
+    const bool wasLive = m_orbit->WasLive();
+    bool liveStart = elementsSwitch > 0 && elementsSwitch + 1 < args.size() &&
+                     m_orbit->OpenElementsFile(args[elementsSwitch + 1]);
     if (!liveStart)
-        m_orbit->RestoreElements();
+        liveStart = m_orbit->RestoreElements() && wasLive;
 
     if (!ProcessShellCommand(m_startFiles))
         return false;

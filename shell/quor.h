@@ -1,6 +1,7 @@
 #pragma once
 // The viewer's application object and its About box.
 #include "framework.h"
+#include "livemodel.h"
 #include "orbitcommands.h"
 
 #include <QDialog>
@@ -23,7 +24,10 @@ public:
     void SetAntialiasing(bool on);
 
     OrbitCommands *Orbit() const { return m_orbit; }
+    // The live orbit's state: elements, place, clock.
+    LiveModel *Live() const { return m_live; }
 
 private:
+    LiveModel *m_live;
     OrbitCommands *m_orbit;
 };

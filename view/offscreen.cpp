@@ -270,8 +270,8 @@ SceneFrame OffscreenScene::Frame(CQUORDoc &doc, const SceneFrame &navigation) {
     return frame;
 }
 
-void OffscreenScene::Draw(CQUORDoc &doc) {
-    DrawSceneFrame(Frame(doc, SceneFrame()));
+void OffscreenScene::Draw(CQUORDoc &doc, const SceneFrame &navigation) {
+    DrawSceneFrame(Frame(doc, navigation));
 }
 
 QImage OffscreenScene::Render(CQUORDoc &doc, const SceneFrame &navigation) {

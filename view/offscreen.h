@@ -40,7 +40,7 @@ public:
     // One frame (one simulation step) for the document; the picture it left.
     QImage Render(CQUORDoc &doc, const SceneFrame &navigation = SceneFrame());
     // Draws without reading back, for timing.
-    void Draw(CQUORDoc &doc);
+    void Draw(CQUORDoc &doc, const SceneFrame &navigation = SceneFrame());
     QImage Grab();
     unsigned EarthTexture() const { return m_earthTexture; }
     int Samples() const; // of the last frame, 0 when not antialiased

@@ -3,6 +3,7 @@
 #include "../framework/messages.h"
 #include "../resources/gui/icons.h"
 #include "../resources/ids.h"
+#include "../shell/livemodel.h"
 #include "core/bmpimage.h"
 #include "core/livescene.h"
 #include "core/orbitsim.h"
@@ -76,6 +77,27 @@ CQUORView::~CQUORView() {
     m_pDC = nullptr;
     ReleaseQuadric();
     FreePalette(m_paletteColormap);
+}
+
+void CQUORView::SetLiveModel(LiveModel *model) {
+    if (m_liveModel)
+        disconnect(m_liveModel, nullptr, this, nullptr);
+    m_liveModel = model;
+    if (!model)
+        return;
+    const auto repaint = [this] {
+        if (ShowsLive())
+            update();
+    };
+    connect(model, &LiveModel::ticked, this, repaint);
+    connect(model, &LiveModel::clockChanged, this, repaint);
+    connect(model, &LiveModel::elementsChanged, this, repaint);
+    connect(model, &LiveModel::observerChanged, this, repaint);
+}
+
+bool CQUORView::ShowsLive() const {
+    const CQUORDoc *doc = GetDocument();
+    return doc && doc->m_live && m_liveModel;
 }
 
 void CQUORView::initializeGL() {
@@ -170,6 +192,11 @@ void CQUORView::OnDraw() {
         QOpenGLContext *current = QOpenGLContext::currentContext();
         m_hDC = current ? current->surface() : nullptr;
     };
+    LiveSceneInput live;
+    if (ShowsLive()) {
+        live = m_liveModel->SceneInput();
+        frame.live = &live;
+    }
     DrawSceneFrame(frame);
 }
 
@@ -265,27 +292,34 @@ void CQUORView::timerEvent(QTimerEvent *e) {
 }
 
 void CQUORView::OnStartStop() {
-    ToggleTimer();
+    // The live clock runs by itself; here it is paused and resumed.
+    if (ShowsLive())
+        m_liveModel->SetPaused(!m_liveModel->Clock().paused);
+    else
+        ToggleTimer();
 }
 
 namespace {
 // A live document's clock has a factor of its own: the simulation keeps its 30.
-void SetTimeFactor(const CQUORDoc *doc, float factor) {
-    (doc && doc->m_live ? g_liveFactor : g_timeFactor) = factor;
+void SetTimeFactor(bool live, LiveModel *model, float factor) {
+    if (live)
+        model->SetFactor(factor);
+    else
+        g_timeFactor = factor;
 }
 } // namespace
 
 void CQUORView::OnRealtime() {
-    SetTimeFactor(GetDocument(), 1.0f);
+    SetTimeFactor(ShowsLive(), m_liveModel, 1.0f);
 }
 void CQUORView::OnTimeX10() {
-    SetTimeFactor(GetDocument(), 10.0f);
+    SetTimeFactor(ShowsLive(), m_liveModel, 10.0f);
 }
 void CQUORView::OnTimeX30() {
-    SetTimeFactor(GetDocument(), 30.0f);
+    SetTimeFactor(ShowsLive(), m_liveModel, 30.0f);
 }
 void CQUORView::OnTimeX60() {
-    SetTimeFactor(GetDocument(), 60.0f);
+    SetTimeFactor(ShowsLive(), m_liveModel, 60.0f);
 }
 
 void CQUORView::OnFilePrint() {
@@ -324,8 +358,8 @@ QString CQUORView::DefaultPictureName() const {
     if (model.isEmpty())
         model = QStringLiteral("QUOR");
     int hours = g_clockHours, minutes = g_clockMinutes, seconds = g_clockSeconds;
-    if (doc && doc->m_live && g_liveOrbit.Ready())
-        UtcTimeOfDay(g_liveUtcMs, hours, minutes, seconds);
+    if (ShowsLive() && m_liveModel->Ready())
+        UtcTimeOfDay(m_liveModel->Clock().utcMs, hours, minutes, seconds);
     return QStringLiteral("%1 %2-%3-%4.png")
         .arg(model)
         .arg(hours, 2, 10, QLatin1Char('0'))

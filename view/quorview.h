@@ -8,10 +8,12 @@
 #include "x11palette.h"
 
 #include <QOpenGLWidget>
+#include <QPointer>
 #include <QSurfaceFormat>
 
 #include <vector>
 
+class LiveModel;
 class QOpenGLContext;
 class QSurface;
 
@@ -22,6 +24,9 @@ public:
     ~CQUORView() override;
 
     CQUORDoc *GetDocument() const { return static_cast<CQUORDoc *>(View::GetDocument()); }
+    // The live orbit this view draws while its document shows it; its clock moving
+    // on, or anything of it changing, repaints the view.
+    void SetLiveModel(LiveModel *model);
 
     // The format every scene view asks for; tests may replace it to make creation fail.
     static QSurfaceFormat RequestedFormat();
@@ -115,7 +120,11 @@ private:
     float Aspect() const;
     QSize DeviceSize() const;
 
+    // Whether the view's document shows the live orbit of a model it has.
+    bool ShowsLive() const;
+
     MultisampleTarget m_sceneTarget;
+    QPointer<LiveModel> m_liveModel;
 
     QSurfaceFormat m_grantedFormat;
     unsigned m_earthTexture = 0; // this view's Earth texture, in the shared group

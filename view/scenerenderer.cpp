@@ -352,33 +352,10 @@ void DrawStationAt(int mode, int32_t modelList, const double position[3], const 
     glPopMatrix();
 }
 
-// The ground track, kept until the live clock has moved on by a few seconds.
-struct TrackCache {
-    double jd = 0.0;
-    int catalogNumber = -1;
-    double epoch = 0.0;
-    std::vector<std::array<double, 3>> points; // Earth-fixed km
-};
-
-const std::vector<std::array<double, 3>> &GroundTrack(double jd) {
-    static TrackCache cache;
-    constexpr double kRecomputeDays = 5.0 / 86400.0;
-    constexpr int kPoints = 241; // the station's own moment falls on a point, the 81st
-    const OrbitalElements &e = g_liveOrbit.Elements();
-    if (cache.points.empty() || std::fabs(jd - cache.jd) > kRecomputeDays ||
-        cache.catalogNumber != e.catalogNumber || cache.epoch != g_liveOrbit.EpochJulianDate()) {
-        cache.points = g_liveOrbit.Track(jd, kPoints);
-        cache.jd = jd;
-        cache.catalogNumber = e.catalogNumber;
-        cache.epoch = g_liveOrbit.EpochJulianDate();
-    }
-    return cache.points;
-}
-
 // The track on the globe: dim behind the station, bright ahead of it, with
 // arrowheads pointing the way it goes.
-void DrawGroundTrack(double jd, double gmst) {
-    const auto &track = GroundTrack(jd);
+void DrawGroundTrack(LiveOrbit &orbit, double jd, double gmst) {
+    const auto &track = orbit.TrackNear(jd);
     if (track.size() < 2)
         return;
     // Earth-fixed to the scene at this moment, lifted just off the surface.
@@ -431,8 +408,8 @@ void DrawGroundTrack(double jd, double gmst) {
 }
 
 // The observer's place: a bright disc on the globe, unlit so it shows by night too.
-void DrawObserverMark(double gmst) {
-    const std::vector<ScenePoint> mark = ObserverMark(g_observerPlace, gmst, 120.0, 24);
+void DrawObserverMark(const ObserverPlace &place, double gmst) {
+    const std::vector<ScenePoint> mark = ObserverMark(place, gmst, 120.0, 24);
     glPushAttrib(GL_CURRENT_BIT | GL_ENABLE_BIT);
     glDisable(GL_LIGHTING);
     glColor3f(1.0f, 0.5f, 0.0f);
@@ -443,35 +420,43 @@ void DrawObserverMark(double gmst) {
     glPopAttrib();
 }
 
-// The live orbit's frame: the real station at the live clock's moment, the map
-// turned by the sidereal time and lit by the real Sun.
+// The live orbit's frame: the real station at the clock's moment, the map turned
+// by the sidereal time and lit by the real Sun. Where the elements give no place
+// then, the Earth alone, seen from space.
 int64_t DrawLiveFrame(const SceneFrame &frame) {
     CQUORDoc *doc = frame.doc;
-    const int64_t scaledStep = AdvanceLiveClock();
-    const double jd = JulianDateFromUnixMs(g_liveUtcMs);
-    const LiveState state = g_liveOrbit.At(jd);
+    const LiveSceneInput &live = *frame.live;
+    LiveOrbit &orbit = *live.orbits.front();
+    const double jd = JulianDateFromUnixMs(live.clock.utcMs);
+    const LiveState state = orbit.At(jd);
+    const bool placed = HasPosition(state);
     // The chaser rides behind and below the station on its track, near enough that
     // the station (some 120 scene km across in that camera) fills much of the view.
     constexpr double kChaserLagDays = 25.0 / 86400.0, kChaserDropKm = 40.0;
-    const LiveState behind = g_liveOrbit.At(jd - kChaserLagDays);
-    const double r =
-        std::sqrt(behind.position[0] * behind.position[0] + behind.position[1] * behind.position[1] +
-                  behind.position[2] * behind.position[2]);
-    double chaserKm[3];
-    for (int i = 0; i < 3; ++i)
-        chaserKm[i] = r > 0.0 ? behind.position[i] * (1.0 - kChaserDropKm / r) : 0.0;
+    double chaserKm[3] = {};
+    if (placed) {
+        const LiveState behind = orbit.At(jd - kChaserLagDays);
+        const double r =
+            std::sqrt(behind.position[0] * behind.position[0] + behind.position[1] * behind.position[1] +
+                      behind.position[2] * behind.position[2]);
+        for (int i = 0; i < 3; ++i)
+            chaserKm[i] = r > 0.0 && behind.error == 0 ? behind.position[i] * (1.0 - kChaserDropKm / r) : 0.0;
+    }
     const ScenePoint station = ToScene(state.position), chaser = ToScene(chaserKm);
 
-    doc->m_liveState = state;
-    doc->m_elementsAgeDays = jd - g_liveOrbit.EpochJulianDate();
-    doc->m_latitude = static_cast<float>(state.place.latitude);
-    doc->m_longitude = static_cast<float>(state.place.longitude);
-    doc->m_altitude = static_cast<float>(state.place.altitude);
-    doc->m_speed = static_cast<float>(state.speed);
+    if (placed) {
+        doc->m_latitude = static_cast<float>(state.place.latitude);
+        doc->m_longitude = static_cast<float>(state.place.longitude);
+        doc->m_altitude = static_cast<float>(state.place.altitude);
+        doc->m_speed = static_cast<float>(state.speed);
+    }
     BeginFrame(frame);
 
-    const int mode = doc->m_viewMode;
-    if (mode == ViewFromSpace) {
+    // Without a station the cameras that ride with it have nothing to follow.
+    const int mode = placed ? doc->m_viewMode : ViewFromSpace;
+    if (!placed) {
+        SetCamera(ViewFromSpace, frame, station, chaser);
+    } else if (mode == ViewFromSpace) {
         const CameraPose pose = LiveSpaceCamera(
             station, ToScene(state.velocity), SpaceEyeDistance(frame.zoom), frame.spinAngle, frame.tiltAngle);
         gluLookAt(pose.eye.x, pose.eye.y, pose.eye.z, pose.centre.x, pose.centre.y, pose.centre.z, pose.up.x,
@@ -485,27 +470,27 @@ int64_t DrawLiveFrame(const SceneFrame &frame) {
         SetCamera(mode, frame, station, chaser);
     }
     SetSunLight(ToScene(state.sun));
-    doc->UpdateAllViews(frame.sender, 0);
     // Every live camera keeps the station in front of the Earth: always the textured globe.
     DrawEarth(frame.earthTexture, EarthAngleForGmst(state.gmst), true, kSunlitEarth);
-    if (doc->m_groundTrack)
-        DrawGroundTrack(jd, state.gmst);
-    if (g_observerPlace.set)
-        DrawObserverMark(state.gmst);
-    if (state.error == 0)
+    if (placed && doc->m_groundTrack)
+        DrawGroundTrack(orbit, jd, state.gmst);
+    if (live.place && live.place->set)
+        DrawObserverMark(*live.place, state.gmst);
+    if (placed) {
         DrawStationAt(mode, doc->m_modelList, state.position, state.velocity);
-    DrawChaser(chaser);
+        DrawChaser(chaser);
+    }
 
     if (frame.finishScene)
         frame.finishScene();
-    // A moment or a speed other than now's is marked after the clock.
-    const SceneLines lines{FormatUtcClockLine(g_liveUtcMs) +
-                               ShownTimeSceneMarker(g_liveFactor, LiveClockAheadMs()),
-                           FormatLongitudeLine(doc->m_longitude), FormatFpsLine(scaledStep, g_liveFactor)};
+    // A moment, a speed or a pause other than now's is marked after the clock.
+    const SceneLines lines{FormatUtcClockLine(live.clock.utcMs) + ShownTimeSceneMarker(live.clock),
+                           placed ? FormatLongitudeLine(doc->m_longitude) : std::string(kNoLongitudeLine),
+                           FormatFpsLine(live.clock.stepMs, live.clock.factor)};
     const unsigned fontBase = DrawSceneLines(mode, lines, frame.pixelRatio);
 
     EndFrame(frame, fontBase);
-    return scaledStep;
+    return live.clock.stepMs;
 }
 
 } // namespace
@@ -516,7 +501,8 @@ void SetModelArraySink(const ClientArraySink *sink) {
 
 int64_t DrawSceneFrame(const SceneFrame &frame) {
     CQUORDoc *doc = frame.doc;
-    if (doc && doc->m_live && g_liveOrbit.Ready())
+    if (doc && doc->m_live && frame.live && !frame.live->orbits.empty() && frame.live->orbits.front() &&
+        frame.live->orbits.front()->Ready())
         return DrawLiveFrame(frame);
     const int64_t scaledStep = AdvanceClock();
     const float longitude = ComputePositions(doc);

@@ -2,12 +2,26 @@
 // One frame of the orbit scene: a simulation step, then the Earth, the station,
 // the chaser and the text. The scene view draws with it on screen; tests and
 // quor-inspect draw with it into an offscreen framebuffer.
+#include "../orbit/liveclock.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 class CQUORDoc;
+class LiveOrbit;
 class View;
+struct ObserverPlace;
+
+// What a frame of the live orbit shows: the tracked orbits (the station's first),
+// the clock's moment and how it runs, and the watcher's place. The frame reads
+// them and moves nothing on.
+struct LiveSceneInput {
+    std::vector<LiveOrbit *> orbits;
+    ClockReading clock;
+    const ObserverPlace *place = nullptr; // none, or not set: no mark on the globe
+};
 
 struct SceneFrame {
     CQUORDoc *doc = nullptr;
@@ -24,6 +38,8 @@ struct SceneFrame {
     float zoom = 1.0f;
     // Device pixels per logical pixel: text keeps its size on screen.
     double pixelRatio = 1.0;
+    // A document showing the live orbit draws this when its station's elements are ready.
+    const LiveSceneInput *live = nullptr;
 };
 
 // The three text lines of a frame.
@@ -63,7 +79,8 @@ class ClientArraySink;
 // and every list is then one of its.
 void SetModelArraySink(const ClientArraySink *sink);
 
-// Draws one frame and returns the scaled step it advanced the simulation by.
+// Draws one frame and returns the scaled step it advanced the simulation by (a
+// live frame: the step its clock last moved).
 int64_t DrawSceneFrame(const SceneFrame &frame);
 
 // Fixed values of the scene.

@@ -93,8 +93,6 @@ protected:
         SetUtcNowSource([] { return g_now; });
     }
     void TearDown() override {
-        g_liveOrbit = LiveOrbit();
-        g_liveUtcMs = 0;
         SetUtcNowSource(nullptr);
         if (m_hadCache)
             qputenv("XDG_CACHE_HOME", m_oldCache);
@@ -163,7 +161,7 @@ TEST_F(OrbitElements, BadFilesAreNamedAndTheElementsInUseStay) {
     ViewerApp v({kModel});
     OrbitCommands *orbit = v.app().Orbit();
     ASSERT_TRUE(orbit->OpenElementsFile(good));
-    ASSERT_TRUE(g_liveOrbit.Ready());
+    ASSERT_TRUE(v.app().Live()->Ready());
     EXPECT_FALSE(orbit->OpenElementsFile(bad));
     EXPECT_FALSE(orbit->OpenElementsFile(pipe)) << "refused without waiting for a writer";
     ASSERT_EQ(v.messages.shown.size(), 2u);
@@ -171,7 +169,7 @@ TEST_F(OrbitElements, BadFilesAreNamedAndTheElementsInUseStay) {
     EXPECT_NE(said.find("bad.tle, line 2, column 69: checksum"), std::string::npos) << said;
     EXPECT_EQ(said.find("line 2"), said.rfind("line 2")) << "the line is named once: " << said;
     EXPECT_NE(v.messages.shown[1].text.find("pipe.tle"), std::string::npos);
-    EXPECT_EQ(g_liveOrbit.Elements().catalogNumber, 25544) << "the elements in use stay";
+    EXPECT_EQ(v.app().Live()->Elements().catalogNumber, 25544) << "the elements in use stay";
     MainFrame *main = v.app().MainWindow();
     auto *doc = static_cast<CQUORDoc *>(v.app().Documents().front());
     EXPECT_TRUE(doc->m_live) << "the good elements opened are shown";
@@ -219,22 +217,22 @@ TEST_F(OrbitElements, LiveClockStartsNowAtRealSpeedAndSetTimeMovesIt) {
     ASSERT_TRUE(ChooseMenuItem(main, "Timer", "X 60"));
     EXPECT_EQ(g_timeFactor, 60.0f);
     EXPECT_TRUE(main->IsChecked(ID_TIMER_X60));
-    g_liveFactor = 10.0f; // as a live document left it
-    SetLiveClock(g_now - 86400000);
+    v.app().Live()->SetFactor(10.0f); // as a live document left it
+    v.app().Live()->SetTime(g_now - 86400000);
     ASSERT_TRUE(ChooseMenuItem(main, "&File", "Live Orbit"));
-    EXPECT_EQ(g_liveFactor, 1.0f);
+    EXPECT_EQ(v.app().Live()->Clock().factor, 1.0f);
     EXPECT_TRUE(main->IsChecked(ID_TIMER_REALTIME));
     EXPECT_FALSE(main->IsChecked(ID_TIMER_X60)) << "the live document's factor, not the simulation's";
     ViewerApp::Settle(100);
-    EXPECT_EQ(g_liveUtcMs, g_now);
+    EXPECT_EQ(v.app().Live()->Clock().utcMs, g_now);
 
     ASSERT_TRUE(ChooseMenuItem(main, "Timer", "X 30"));
-    EXPECT_EQ(g_liveFactor, 30.0f);
+    EXPECT_EQ(v.app().Live()->Clock().factor, 30.0f);
     EXPECT_EQ(g_timeFactor, 60.0f) << "the simulation keeps its own factor";
     EXPECT_TRUE(main->IsChecked(ID_TIMER_X30));
     ASSERT_TRUE(ChooseMenuItem(main, "&File", "Now"));
-    EXPECT_EQ(g_liveFactor, 1.0f) << "Now after a factor change: real speed";
-    EXPECT_EQ(g_liveUtcMs, g_now);
+    EXPECT_EQ(v.app().Live()->Clock().factor, 1.0f) << "Now after a factor change: real speed";
+    EXPECT_EQ(v.app().Live()->Clock().utcMs, g_now);
 
     // Set Time: a day that does not exist is refused in the dialog, then a UTC time taken.
     QStringList errors;
@@ -275,13 +273,13 @@ TEST_F(OrbitElements, LiveClockStartsNowAtRealSpeedAndSetTimeMovesIt) {
     EXPECT_TRUE(errors[1].startsWith("\"half past three\" is not a date and time.")) << errors[1].toStdString();
     ViewerApp::Settle(100);
     const qint64 chosen = UnixMsFromJulianDate(JulianDate(2027, 1, 2, 3, 4, 5));
-    EXPECT_NEAR(static_cast<double>(g_liveUtcMs), static_cast<double>(chosen), 1.0);
-    EXPECT_NEAR(static_cast<double>(LiveClockAheadMs()), static_cast<double>(chosen - g_now), 1.0);
-    EXPECT_EQ(ShownTimePanelLines(g_liveFactor, LiveClockAheadMs()),
+    EXPECT_NEAR(static_cast<double>(v.app().Live()->Clock().utcMs), static_cast<double>(chosen), 1.0);
+    EXPECT_NEAR(static_cast<double>(v.app().Live()->Clock().aheadMs), static_cast<double>(chosen - g_now), 1.0);
+    EXPECT_EQ(ShownTimePanelLines(v.app().Live()->Clock()),
               std::vector<std::string>{"Shown time: 25 days 3 h ahead"});
     EXPECT_TRUE(
         v.app().Orbit()->OpenElementsFile(QString::fromStdString(SourcePath("tests/data/live/station.tle"))));
-    EXPECT_EQ(g_liveUtcMs, g_now) << "new elements are shown now";
+    EXPECT_EQ(v.app().Live()->Clock().utcMs, g_now) << "new elements are shown now";
     EXPECT_TRUE(doc->m_live);
     g_timeFactor = 30.0f; // program-wide: as the next test expects it
 }
@@ -294,7 +292,7 @@ TEST_F(OrbitElements, SetLocationRefusesABadLatitudeAndRemembersThePlace) {
     ASSERT_TRUE(profileDir.isValid());
     {
         ViewerApp v({kModel}, profileDir.path());
-        EXPECT_FALSE(g_observerPlace.set);
+        EXPECT_FALSE(v.app().Live()->Place().set);
         QStringList errors;
         int answered = 0;
         QTimer poll;
@@ -331,14 +329,13 @@ TEST_F(OrbitElements, SetLocationRefusesABadLatitudeAndRemembersThePlace) {
         EXPECT_NEAR(profile.value("Observer/Longitude").toDouble(), -0.0005, 1e-9) << "west is negative";
         EXPECT_NEAR(profile.value("Observer/Height").toDouble(), 46.0, 1e-9);
     }
-    g_observerPlace = ObserverPlace();
     ViewerApp again({kModel}, profileDir.path());
-    EXPECT_TRUE(g_observerPlace.set) << "the place is known again at the next start";
-    EXPECT_EQ(g_observerPlace.name, "Greenwich Park");
-    EXPECT_NEAR(g_observerPlace.latitude, 51.4769, 1e-9);
-    EXPECT_NEAR(g_observerPlace.longitude, -0.0005, 1e-9);
-    EXPECT_NEAR(g_observerPlace.heightM, 46.0, 1e-9);
-    g_observerPlace = ObserverPlace();
+    const ObserverPlace &place = again.app().Live()->Place();
+    EXPECT_TRUE(place.set) << "the place is known again at the next start";
+    EXPECT_EQ(place.name, "Greenwich Park");
+    EXPECT_NEAR(place.latitude, 51.4769, 1e-9);
+    EXPECT_NEAR(place.longitude, -0.0005, 1e-9);
+    EXPECT_NEAR(place.heightM, 46.0, 1e-9);
 }
 
 // What the location dialog refuses, each with a reason naming the field.
@@ -443,16 +440,15 @@ TEST_F(OrbitElements, ChooserTellsLikeSetsApartAndTakesTheRowPicked) {
         EXPECT_EQ(answer->items.size(), QSet<QString>(answer->items.begin(), answer->items.end()).size());
         EXPECT_EQ(answer->shownRow, 1) << "the newest of the station's sets";
         EXPECT_EQ(answer->title.toStdString(), "Choose the Station");
-        EXPECT_DOUBLE_EQ(g_liveOrbit.Elements().epochDay, 335.5) << "the row picked, not the first alike";
+        EXPECT_DOUBLE_EQ(v.app().Live()->Elements().epochDay, 335.5) << "the row picked, not the first alike";
         answer = std::make_unique<ChooserAnswer>(-1);
         EXPECT_FALSE(v.app().Orbit()->OpenElementsFile(history));
-        EXPECT_DOUBLE_EQ(g_liveOrbit.Elements().epochDay, 335.5) << "Cancel keeps the elements in use";
+        EXPECT_DOUBLE_EQ(v.app().Live()->Elements().epochDay, 335.5) << "Cancel keeps the elements in use";
         EXPECT_TRUE(v.messages.shown.empty());
     }
-    g_liveOrbit = LiveOrbit();
     ViewerApp restarted({kModel}, profile.path());
-    ASSERT_TRUE(g_liveOrbit.Ready());
-    EXPECT_DOUBLE_EQ(g_liveOrbit.Elements().epochDay, 335.5);
+    ASSERT_TRUE(restarted.app().Live()->Ready());
+    EXPECT_DOUBLE_EQ(restarted.app().Live()->Elements().epochDay, 335.5);
 }
 
 // The update asks for the chosen station by number, and takes only its set, and
@@ -481,7 +477,7 @@ TEST_F(OrbitElements, UpdateTakesOnlyTheChosenStationsSetAndKeepsItOnlyThen) {
     };
     const auto unchanged = [&](const char *what) {
         EXPECT_EQ(ReadFile(Cache()), kept) << what;
-        EXPECT_DOUBLE_EQ(g_liveOrbit.Elements().epochDay, 341.5) << what;
+        EXPECT_DOUBLE_EQ(v.app().Live()->Elements().epochDay, 341.5) << what;
         EXPECT_EQ(v.app().Profile().value("Orbit/Catalogue Number").toInt(), 25544) << what;
         EXPECT_EQ(v.app().Profile().value("Orbit/Elements Source").toString(), "file") << what;
     };
@@ -516,7 +512,7 @@ TEST_F(OrbitElements, UpdateTakesOnlyTheChosenStationsSetAndKeepsItOnlyThen) {
         v.app().MainWindow()->statusBar()->currentMessage().startsWith("Downloading the elements of 25544"))
         << v.app().MainWindow()->statusBar()->currentMessage().toStdString();
     v.app().DispatchCommand(ID_ORBIT_UPDATE_ELEMENTS);
-    ASSERT_TRUE(SettleUntil([&] { return g_liveOrbit.Elements().epochDay == 341.9; }, 3000));
+    ASSERT_TRUE(SettleUntil([&] { return v.app().Live()->Elements().epochDay == 341.9; }, 3000));
     ViewerApp::Settle(200);
     EXPECT_EQ(server.requests.size(), asked + 1);
     EXPECT_TRUE(v.messages.shown.empty()) << v.messages.shown[0].text;
@@ -538,7 +534,7 @@ TEST_F(OrbitElements, UpdateTakesOnlyTheChosenStationsSetAndKeepsItOnlyThen) {
     EXPECT_NE(v.messages.shown[0].text.find("are current: they were fetched at 2026-12-08 00:00 UTC"),
               std::string::npos)
         << v.messages.shown[0].text;
-    EXPECT_DOUBLE_EQ(g_liveOrbit.Elements().epochDay, 341.9) << "the fetched set, not the file opened since";
+    EXPECT_DOUBLE_EQ(v.app().Live()->Elements().epochDay, 341.9) << "the fetched set, not the file opened since";
 
     // After that, a 403 says why, and changes nothing.
     g_now += 2 * 60 * 1000;
@@ -551,7 +547,7 @@ TEST_F(OrbitElements, UpdateTakesOnlyTheChosenStationsSetAndKeepsItOnlyThen) {
     EXPECT_NE(v.messages.shown[0].text.find("more than once in two hours"), std::string::npos)
         << v.messages.shown[0].text;
     EXPECT_EQ(ReadFile(Cache()), cached);
-    EXPECT_DOUBLE_EQ(g_liveOrbit.Elements().epochDay, 341.9);
+    EXPECT_DOUBLE_EQ(v.app().Live()->Elements().epochDay, 341.9);
 }
 
 // What is kept is never made worse: a set from the future or older than the kept one
@@ -589,18 +585,17 @@ TEST_F(OrbitElements, UpdateRefusesWorseSetsAndFetchesAgainWhenTheCacheIsLost) {
     // Within a day ahead (a set made just now, the clocks a little apart) is taken.
     answer = StationSet("ISS (ZARYA)", "26342.90000000");
     v.app().DispatchCommand(ID_ORBIT_UPDATE_ELEMENTS);
-    ASSERT_TRUE(SettleUntil([] { return g_liveOrbit.Elements().epochDay == 342.9; }, 3000));
+    ASSERT_TRUE(SettleUntil([&] { return v.app().Live()->Elements().epochDay == 342.9; }, 3000));
     EXPECT_EQ(ReadFile(Cache()), answer);
     const qsizetype asked = server.requests.size();
 
     // The cache lost: the update goes to the network, though the last fetch was just now.
     ASSERT_TRUE(QFile::remove(Cache()));
-    g_liveOrbit = LiveOrbit();
     g_now += 10 * 60 * 1000;
     answer = StationSet("ISS (ZARYA)", "26342.95000000");
     v.messages.shown.clear();
     v.app().DispatchCommand(ID_ORBIT_UPDATE_ELEMENTS);
-    ASSERT_TRUE(SettleUntil([] { return g_liveOrbit.Elements().epochDay == 342.95; }, 3000));
+    ASSERT_TRUE(SettleUntil([&] { return v.app().Live()->Elements().epochDay == 342.95; }, 3000));
     EXPECT_EQ(server.requests.size(), asked + 1);
     EXPECT_TRUE(v.messages.shown.empty()) << v.messages.shown[0].text;
     EXPECT_EQ(ReadFile(Cache()), answer);
@@ -691,23 +686,21 @@ TEST_F(OrbitElements, StartUpRestoresWhatTheUserChoseLast) {
         LocalServer server(fetched); // after the application: it serves from its event loop
         v.app().Profile().setValue("Orbit/Elements URL", server.Address("/gp.php?CATNR={catalog}"));
         v.app().DispatchCommand(ID_ORBIT_UPDATE_ELEMENTS);
-        ASSERT_TRUE(SettleUntil([] { return g_liveOrbit.Elements().epochDay == 341.9; }, 3000));
+        ASSERT_TRUE(SettleUntil([&] { return v.app().Live()->Elements().epochDay == 341.9; }, 3000));
         ASSERT_TRUE(v.app().Orbit()->OpenElementsFile(file));
     }
     ASSERT_TRUE(QFileInfo(Cache()).lastModified() >= QFileInfo(file).lastModified());
     {
-        g_liveOrbit = LiveOrbit();
         ViewerApp v({kModel}, profile.path());
-        EXPECT_DOUBLE_EQ(g_liveOrbit.Elements().epochDay, 339.5) << "the file the user opened last";
+        EXPECT_DOUBLE_EQ(v.app().Live()->Elements().epochDay, 339.5) << "the file the user opened last";
         LocalServer server(fetched);
         v.app().Profile().setValue("Orbit/Elements URL", server.Address("/gp.php?CATNR={catalog}"));
         g_now += 3 * 3600 * 1000;
         v.app().DispatchCommand(ID_ORBIT_UPDATE_ELEMENTS);
-        ASSERT_TRUE(SettleUntil([] { return g_liveOrbit.Elements().epochDay == 341.9; }, 3000));
+        ASSERT_TRUE(SettleUntil([&] { return v.app().Live()->Elements().epochDay == 341.9; }, 3000));
     }
-    g_liveOrbit = LiveOrbit();
     ViewerApp v({kModel}, profile.path());
-    EXPECT_DOUBLE_EQ(g_liveOrbit.Elements().epochDay, 341.9) << "the download, chosen last";
+    EXPECT_DOUBLE_EQ(v.app().Live()->Elements().epochDay, 341.9) << "the download, chosen last";
 }
 
 // The window closes while the answer is on its way: no message after it, nothing kept.
@@ -725,6 +718,6 @@ TEST_F(OrbitElements, ClosingTheWindowCancelsTheDownload) {
     EXPECT_TRUE(SettleUntil([&] { return server.open == 0; }, 1000)) << "the connection is closed";
     ViewerApp::Settle(500);
     EXPECT_TRUE(v.messages.shown.empty()) << v.messages.shown[0].text;
-    EXPECT_FALSE(g_liveOrbit.Ready());
+    EXPECT_FALSE(v.app().Live()->Ready());
     EXPECT_FALSE(QFile::exists(Cache()));
 }

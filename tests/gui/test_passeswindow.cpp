@@ -79,14 +79,8 @@ protected:
     void SetUp() override {
         g_now = UnixMsFromJulianDate(JulianDate(2026, 12, 8, 0, 0, 0));
         SetUtcNowSource([] { return g_now; });
-        g_observerPlace = ObserverPlace();
     }
-    void TearDown() override {
-        g_liveOrbit = LiveOrbit();
-        g_liveUtcMs = 0;
-        g_observerPlace = ObserverPlace();
-        SetUtcNowSource(nullptr);
-    }
+    void TearDown() override { SetUtcNowSource(nullptr); }
 };
 
 } // namespace
@@ -115,11 +109,11 @@ TEST_F(PassesWindowTest, ListsInLocalTimeFiltersAndDoubleClickMovesTheClock) {
     window->Refresh();
     EXPECT_TRUE(window->findChild<QLabel *>("status")->text().contains("Set Location"));
     EXPECT_EQ(window->Model()->rowCount(), 0);
-    g_observerPlace.set = true;
-    g_observerPlace.name = "Greenwich";
-    g_observerPlace.latitude = 51.48;
-    g_observerPlace.longitude = 0.0;
-    window->Refresh();
+    ObserverPlace greenwich;
+    greenwich.set = true;
+    greenwich.name = "Greenwich";
+    greenwich.latitude = 51.48;
+    v.app().Live()->SetPlace(greenwich);
     ASSERT_TRUE(SettleUntil([&] { return window->Requests() > 0 && window->Answered(); }, 30000));
     PassesModel *model = window->Model();
     const int all = model->rowCount();
@@ -163,10 +157,10 @@ TEST_F(PassesWindowTest, ListsInLocalTimeFiltersAndDoubleClickMovesTheClock) {
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
     QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell.center());
     EXPECT_TRUE(doc->m_live) << "the active document shows the live orbit";
-    EXPECT_EQ(g_liveUtcMs, UnixMsFromJulianDate(chosen.rise.jd) - 60000);
+    EXPECT_EQ(v.app().Live()->Clock().utcMs, UnixMsFromJulianDate(chosen.rise.jd) - 60000);
 
     // Halfway through it, it is still listed, first; the searches follow the live clock.
-    SetLiveClock(UnixMsFromJulianDate((chosen.rise.jd + chosen.set.jd) / 2));
+    v.app().Live()->SetTime(UnixMsFromJulianDate((chosen.rise.jd + chosen.set.jd) / 2));
     window->Refresh();
     ASSERT_TRUE(SettleUntil([&] { return window->Answered(); }, 30000));
     ASSERT_GT(model->rowCount(), 0);
@@ -180,14 +174,14 @@ TEST_F(PassesWindowTest, ListsInLocalTimeFiltersAndDoubleClickMovesTheClock) {
     ASSERT_GE(model->rowCount(), 2);
     table->selectRow(1);
     const double picked = model->PassAt(1)->rise.jd;
-    SetLiveClock(UnixMsFromJulianDate(chosen.rise.jd - 1.0));
+    v.app().Live()->SetTime(UnixMsFromJulianDate(chosen.rise.jd - 1.0));
     window->Refresh();
     ASSERT_TRUE(SettleUntil([&] { return window->Answered(); }, 30000));
     ASSERT_GE(model->RowOf(picked), 0) << "still listed";
     EXPECT_EQ(table->selectionModel()->selectedRows().value(0).row(), 0);
     EXPECT_FALSE(window->findChild<QLabel *>("status")->text().contains("Warning"));
     // Elements two months old still list passes, with a word on how far to trust them.
-    SetLiveClock(UnixMsFromJulianDate(EpochJulianDate(g_liveOrbit.Elements()) + 60.2));
+    v.app().Live()->SetTime(UnixMsFromJulianDate(EpochJulianDate(v.app().Live()->Elements()) + 60.2));
     window->Refresh();
     ASSERT_TRUE(SettleUntil([&] { return window->Answered(); }, 30000));
     EXPECT_GT(model->rowCount(), 0);
@@ -195,7 +189,7 @@ TEST_F(PassesWindowTest, ListsInLocalTimeFiltersAndDoubleClickMovesTheClock) {
         "\nWarning: the elements are 60 days old, so these passes may be far off; update them (File > Update "
         "Elements)."))
         << window->findChild<QLabel *>("status")->text().toStdString();
-    SetLiveClock(UnixMsFromJulianDate((chosen.rise.jd + chosen.set.jd) / 2));
+    v.app().Live()->SetTime(UnixMsFromJulianDate((chosen.rise.jd + chosen.set.jd) / 2));
     window->Refresh();
     ASSERT_TRUE(SettleUntil([&] { return window->Answered(); }, 30000));
     visibleOnly->click();
@@ -208,21 +202,21 @@ TEST_F(PassesWindowTest, ListsInLocalTimeFiltersAndDoubleClickMovesTheClock) {
     ASSERT_TRUE(SettleUntil([&] { return window->Answered(); }, 30000));
     const int shorter = model->rowCount();
     ASSERT_GT(shorter, 0);
-    EXPECT_LT(model->PassAt(shorter - 1)->rise.jd, JulianDateFromUnixMs(g_liveUtcMs) + 2);
+    EXPECT_LT(model->PassAt(shorter - 1)->rise.jd, JulianDateFromUnixMs(v.app().Live()->Clock().utcMs) + 2);
     window->Deliver(older, std::make_shared<PassListing>());
     EXPECT_EQ(model->rowCount(), shorter) << "the newer answer stays";
     EXPECT_EQ(v.app().Profile().value("Passes/Days").toInt(), 2);
     // The choices are kept: a window made again opens with them.
     window->findChild<QSpinBox *>("minElevation")->setValue(0);
     window->findChild<QCheckBox *>("utc")->click();
-    PassesWindow again(&v.app(), v.app().Orbit());
+    PassesWindow again(&v.app(), v.app().Live());
     EXPECT_EQ(again.findChild<QSpinBox *>("days")->value(), 2);
     EXPECT_EQ(again.findChild<QSpinBox *>("minElevation")->value(), 0);
     EXPECT_TRUE(again.findChild<QCheckBox *>("visibleOnly")->isChecked());
     EXPECT_TRUE(again.findChild<QCheckBox *>("utc")->isChecked());
 
     // Where the elements give no position, the status says so instead of listing.
-    SetLiveClock(g_liveUtcMs - std::llround(69 * 365.25 * 86400000.0));
+    v.app().Live()->SetTime(v.app().Live()->Clock().utcMs - std::llround(69 * 365.25 * 86400000.0));
     window->Refresh();
     ASSERT_TRUE(SettleUntil([&] { return window->Answered(); }, 30000));
     EXPECT_EQ(model->rowCount(), 0);
@@ -230,7 +224,6 @@ TEST_F(PassesWindowTest, ListsInLocalTimeFiltersAndDoubleClickMovesTheClock) {
     EXPECT_TRUE(status.startsWith("No passes: the elements lie 2520") &&
                 status.endsWith(" days in the future."))
         << status.toStdString();
-    g_liveFactor = 1.0f;
 }
 
 // In Newfoundland (UTC-3:30, summer UTC-2:30), over the night summer time begins:

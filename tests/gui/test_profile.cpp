@@ -67,8 +67,8 @@ TEST(Profile, TwoViewersKeepEachOthersRecentFilesAndPlace) {
         EXPECT_EQ(v.app().RecentFiles(), QStringList{model[0]});
         // The other viewer opens b and moves to Perth: this one takes both in by itself.
         SaveAsAnotherViewer(ini, {model[1], model[0]}, "Perth");
-        ASSERT_TRUE(SettleUntil([] { return g_observerPlace.name == "Perth"; }, 3000));
-        EXPECT_DOUBLE_EQ(g_observerPlace.latitude, -31.95);
+        ASSERT_TRUE(SettleUntil([&] { return v.app().Live()->Place().name == "Perth"; }, 3000));
+        EXPECT_DOUBLE_EQ(v.app().Live()->Place().latitude, -31.95);
         EXPECT_EQ(v.app().RecentFiles(), (QStringList{model[1], model[0]}));
 
         // This one adds c while the other holds the lock for a moment, just after the other
@@ -88,7 +88,7 @@ TEST(Profile, TwoViewersKeepEachOthersRecentFilesAndPlace) {
         release.join();
         EXPECT_GE(waited, 350);
         EXPECT_EQ(StoredRecentFiles(ini), (QStringList{model[2], model[1], model[0]}));
-        EXPECT_EQ(g_observerPlace.name, "Sydney");
+        EXPECT_EQ(v.app().Live()->Place().name, "Sydney");
 
         // The other opens d, and this one ends before it has looked: d stays, and so does Perth.
         SaveAsAnotherViewer(ini, {model[3], model[2], model[1], model[0]}, "Perth");
@@ -96,7 +96,6 @@ TEST(Profile, TwoViewersKeepEachOthersRecentFilesAndPlace) {
     EXPECT_EQ(StoredRecentFiles(ini), (QStringList{model[3], model[2], model[1], model[0]}));
     EXPECT_EQ(QSettings(ini, QSettings::IniFormat).value("Observer/Name").toString(), "Perth");
     EXPECT_TRUE(QSettings(ini, QSettings::IniFormat).contains("QUOR:BarStatus/Layout")) << "this viewer's own";
-    g_observerPlace = ObserverPlace();
 }
 
 // A pipe would hold the start for good, and a folder can hold no settings: either is

@@ -561,10 +561,10 @@ namespace {
 
 // The live orbit of the test elements, at a moment found by `wanted` (scanned
 // minute by minute over a day from the elements' epoch); 0 when none is found.
-double LiveMoment(const std::function<bool(const LiveState &)> &wanted) {
+double LiveMoment(LiveOrbit &orbit, const std::function<bool(const LiveState &)> &wanted) {
     for (int minute = 0; minute < 1440; ++minute) {
-        const double jd = g_liveOrbit.EpochJulianDate() + minute / 1440.0;
-        if (wanted(g_liveOrbit.At(jd)))
+        const double jd = orbit.EpochJulianDate() + minute / 1440.0;
+        if (wanted(orbit.At(jd)))
             return jd;
     }
     return 0.0;
@@ -584,12 +584,20 @@ struct LiveFixture {
             return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
         }();
         const ElementsFile parsed = ParseElements(text);
-        ready = !parsed.sets.empty() && g_liveOrbit.SetElements(parsed.sets[0]);
+        ready = !parsed.sets.empty() && orbit.SetElements(parsed.sets[0]);
+        input.orbits = {&orbit};
+        input.place = &place;
     }
-    ~LiveFixture() {
-        g_liveOrbit = LiveOrbit();
-        g_liveUtcMs = 0;
+    // A frame of the live orbit at that moment.
+    SceneFrame At(double jd) {
+        input.clock.utcMs = UnixMsFromJulianDate(jd);
+        SceneFrame frame;
+        frame.live = &input;
+        return frame;
     }
+    LiveOrbit orbit;
+    ObserverPlace place;
+    LiveSceneInput input;
     bool ready = false;
 };
 
@@ -603,15 +611,12 @@ TEST_F(RenderTest, LiveOrbitStandsOverItsPlaceOnTheMapLitByTheRealSun) {
     m_doc.m_viewMode = ViewFromISS; // straight down from above the station
     // The ground near the point below, beside the station, which covers the middle.
     const QRect below(10, 350, 40, 40);
-    auto renderAt = [&](double jd) {
-        g_liveUtcMs = UnixMsFromJulianDate(jd);
-        return scene.Render(m_doc);
-    };
+    auto renderAt = [&](double jd) { return scene.Render(m_doc, live.At(jd)); };
     // Over the middle meridian in the north, and far from it in the south, both by day.
-    const double greenwich = LiveMoment([](const LiveState &s) {
+    const double greenwich = LiveMoment(live.orbit, [](const LiveState &s) {
         return std::fabs(s.place.longitude) < 12.0 && s.place.latitude > 15.0 && SunHeight(s) > 0.5;
     });
-    const double farSouth = LiveMoment([](const LiveState &s) {
+    const double farSouth = LiveMoment(live.orbit, [](const LiveState &s) {
         return std::fabs(s.place.longitude) > 80.0 && s.place.latitude < -15.0 && SunHeight(s) > 0.5;
     });
     ASSERT_GT(greenwich, 0.0);
@@ -622,11 +627,11 @@ TEST_F(RenderTest, LiveOrbitStandsOverItsPlaceOnTheMapLitByTheRealSun) {
     const Area south = Measure(renderAt(farSouth), below);
     EXPECT_GT(south.r, 2 * south.g) << "far from the middle meridian: red";
     EXPECT_LT(south.b, 30.0) << "the south has no blue";
-    EXPECT_NEAR(m_doc.m_latitude, g_liveOrbit.At(farSouth).place.latitude, 0.05) << "the panel's values";
+    EXPECT_NEAR(m_doc.m_latitude, live.orbit.At(farSouth).place.latitude, 0.05) << "the panel's values";
 
     // In the Earth's shadow the ground below is dark, but not black.
     const double night = LiveMoment(
-        [](const LiveState &s) { return std::fabs(s.place.longitude) > 80.0 && SunHeight(s) < -0.5; });
+        live.orbit, [](const LiveState &s) { return std::fabs(s.place.longitude) > 80.0 && SunHeight(s) < -0.5; });
     ASSERT_GT(night, 0.0);
     const Area dark = Measure(renderAt(night), below);
     EXPECT_LT(dark.r, south.r / 2.5);
@@ -638,7 +643,7 @@ TEST_F(RenderTest, LiveGroundTrackShowsWhereTheStationGoes) {
     ASSERT_TRUE(live.ready);
     OffscreenScene &scene = OpenStation(QSize(500, 500));
     m_doc.m_live = true;
-    g_liveUtcMs = UnixMsFromJulianDate(g_liveOrbit.EpochJulianDate());
+    const SceneFrame atEpoch = live.At(live.orbit.EpochJulianDate());
     auto count = [](const QImage &image, QRgb colour) {
         int n = 0;
         for (int y = 0; y < image.height(); ++y)
@@ -650,12 +655,58 @@ TEST_F(RenderTest, LiveGroundTrackShowsWhereTheStationGoes) {
         return n;
     };
     const QRgb ahead = qRgb(255, 230, 25), behind = qRgb(153, 89, 0);
-    const QImage without = scene.Render(m_doc);
+    const QImage without = scene.Render(m_doc, atEpoch);
     EXPECT_EQ(count(without, ahead), 0);
     m_doc.m_groundTrack = true;
-    const QImage with = scene.Render(m_doc);
+    const QImage with = scene.Render(m_doc, atEpoch);
     EXPECT_GT(count(with, ahead), 100) << "the way ahead, bright";
     EXPECT_GT(count(with, behind), 30) << "the way behind, dim";
+}
+
+// Where the elements give no place (six weeks before their epoch, 1957, 2100) the
+// frame shows the Earth turned for that time and nothing that would need a place:
+// no station, no chaser, no track, from every camera.
+TEST_F(RenderTest, LiveFrameWithoutAPositionDrawsTheEarthAlone) {
+    LiveFixture live;
+    ASSERT_TRUE(live.ready);
+    OffscreenScene &scene = OpenStation(QSize(300, 300));
+    m_doc.m_live = true;
+    m_doc.m_groundTrack = true;
+    const int32_t list = m_doc.m_modelList;
+    const double epoch = live.orbit.EpochJulianDate();
+    std::vector<QImage> shown;
+    for (const double jd : {epoch - 44.0, JulianDate(1957, 10, 4, 19, 28, 34), JulianDate(2100, 6, 1, 0, 0, 0)}) {
+        SCOPED_TRACE(jd);
+        ASSERT_FALSE(HasPosition(live.orbit.At(jd)));
+        for (const int mode : {ViewFromSpace, ViewFromISS, ViewApproach}) {
+            m_doc.m_viewMode = mode;
+            m_doc.m_modelList = list;
+            const QImage with = scene.Render(m_doc, live.At(jd));
+            m_doc.m_modelList = 0;
+            EXPECT_EQ(DifferentPixels(with, scene.Render(m_doc, live.At(jd)), with.rect()), 0)
+                << "no station in mode " << mode;
+            if (mode == ViewFromSpace)
+                shown.push_back(with);
+        }
+        int track = 0; // the bright way ahead's colour
+        for (int y = 0; y < shown.back().height(); ++y)
+            for (int x = 0; x < shown.back().width(); ++x) {
+                const QColor c = shown.back().pixelColor(x, y);
+                track += c.red() > 215 && c.green() > 190 && c.blue() < 65;
+            }
+        EXPECT_EQ(track, 0) << "no ground track";
+        const Area globe = Measure(shown.back(), QRect(120, 120, 60, 60));
+        EXPECT_GT(globe.r + globe.g + globe.b, 30.0) << "the Earth is there";
+    }
+    // The same fixed camera on other days: the Earth turned otherwise.
+    EXPECT_GT(DifferentPixels(shown[1], shown[2], QRect(60, 60, 180, 180)), 500);
+    // A moment with a place draws the station, the chaser and the track over that globe.
+    m_doc.m_viewMode = ViewFromSpace;
+    m_doc.m_modelList = list;
+    const QImage placed = scene.Render(m_doc, live.At(epoch));
+    m_doc.m_modelList = 0;
+    EXPECT_GT(DifferentPixels(placed, scene.Render(m_doc, live.At(epoch)), placed.rect()), 100);
+    m_doc.m_modelList = list;
 }
 
 // The observer's mark: drawn where the place is, on the side of the globe the
@@ -665,11 +716,9 @@ TEST_F(RenderTest, LiveObserverMarkStandsAtItsPlace) {
     ASSERT_TRUE(live.ready);
     OffscreenScene &scene = OpenStation(QSize(500, 500));
     m_doc.m_live = true;
-    const double jd = g_liveOrbit.EpochJulianDate();
-    g_liveUtcMs = UnixMsFromJulianDate(jd);
-    const LiveState s = g_liveOrbit.At(jd);
-    g_observerPlace = ObserverPlace();
-    const QImage without = scene.Render(m_doc);
+    const double jd = live.orbit.EpochJulianDate();
+    const LiveState s = live.orbit.At(jd);
+    const QImage without = scene.Render(m_doc, live.At(jd));
     // The pixels in the mark's colour that the frame without a place lacks: a count and their centre.
     auto find = [&](const QImage &image, int &n, double &cx, double &cy) {
         n = 0;
@@ -691,20 +740,19 @@ TEST_F(RenderTest, LiveObserverMarkStandsAtItsPlace) {
     };
     int n = 0;
     double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-    g_observerPlace.set = true;
-    g_observerPlace.latitude = s.place.latitude + 12.0;
-    g_observerPlace.longitude = s.place.longitude;
-    find(scene.Render(m_doc), n, x1, y1);
+    live.place.set = true;
+    live.place.latitude = s.place.latitude + 12.0;
+    live.place.longitude = s.place.longitude;
+    find(scene.Render(m_doc, live.At(jd)), n, x1, y1);
     EXPECT_GT(n, 20) << "north of the point below the station";
-    g_observerPlace.latitude = s.place.latitude - 12.0;
-    find(scene.Render(m_doc), n, x2, y2);
+    live.place.latitude = s.place.latitude - 12.0;
+    find(scene.Render(m_doc, live.At(jd)), n, x2, y2);
     EXPECT_GT(n, 20) << "south of it";
     EXPECT_GT(std::hypot(x2 - x1, y2 - y1), 20.0) << "another place, another spot";
-    g_observerPlace.latitude = -s.place.latitude;
-    g_observerPlace.longitude = s.place.longitude + 180.0;
-    find(scene.Render(m_doc), n, x1, y1);
+    live.place.latitude = -s.place.latitude;
+    live.place.longitude = s.place.longitude + 180.0;
+    find(scene.Render(m_doc, live.At(jd)), n, x1, y1);
     EXPECT_EQ(n, 0) << "the far side of the Earth hides it";
-    g_observerPlace = ObserverPlace();
 }
 
 // From space the live camera follows the station: on either side of the Earth it
@@ -716,28 +764,19 @@ TEST_F(RenderTest, LiveFromSpaceKeepsTheStationBeforeTheGlobeFlyingLaboratoryFir
     OffscreenScene &scene = OpenStation(QSize(400, 400));
     m_doc.m_live = true;
     const int32_t list = m_doc.m_modelList;
-    // The live clock stands still: the two pictures of a moment differ only by the model.
+    // The two pictures of a moment differ only by the model.
     SetMillisecondClock([] { return uint32_t{1000}; });
-    SetUtcNowSource([] { return int64_t{1765000000000}; });
-    SetElapsedMsSource([] { return int64_t{1000}; });
-    struct Restore {
-        ~Restore() {
-            SetUtcNowSource(nullptr);
-            SetElapsedMsSource(nullptr);
-        }
-    } restore;
     auto renderAt = [&](double jd, int32_t model) {
-        g_liveUtcMs = UnixMsFromJulianDate(jd);
         m_doc.m_modelList = model;
-        return scene.Render(m_doc);
+        return scene.Render(m_doc, live.At(jd));
     };
     for (const bool farSide : {false, true}) {
         SCOPED_TRACE(farSide ? "the far side of the fixed camera's Earth" : "the near side");
         // The moment of that side best lit by the Sun, within a day of the epoch.
         double jd = 0.0, best = -1.0;
         for (int minute = 0; minute < 1440; ++minute) {
-            const double at = g_liveOrbit.EpochJulianDate() + minute / 1440.0;
-            const LiveState s = g_liveOrbit.At(at);
+            const double at = live.orbit.EpochJulianDate() + minute / 1440.0;
+            const LiveState s = live.orbit.At(at);
             if ((ToScene(s.position).z > 0.0) == farSide && SunHeight(s) > best) {
                 best = SunHeight(s);
                 jd = at;
@@ -776,12 +815,12 @@ TEST_F(RenderTest, LiveFromSpaceKeepsTheStationBeforeTheGlobeFlyingLaboratoryFir
         ParseElements("1 24208U 96044A   06177.04061740 -.00000094  00000-0  10000-3 0  1600\n"
                       "2 24208   3.8536  80.0121 0026640 311.0977  48.3000  1.00778054 36119\n");
     ASSERT_EQ(high.sets.size(), 1u);
-    ASSERT_TRUE(g_liveOrbit.SetElements(high.sets[0]));
+    ASSERT_TRUE(live.orbit.SetElements(high.sets[0]));
     double jd = 0.0, best = -1.0;
     for (int minute = 0; minute < 1440; minute += 10) {
-        const double at = g_liveOrbit.EpochJulianDate() + minute / 1440.0;
-        if (SunHeight(g_liveOrbit.At(at)) > best) {
-            best = SunHeight(g_liveOrbit.At(at));
+        const double at = live.orbit.EpochJulianDate() + minute / 1440.0;
+        if (SunHeight(live.orbit.At(at)) > best) {
+            best = SunHeight(live.orbit.At(at));
             jd = at;
         }
     }

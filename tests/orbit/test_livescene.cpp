@@ -26,106 +26,91 @@ TEST(LiveScene, ClockLineIsUtcOnATwelveHourClock) {
     EXPECT_EQ(FormatUtcClockLine(-1000), "Time(GMT):  11:59:59 p.m.") << "before 1970 too";
 }
 
-namespace {
-int64_t g_elapsed = 0, g_utc = 0;
-} // namespace
-
-// The live clock in hand: fixed sources, factor 1, not yet started; left as found.
-class LiveClock : public ::testing::Test {
+// The live clock in hand: sources the test moves, starting at factor 1.
+class ClockInHand : public ::testing::Test {
 protected:
-    void SetUp() override {
-        g_elapsed = 5000;
-        g_utc = 1765000000000;
-        SetElapsedMsSource([] { return g_elapsed; });
-        SetUtcNowSource([] { return g_utc; });
-        g_liveUtcMs = 0;
-        g_liveFactor = 1.0f;
-    }
-    void TearDown() override {
-        SetElapsedMsSource(nullptr);
-        SetUtcNowSource(nullptr);
-        g_liveUtcMs = 0;
-        g_liveFactor = 1.0f;
-    }
+    int64_t elapsed = 5000, utc = 1765000000000;
+    LiveClock clock{[this] { return utc; }, [this] { return elapsed; }};
+    int64_t Shown() const { return clock.Time(); }
 };
 
-TEST_F(LiveClock, RunsAtItsFactorFromWhereItWasSetAndNowBringsBackRealTime) {
-    AdvanceLiveClock();
-    EXPECT_EQ(g_liveUtcMs, 1765000000000) << "starts now";
-    EXPECT_TRUE(ShowsRealTime(g_liveFactor, LiveClockAheadMs()));
-    g_liveFactor = 10.0f;
-    AdvanceLiveClock();
-    g_elapsed += 70;
-    g_utc += 3600000; // the system clock steps: nothing to a sped-up clock
-    EXPECT_EQ(AdvanceLiveClock(), 700) << "a slow frame loses nothing";
-    g_elapsed += 930;
-    AdvanceLiveClock();
-    EXPECT_EQ(g_liveUtcMs, 1765000000000 + 10000);
-    g_liveFactor = 60.0f; // a new factor runs on from where the clock stands
-    AdvanceLiveClock();
-    g_elapsed += 500;
-    AdvanceLiveClock();
-    EXPECT_EQ(g_liveUtcMs, 1765000000000 + 10000 + 30000);
-    EXPECT_EQ(LiveClockAheadMs(), 40000 - 3600000);
+TEST_F(ClockInHand, RunsAtItsFactorFromWhereItWasSetAndNowBringsBackRealTime) {
+    clock.Advance();
+    EXPECT_EQ(Shown(), 1765000000000) << "starts now";
+    EXPECT_TRUE(ShowsRealTime(clock.Factor(), clock.Reading().aheadMs));
+    clock.SetFactor(10.0f);
+    elapsed += 70;
+    utc += 3600000; // the system clock steps: nothing to a sped-up clock
+    EXPECT_EQ(clock.Advance(), 700) << "a slow frame loses nothing";
+    elapsed += 930;
+    clock.Advance();
+    EXPECT_EQ(Shown(), 1765000000000 + 10000);
+    clock.SetFactor(60.0f); // a new factor runs on from where the clock stands
+    elapsed += 500;
+    clock.Advance();
+    EXPECT_EQ(Shown(), 1765000000000 + 10000 + 30000);
+    EXPECT_EQ(clock.Reading().aheadMs, 40000 - 3600000);
 
     // Fifty days at one factor: more milliseconds than 32 bits hold.
-    g_elapsed += 50LL * 86400000;
-    AdvanceLiveClock();
-    EXPECT_EQ(g_liveUtcMs, 1765000000000 + 40000 + 3000LL * 86400000);
+    elapsed += 50LL * 86400000;
+    clock.Advance();
+    EXPECT_EQ(Shown(), 1765000000000 + 40000 + 3000LL * 86400000);
 
-    ResetLiveClock(); // "Now", after a factor change
-    EXPECT_EQ(g_liveFactor, 1.0f);
-    AdvanceLiveClock();
-    EXPECT_EQ(g_liveUtcMs, g_utc);
-    g_elapsed += 100;
-    g_utc += 100;
-    AdvanceLiveClock();
-    EXPECT_EQ(g_liveUtcMs, g_utc) << "real speed";
-    g_utc -= 7200000; // at factor 1 a step of the system clock is followed
-    AdvanceLiveClock();
-    EXPECT_EQ(g_liveUtcMs, g_utc);
-    EXPECT_EQ(LiveClockAheadMs(), 0);
+    clock.Now(); // after a factor change
+    EXPECT_EQ(clock.Factor(), 1.0f);
+    EXPECT_EQ(Shown(), utc);
+    elapsed += 100;
+    utc += 100;
+    clock.Advance();
+    EXPECT_EQ(Shown(), utc) << "real speed";
+    utc -= 7200000; // at factor 1 a step of the system clock is followed
+    clock.Advance();
+    EXPECT_EQ(Shown(), utc);
+    EXPECT_EQ(clock.Reading().aheadMs, 0);
 }
 
-TEST_F(LiveClock, AChosenMomentRunsOnAtTheFactorInUse) {
-    AdvanceLiveClock();
-    SetLiveClock(0); // even the epoch itself is a moment, not "unset"
-    AdvanceLiveClock();
-    EXPECT_EQ(g_liveUtcMs, 0);
+TEST_F(ClockInHand, AChosenMomentRunsOnAtTheFactorInUseAndAPauseHoldsIt) {
+    clock.SetTime(0); // even 1970 itself is a moment
+    clock.Advance();
+    EXPECT_EQ(Shown(), 0);
     const int64_t moment = 1800000000000;
-    SetLiveClock(moment);
-    AdvanceLiveClock();
-    g_elapsed += 1000;
-    g_utc += 1000;
-    AdvanceLiveClock();
-    EXPECT_EQ(g_liveUtcMs, moment + 1000) << "factor 1: real speed from the moment";
-    EXPECT_EQ(LiveClockAheadMs(), moment - 1765000000000);
-    EXPECT_FALSE(ShowsRealTime(g_liveFactor, LiveClockAheadMs()));
-    g_liveFactor = 30.0f;
-    SetLiveClock(moment);
-    AdvanceLiveClock();
-    g_elapsed += 1000;
-    AdvanceLiveClock();
-    EXPECT_EQ(g_liveUtcMs, moment + 30000) << "and at the factor chosen";
-    // A time written straight into the clock (as a test picture does) counts as chosen,
-    // even over a "Now" not yet run; 0 means not started.
-    g_liveUtcMs = moment;
-    AdvanceLiveClock();
-    EXPECT_EQ(g_liveUtcMs, moment);
-    ResetLiveClock();
-    g_liveUtcMs = moment;
-    AdvanceLiveClock();
-    EXPECT_EQ(g_liveUtcMs, moment);
-    SetLiveClock(moment);
-    g_liveUtcMs = 0;
-    AdvanceLiveClock();
-    EXPECT_EQ(g_liveUtcMs, g_utc);
+    clock.SetTime(moment);
+    elapsed += 1000;
+    utc += 1000;
+    EXPECT_EQ(clock.Advance(), 1000);
+    EXPECT_EQ(Shown(), moment + 1000) << "factor 1: real speed from the moment";
+    EXPECT_EQ(clock.Reading().aheadMs, moment - 1765000000000);
+    EXPECT_FALSE(ShowsRealTime(clock.Factor(), clock.Reading().aheadMs));
+    clock.SetFactor(30.0f);
+    clock.SetTime(moment);
+    elapsed += 1000;
+    clock.Advance();
+    EXPECT_EQ(Shown(), moment + 30000) << "and at the factor chosen";
+
+    // Paused where it stood when stopped, however long; running again from there.
+    elapsed += 100;
+    clock.SetPaused(true);
+    EXPECT_EQ(Shown(), moment + 33000);
+    elapsed += 60000;
+    utc += 60000;
+    EXPECT_EQ(clock.Advance(), 0);
+    EXPECT_EQ(Shown(), moment + 33000);
+    EXPECT_EQ(clock.Reading().aheadMs, moment + 33000 - utc) << "falls behind the real time";
+    EXPECT_TRUE(clock.Reading().paused);
+    clock.SetPaused(false);
+    elapsed += 10;
+    clock.Advance();
+    EXPECT_EQ(Shown(), moment + 33300);
+    // Paused at real time: no longer the real time.
+    clock.Now();
+    clock.SetPaused(true);
+    EXPECT_FALSE(ShowsRealTime(clock.Factor(), clock.Reading().aheadMs, true));
+    clock.Now();
+    EXPECT_FALSE(clock.Paused()) << "\"Now\" runs";
 }
 
 TEST(LiveClockReal, FollowsTheSystemsUtcAtFactorOne) {
-    SetUtcNowSource(nullptr);
-    SetElapsedMsSource(nullptr);
-    ResetLiveClock();
+    LiveClock clock(UtcNowMs, ElapsedMs);
     const auto system = [] {
         return std::chrono::duration_cast<std::chrono::milliseconds>(
                    std::chrono::system_clock::now().time_since_epoch())
@@ -133,14 +118,13 @@ TEST(LiveClockReal, FollowsTheSystemsUtcAtFactorOne) {
     };
     for (int i = 0; i < 3; ++i) {
         const int64_t before = system();
-        AdvanceLiveClock();
+        clock.Advance();
         const int64_t after = system();
-        EXPECT_GE(g_liveUtcMs, before);
-        EXPECT_LE(g_liveUtcMs, after);
-        EXPECT_EQ(LiveClockAheadMs(), 0);
+        EXPECT_GE(clock.Time(), before);
+        EXPECT_LE(clock.Time(), after);
+        EXPECT_EQ(clock.Reading().aheadMs, 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
     }
-    g_liveUtcMs = 0;
 }
 
 TEST(LiveScene, ShownTimeIsMarkedWheneverItIsNotNow) {
@@ -163,6 +147,11 @@ TEST(LiveScene, ShownTimeIsMarkedWheneverItIsNotNow) {
     EXPECT_EQ(ShownTimeSceneMarker(1.0f, 12 * m), "  [+12m]");
     EXPECT_EQ(ShownTimeSceneMarker(60.0f, -1000), "  [60x, -1s]");
     EXPECT_EQ(ShownTimeSceneMarker(1.0f, m + 500), "  [+1m]");
+    // Paused: said whatever the factor, with how far behind it falls.
+    EXPECT_EQ(ShownTimeSceneMarker(30.0f, 0, true), "  [paused]");
+    EXPECT_EQ(ShownTimeSceneMarker(1.0f, -5 * m, true), "  [paused, -5m]");
+    EXPECT_EQ(ShownTimePanelLines(1.0f, -5 * m, true),
+              (Lines{"Shown time: paused (Timer > Start / Stop)", "  5 min behind"}));
     // Each unit from its first whole one.
     EXPECT_EQ(ShownTimePanelLines(60.0f, -1000), (Lines{"Shown time: 60 \u00d7 real time", "  1 s behind"}));
     EXPECT_EQ(FormatSpan(h), "1 h 0 min");
@@ -171,38 +160,55 @@ TEST(LiveScene, ShownTimeIsMarkedWheneverItIsNotNow) {
     EXPECT_EQ(FormatSpan(INT64_MIN + 1).find('-'), std::string::npos);
 }
 
-TEST(LiveScene, PanelNamesTheStationItsPlaceItsLightAndOldElements) {
+TEST(LiveScene, PanelNamesTheStationItsPlaceItsLightOrWhyItHasNone) {
     OrbitalElements elements;
     elements.name = "ISS (ZARYA)";
     elements.catalogNumber = 25544;
+    elements.epochYear = 2026;
+    elements.epochDay = 342.5; // 8 December, noon
     LiveState state;
     state.speed = 7.66;
     state.place = {-4.361, -96.114, 420.06};
     state.sunlit = false;
-    const std::vector<std::string> fresh = LivePanelLines(elements, state, 3.0);
+    state.minutes = 3.0 * 1440;
+    const std::vector<std::string> fresh = LivePanelLines(elements, state);
     EXPECT_EQ(fresh,
               std::vector<std::string>({"ISS (ZARYA) (25544)", "Speed: 7660 m/sec", "Altitude: 420.1 km",
                                         "Longitude: 96.11 DEG West", "Latitude: 4.36 DEG South",
                                         "In the Earth's shadow", "Elements: 3.0 days old"}));
     state.place = {51.5, 0.5, 410.0};
     state.sunlit = true;
-    const std::vector<std::string> old = LivePanelLines(elements, state, 14.5);
-    ASSERT_EQ(old.size(), 8u);
+    state.minutes = 14.0 * 1440;
+    const std::vector<std::string> old = LivePanelLines(elements, state);
+    ASSERT_EQ(old.size(), 7u) << "at 14 days, still a place";
     EXPECT_EQ(old[3], "Longitude: 0.50 DEG East");
     EXPECT_EQ(old[4], "Latitude: 51.50 DEG North");
     EXPECT_EQ(old[5], "In sunlight");
-    EXPECT_EQ(old[7].rfind("Warning", 0), 0u) << "elements over 14 days old";
-    EXPECT_EQ(LivePanelLines(elements, state, 14.0).size(), 7u) << "at 14 days, not yet";
-    // Elements from the future: how far, never a negative age; years ahead, no place at all.
-    const std::vector<std::string> ahead = LivePanelLines(elements, state, -0.3);
+    // Elements from the future: how far, never a negative age.
+    state.minutes = -0.3 * 1440;
+    const std::vector<std::string> ahead = LivePanelLines(elements, state);
     ASSERT_EQ(ahead.size(), 7u);
     EXPECT_EQ(ahead[6], "Elements lie 0.3 days in the future");
-    elements.name.clear();
-    EXPECT_EQ(LivePanelLines(elements, state, -10615.84),
-              std::vector<std::string>(
-                  {"Satellite (25544)", "No position: the elements lie 10615.8 days in the future"}));
-    state.error = 6;
-    EXPECT_EQ(LivePanelLines(elements, state, 1.0).size(), 2u) << "no place without a position";
+
+    // Beyond 14 days either way, or where the propagator fails, no place: why, and what to do.
+    using Lines = std::vector<std::string>;
+    const Lines far{"ISS (ZARYA) (25544)", "No position at the shown time.", "These elements describe the orbit",
+                    "around 8 Dec 2026: pick a time", "within 14 days of it, or update", "the elements."};
+    for (double days : {14.01, -14.01, -44.0, -69.0 * 365.25, 74.0 * 365.25}) {
+        state.minutes = days * 1440;
+        EXPECT_FALSE(HasPosition(state)) << days;
+        EXPECT_EQ(LivePanelLines(elements, state), far) << days;
+    }
+    state.minutes = 1440;
+    state.error = Sgp4::kErrorDecayed;
+    EXPECT_FALSE(HasPosition(state));
+    EXPECT_EQ(LivePanelLines(elements, state),
+              (Lines{"ISS (ZARYA) (25544)", "No position at the shown time.", "By then these elements have the",
+                     "station fall back to the Earth.", "Pick a time nearer 8 Dec 2026,", "or update the elements."}));
+    state.error = 1;
+    const Lines failed = LivePanelLines(elements, state);
+    ASSERT_EQ(failed.size(), 6u);
+    EXPECT_EQ(failed[2], "These elements give no orbit") << "never the propagator's own words";
 }
 
 TEST(LiveOrbit, StatesAndTrackAgreeWithTheIndependentReading) {

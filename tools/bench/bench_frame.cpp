@@ -5,6 +5,7 @@
 // 1,024,000-face model. Usage (with an X display and Weltkart.bmp in the working
 // directory): bench_frame [frames] [station.3ds]
 #include "document/quordoc.h"
+#include "shell/livemodel.h"
 #include "tools/bench/bigmodel.h"
 #include "view/core/livescene.h"
 #include "view/core/orbitsim.h"
@@ -58,8 +59,8 @@ std::vector<double> Interleaved(int frames, const std::vector<std::function<void
 
 // `antialiased` is a scene of the same size drawn through an 8-sample (or the most
 // the driver offers) framebuffer, sharing the document's model list.
-void Measure(OffscreenScene &scene, OffscreenScene &antialiased, CQUORDoc &doc, const char *name,
-             int frames) {
+void Measure(OffscreenScene &scene, OffscreenScene &antialiased, CQUORDoc &doc, LiveModel &model,
+             const char *name, int frames) {
     scene.MakeCurrent();
     const auto emptyFrame = [] {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -95,11 +96,16 @@ void Measure(OffscreenScene &scene, OffscreenScene &antialiased, CQUORDoc &doc, 
         DeleteFontLists(DrawSceneText(ViewFromSpace, -179.97f, 900, 1.0));
         glFinish();
     };
-    // The same document on the live orbit (elements of the test data), ground track off and on.
+    // The same document on the live orbit (elements of the test data), ground track off and on:
+    // the clock's tick and the frame, as the viewer makes them.
     const auto liveFrame = [&](bool track) {
         doc.m_live = true;
         doc.m_groundTrack = track;
-        scene.Draw(doc);
+        model.Tick();
+        const LiveSceneInput input = model.SceneInput();
+        SceneFrame navigation;
+        navigation.live = &input;
+        scene.Draw(doc, navigation);
         doc.m_live = false;
         doc.m_groundTrack = false;
     };
@@ -120,7 +126,7 @@ void Measure(OffscreenScene &scene, OffscreenScene &antialiased, CQUORDoc &doc, 
                 FontRasterisations() - rasterisedBefore);
     std::printf("%-22s antialiased (%d samples) %.2f ms = %.3f x the frame without\n", name,
                 antialiased.Samples(), smooth, smooth / full);
-    if (g_liveOrbit.Ready())
+    if (model.Ready())
         std::printf(
             "%-22s live frame %.2f ms = %.3f x the simulated frame; with the ground track %.2f ms = %.3f x\n",
             name, live, live / full, tracked, tracked / full);
@@ -146,13 +152,15 @@ int main(int argc, char **argv) {
     std::printf("GL renderer: %s, 1280 x 720, %d frames each, CPU ms per frame\n",
                 scene.Renderer().toLatin1().constData(), frames);
 
+    LiveModel model;
+    model.SetShownBy([] { return true; });
     {
         std::string text, reason;
         const std::string elements = std::string(QUOR_SOURCE_DIR) + "/tests/data/live/station.tle";
         const ElementsFile parsed =
             ReadElementsText(elements, text, reason) ? ParseElements(text) : ElementsFile();
-        if (!parsed.sets.empty() && g_liveOrbit.SetElements(parsed.sets[0]))
-            g_liveUtcMs = UnixMsFromJulianDate(g_liveOrbit.EpochJulianDate());
+        if (!parsed.sets.empty() && model.SetElements(parsed.sets[0]))
+            model.SetTime(UnixMsFromJulianDate(model.Orbit().EpochJulianDate()));
     }
 
     CQUORDoc sample;
@@ -160,7 +168,7 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "bench_frame: cannot open %s\n", station.c_str());
         return 1;
     }
-    Measure(scene, antialiased, sample, "sample station", frames);
+    Measure(scene, antialiased, sample, model, "sample station", frames);
 
     char path[] = "/tmp/quor-bench-frame-XXXXXX";
     const int fd = mkstemp(path);
@@ -174,6 +182,6 @@ int main(int argc, char **argv) {
     unlink(path);
     if (!opened)
         return 1;
-    Measure(scene, antialiased, big, "1,024,000-face model", std::max(1, frames / 6));
+    Measure(scene, antialiased, big, model, "1,024,000-face model", std::max(1, frames / 6));
     return 0;
 }

@@ -5,43 +5,7 @@
 #include <cstdio>
 #include <ctime>
 
-int64_t g_liveUtcMs = 0;
-float g_liveFactor = 1.0f;
-LiveOrbit g_liveOrbit;
-
 namespace {
-
-int64_t SystemUtcMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
-int64_t SystemElapsedMs() {
-    timespec ts{};
-    // Boot time keeps counting through suspend: a sped-up clock runs on across it.
-    if (clock_gettime(CLOCK_BOOTTIME, &ts) != 0)
-        clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
-int64_t (*g_utcSource)() = SystemUtcMs;
-int64_t (*g_elapsedSource)() = SystemElapsedMs;
-
-// Where the live clock last started running: its time, the system's UTC and the
-// elapsed-time clock then, and the factor.
-struct LiveAnchor {
-    int64_t shown = 0;
-    int64_t utc = 0;
-    int64_t elapsed = 0;
-    float factor = 0.0f;
-} g_anchor;
-int64_t g_liveShown = 0; // the time the clock last gave
-int64_t g_aheadMs = 0;
-// Set by "Now" and a chosen moment, with the time they wrote; a value written into
-// g_liveUtcMs since then (or instead) counts as a chosen moment, 0 as "not started".
-enum class Pending { None, Now, Moment } g_pending = Pending::None;
-int64_t g_pendingUtc = 0;
 
 // The real Earth's equatorial radius, onto which the scene's is mapped.
 constexpr double kEarthRadiusKm = kEarthEquatorialRadiusKm;
@@ -54,65 +18,8 @@ std::string Printed(const char *format, double a, double b = 0.0) {
 
 } // namespace
 
-int64_t UtcNowMs() {
-    return g_utcSource();
-}
-
-void SetUtcNowSource(int64_t (*source)()) {
-    g_utcSource = source ? source : SystemUtcMs;
-}
-
-int64_t ElapsedMs() {
-    return g_elapsedSource();
-}
-
-void SetElapsedMsSource(int64_t (*source)()) {
-    g_elapsedSource = source ? source : SystemElapsedMs;
-}
-
-void ResetLiveClock() {
-    g_liveFactor = 1.0f;
-    g_liveUtcMs = g_pendingUtc = UtcNowMs();
-    g_pending = Pending::Now;
-}
-
-void SetLiveClock(int64_t utcMs) {
-    g_liveUtcMs = g_pendingUtc = utcMs;
-    g_pending = Pending::Moment;
-}
-
-int64_t AdvanceLiveClock() {
-    const bool written = g_pending != Pending::None && g_liveUtcMs == g_pendingUtc;
-    if (g_liveUtcMs == 0 && !(written && g_pending == Pending::Moment))
-        ResetLiveClock();
-    const int64_t utc = UtcNowMs(), elapsed = ElapsedMs();
-    if (g_pending == Pending::Now && g_liveUtcMs == g_pendingUtc)
-        g_anchor = {utc, utc, elapsed, g_liveFactor}; // exactly the system's time, no stray offset
-    else if (g_pending != Pending::None || g_liveUtcMs != g_liveShown || g_liveFactor != g_anchor.factor)
-        g_anchor = {g_liveUtcMs, utc, elapsed, g_liveFactor};
-    g_pending = Pending::None;
-    int64_t next = 0;
-    if (g_anchor.factor == 1.0f) {
-        next = utc + (g_anchor.shown - g_anchor.utc);
-    } else {
-        // From the elapsed time since the anchor, not summed frame by frame, so that
-        // slow frames lose no time; 64 bits, so no wrap however long it runs.
-        const double run =
-            static_cast<double>(elapsed - g_anchor.elapsed) * static_cast<double>(g_anchor.factor);
-        next = g_anchor.shown + (std::fabs(run) < 9.0e18 ? std::llround(run) : 0);
-    }
-    const int64_t step = next - g_liveUtcMs;
-    g_liveUtcMs = g_liveShown = next;
-    g_aheadMs = next - utc;
-    return step;
-}
-
-int64_t LiveClockAheadMs() {
-    return g_aheadMs;
-}
-
-bool ShowsRealTime(float factor, int64_t aheadMs) {
-    return factor == 1.0f && aheadMs > -1000 && aheadMs < 1000;
+bool ShowsRealTime(float factor, int64_t aheadMs, bool paused) {
+    return !paused && factor == 1.0f && aheadMs > -1000 && aheadMs < 1000;
 }
 
 namespace {
@@ -152,11 +59,17 @@ std::string FormatSpan(int64_t ms) {
     return buffer;
 }
 
-std::vector<std::string> ShownTimePanelLines(float factor, int64_t aheadMs) {
-    if (ShowsRealTime(factor, aheadMs))
+std::vector<std::string> ShownTimePanelLines(float factor, int64_t aheadMs, bool paused) {
+    if (ShowsRealTime(factor, aheadMs, paused))
         return {};
     const bool off = aheadMs <= -1000 || aheadMs >= 1000;
     const std::string span = FormatSpan(aheadMs) + (aheadMs > 0 ? " ahead" : " behind");
+    if (paused) {
+        std::vector<std::string> lines{"Shown time: paused (Timer > Start / Stop)"};
+        if (off)
+            lines.push_back("  " + span);
+        return lines;
+    }
     if (factor == 1.0f)
         return {"Shown time: " + span};
     // Two short lines: the panel is narrow.
@@ -166,11 +79,15 @@ std::vector<std::string> ShownTimePanelLines(float factor, int64_t aheadMs) {
     return lines;
 }
 
-std::string ShownTimeSceneMarker(float factor, int64_t aheadMs) {
-    if (ShowsRealTime(factor, aheadMs))
+std::string ShownTimeSceneMarker(float factor, int64_t aheadMs, bool paused) {
+    if (ShowsRealTime(factor, aheadMs, paused))
         return {};
     std::string marker = "  [";
-    if (factor != 1.0f)
+    // Paused, the speed it would run at says nothing.
+    const bool showFactor = paused || factor != 1.0f;
+    if (paused)
+        marker += "paused";
+    else if (factor != 1.0f)
         marker += FactorText(factor) + "x";
     if (aheadMs <= -1000 || aheadMs >= 1000) {
         const Span t = SpanOf(aheadMs);
@@ -183,9 +100,21 @@ std::string ShownTimeSceneMarker(float factor, int64_t aheadMs) {
             std::snprintf(buffer, sizeof buffer, "%dm", t.minutes);
         else
             std::snprintf(buffer, sizeof buffer, "%ds", t.seconds);
-        marker += std::string(factor != 1.0f ? ", " : "") + (aheadMs > 0 ? "+" : "-") + buffer;
+        marker += std::string(showFactor ? ", " : "") + (aheadMs > 0 ? "+" : "-") + buffer;
     }
     return marker + "]";
+}
+
+std::vector<std::string> ShownTimePanelLines(const ClockReading &clock) {
+    return ShownTimePanelLines(clock.factor, clock.aheadMs, clock.paused);
+}
+
+std::string ShownTimeSceneMarker(const ClockReading &clock) {
+    return ShownTimeSceneMarker(clock.factor, clock.aheadMs, clock.paused);
+}
+
+bool HasPosition(const LiveState &state) {
+    return state.error == 0 && std::fabs(state.minutes) <= kStaleElementsDays * 1440.0;
 }
 
 ScenePoint ToScene(const double km[3]) {
@@ -224,18 +153,42 @@ std::string FormatUtcClockLine(int64_t utcMs) {
     return buffer;
 }
 
-std::vector<std::string> LivePanelLines(const OrbitalElements &elements, const LiveState &state,
-                                        double elementsAgeDays) {
+namespace {
+
+// "8 Dec 2026": the day of a Julian date, UTC.
+std::string DayText(double jd) {
+    const time_t t = static_cast<time_t>(std::floor((jd - 2440587.5) * 86400.0));
+    tm parts{};
+    char buffer[32] = "";
+    if (gmtime_r(&t, &parts))
+        std::strftime(buffer, sizeof buffer, "%e %b %Y", &parts);
+    const std::string text = buffer;
+    return text.empty() || text[0] != ' ' ? text : text.substr(1);
+}
+
+} // namespace
+
+std::vector<std::string> LivePanelLines(const OrbitalElements &elements, const LiveState &state) {
     std::vector<std::string> lines;
     lines.push_back(DisplayName(elements) + " (" + std::to_string(elements.catalogNumber) + ")");
-    if (state.error != 0) {
-        lines.push_back("No position: " + std::string(Sgp4::ErrorText(state.error)));
-        return lines;
-    }
-    // Far ahead of the shown time (a two-digit year read in the wrong century, say),
-    // the propagator runs backwards for years and its place is nonsense.
-    if (-elementsAgeDays > kStaleElementsDays) {
-        lines.push_back(Printed("No position: the elements lie %.1f days in the future", -elementsAgeDays));
+    const double ageDays = state.minutes / 1440.0;
+    if (!HasPosition(state)) {
+        // Short lines: the panel is narrow and does not wrap.
+        const std::string day = DayText(EpochJulianDate(elements));
+        lines.push_back("No position at the shown time.");
+        if (state.error == 0) {
+            lines.push_back("These elements describe the orbit");
+            lines.push_back("around " + day + ": pick a time");
+            lines.push_back("within " + Printed("%.0f", kStaleElementsDays) + " days of it, or update");
+            lines.push_back("the elements.");
+        } else {
+            lines.push_back(state.error == Sgp4::kErrorDecayed ? "By then these elements have the"
+                                             : "These elements give no orbit");
+            lines.push_back(state.error == Sgp4::kErrorDecayed ? "station fall back to the Earth."
+                                             : "at that time.");
+            lines.push_back("Pick a time nearer " + day + ",");
+            lines.push_back("or update the elements.");
+        }
         return lines;
     }
     lines.push_back(Printed("Speed: %.0f m/sec", state.speed * 1000.0));
@@ -246,11 +199,9 @@ std::vector<std::string> LivePanelLines(const OrbitalElements &elements, const L
     lines.push_back(
         Printed(lat >= 0.0 ? "Latitude: %.2f DEG North" : "Latitude: %.2f DEG South", std::fabs(lat)));
     lines.push_back(state.sunlit ? "In sunlight" : "In the Earth's shadow");
-    if (elementsAgeDays < 0.0)
-        lines.push_back(Printed("Elements lie %.1f days in the future", -elementsAgeDays));
+    if (ageDays < 0.0)
+        lines.push_back(Printed("Elements lie %.1f days in the future", -ageDays));
     else
-        lines.push_back(Printed("Elements: %.1f days old", elementsAgeDays));
-    if (elementsAgeDays > kStaleElementsDays)
-        lines.push_back("Warning: elements over 14 days old; the position may be off by many km");
+        lines.push_back(Printed("Elements: %.1f days old", ageDays));
     return lines;
 }

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <ctime>
 
-ObserverPlace g_observerPlace;
 
 namespace {
 

@@ -11,9 +11,6 @@
 #include <vector>
 
 
-// The place the user chose; not set until then.
-extern ObserverPlace g_observerPlace;
-
 // The next pass over the place, searched over at most kNextPassSearchDays and
 // searched again only when the elements or the place change, the shown time
 // jumps back before the last search, or the pass found (or the span searched
