@@ -5,31 +5,18 @@
 #include "framework/cmdline.h"
 #include "orbit/observer.h"
 #include "orbitreport.h"
+#include "render.h"
 #include "report.h"
 #include "tools/common/hugepages.h"
-#ifdef QUOR_INSPECT_RENDER
-#include "render.h"
-#endif
 
-#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 namespace {
-
-struct Options {
-    std::string file;
-    std::string render; // PNG to draw the scene into, or empty
-    int mode = 1;
-    int steps = 1;
-    int width = 1280;
-    int height = 720;
-    bool antialias = false;
-};
 
 void Usage(std::FILE *to) {
     std::fputs(
@@ -70,82 +57,129 @@ void Usage(std::FILE *to) {
         to);
 }
 
-bool ParseInt(const char *text, int low, int high, int &out) {
-    return ParseWholeNumber(text, low, high, out);
+// The three things quor-inspect does; bits, so that one option can belong to several.
+enum Mode : unsigned { kReport = 1, kOrbit = 2, kPasses = 4 };
+
+// The option that picks a mode, named in what is said about that mode's options.
+const char *ModeOption(Mode mode) {
+    return mode == kOrbit ? "--orbit" : mode == kPasses ? "--passes" : nullptr;
 }
 
-bool ParseDouble(const char *text, double limit, double &out) {
-    return ParseDecimalNumber(text, -limit, limit, out);
-}
+// What the command line asks for, whichever mode reads it.
+struct Request {
+    std::string file; // the model, or the element sets
+    bool haveFile = false;
+    RenderOptions render; // its output is the picture to draw, or empty for the report
+    OrbitRequest orbit;
+    PassesRequest passes;
+    std::optional<int> satellite;
+    std::optional<ObserverPlace> observer;
+    const char *from = nullptr; // --from as given, for the message about the year 9999
+};
+
+constexpr const char *kUtcHint = " (a UTC time like 2024-02-15T09:00:00.000Z)";
 
 // WxH, each side a whole number of pixels.
-bool ParseSize(const char *text, Options &options) {
+bool ReadSize(const char *text, Request &request, std::string &) {
     const char *x = std::strchr(text, 'x');
-    if (!x)
+    return x && ParseWholeNumber(std::string(text, x).c_str(), 1, 8192, request.render.width) &&
+           ParseWholeNumber(x + 1, 1, 8192, request.render.height);
+}
+
+// --orbit's or --passes' file, named once.
+bool ReadElementsFile(const char *text, Request &request, std::string &) {
+    const bool first = !request.haveFile;
+    request.file = text;
+    request.haveFile = true;
+    return first && *text;
+}
+
+bool ReadObserver(const char *text, Request &request, std::string &why) {
+    ObserverPlace place;
+    std::string reason;
+    if (!ParseObserverPlace(text, place.latitude, place.longitude, place.heightM, reason)) {
+        why = ": " + reason;
         return false;
-    int w = 0, h = 0;
-    if (!ParseWholeNumber(std::string(text, x).c_str(), 1, 8192, w) || !ParseWholeNumber(x + 1, 1, 8192, h))
-        return false;
-    options.width = w;
-    options.height = h;
+    }
+    request.observer = place;
     return true;
 }
 
-// Handles one option that takes a value; false after saying what is wrong.
-bool ParseValueOption(const char *name, const char *value, Options &options) {
-    if (!value) {
-        std::fprintf(stderr, "quor-inspect: %s needs a value\n", name);
-        return false;
-    }
-    bool ok = true;
-    if (std::strcmp(name, "--render") == 0) {
-        options.render = value;
-        ok = *value != '\0';
-    } else if (std::strcmp(name, "--mode") == 0) {
-        ok = ParseInt(value, 1, 3, options.mode);
-    } else if (std::strcmp(name, "--steps") == 0) {
-        ok = ParseInt(value, 1, 1000000, options.steps);
-    } else {
-        ok = ParseSize(value, options);
-    }
-    if (!ok)
-        std::fprintf(stderr, "quor-inspect: bad value for %s: %s\n", name, value);
-    return ok;
+struct Option {
+    const char *name;
+    unsigned modes; // the modes that take it
+    bool takesValue;
+    const char *hint; // after a bad value: what a good one looks like
+    // Stores the value; false when it is no good, `why` then may tell more.
+    bool (*read)(const char *value, Request &request, std::string &why);
+};
+
+const Option kOptions[] = {
+    {"--render", kReport, true, "",
+     [](const char *v, Request &r, std::string &) {
+         r.render.output = v;
+         return *v != '\0';
+     }},
+    {"--mode", kReport, true, "",
+     [](const char *v, Request &r, std::string &) { return ParseWholeNumber(v, 1, 3, r.render.mode); }},
+    {"--steps", kReport, true, "",
+     [](const char *v, Request &r, std::string &) {
+         return ParseWholeNumber(v, 1, 1000000, r.render.steps);
+     }},
+    {"--size", kReport, true, "", ReadSize},
+    {"--antialias", kReport, false, "",
+     [](const char *, Request &r, std::string &) {
+         r.render.antialias = true;
+         return true;
+     }},
+    {"--orbit", kOrbit, true, "", ReadElementsFile},
+    {"--passes", kPasses, true, "", ReadElementsFile},
+    {"--satellite", kOrbit | kPasses, true, "",
+     [](const char *v, Request &r, std::string &) {
+         return ParseWholeNumber(v, 0, 999999999, r.satellite.emplace());
+     }},
+    {"--observer", kOrbit | kPasses, true, "", ReadObserver},
+    {"--at", kOrbit, true, kUtcHint,
+     [](const char *v, Request &r, std::string &) { return ParseUtc(v, r.orbit.atUnixMs.emplace()); }},
+    {"--minutes", kOrbit, true, "",
+     [](const char *v, Request &r, std::string &) {
+         return ParseDecimalNumber(v, -1e9, 1e9, r.orbit.startMinutes.emplace());
+     }},
+    {"--count", kOrbit, true, "",
+     [](const char *v, Request &r, std::string &) { return ParseWholeNumber(v, 1, 1000000, r.orbit.count); }},
+    {"--step", kOrbit, true, "",
+     [](const char *v, Request &r, std::string &) {
+         return ParseDecimalNumber(v, -1e9, 1e9, r.orbit.stepSeconds);
+     }},
+    {"--from", kPasses, true, kUtcHint,
+     [](const char *v, Request &r, std::string &) {
+         r.from = v;
+         return ParseUtc(v, r.passes.fromUnixMs);
+     }},
+    {"--days", kPasses, true, " (more than 0, at most 30)",
+     [](const char *v, Request &r, std::string &) {
+         return ParseDecimalNumber(v, 0, 30, r.passes.days) && r.passes.days > 0;
+     }},
+    {"--min-elevation", kPasses, true, " (0 to 90 degrees)",
+     [](const char *v, Request &r, std::string &) {
+         return ParseDecimalNumber(v, 0, 90, r.passes.minElevation);
+     }},
+    {"--twilight", kPasses, true, " (0 to 90 degrees of the Sun below the horizon)",
+     [](const char *v, Request &r, std::string &) {
+         return ParseDecimalNumber(v, 0, 90, r.passes.twilight);
+     }},
+};
+
+const Option *FindOption(const char *name, Mode mode) {
+    for (const Option &option : kOptions)
+        if ((option.modes & mode) && std::strcmp(option.name, name) == 0)
+            return &option;
+    return nullptr;
 }
 
-bool TakesValue(const char *arg) {
-    return std::strcmp(arg, "--render") == 0 || std::strcmp(arg, "--mode") == 0 ||
-           std::strcmp(arg, "--steps") == 0 || std::strcmp(arg, "--size") == 0;
-}
-
-// Returns false (after saying why) when the command line cannot be used.
-bool ParseArguments(int argc, char **argv, Options &options) {
-    bool haveFile = false;
-    bool optionsEnded = false; // after "--" a name starting with '-' is a file
-    for (int i = 1; i < argc; ++i) {
-        const char *arg = argv[i];
-        if (!optionsEnded && std::strcmp(arg, "--") == 0) {
-            optionsEnded = true;
-        } else if (!optionsEnded && TakesValue(arg)) {
-            if (!ParseValueOption(arg, i + 1 < argc ? argv[i + 1] : nullptr, options))
-                return false;
-            ++i;
-        } else if (!optionsEnded && std::strcmp(arg, "--antialias") == 0) {
-            options.antialias = true;
-        } else if (!optionsEnded && arg[0] == '-' && arg[1] != '\0') {
-            std::fprintf(stderr, "quor-inspect: unknown option %s\n", arg);
-            return false;
-        } else if (haveFile) {
-            std::fputs("quor-inspect: only one file at a time\n", stderr);
-            return false;
-        } else {
-            options.file = arg;
-            haveFile = true;
-        }
-    }
-    if (!haveFile)
-        std::fputs("quor-inspect: no file given\n", stderr);
-    return haveFile;
+bool BadValue(const char *name, const char *value, const std::string &hint) {
+    std::fprintf(stderr, "quor-inspect: bad value for %s: '%s'%s\n", name, value, hint.c_str());
+    return false;
 }
 
 // Whether the command line holds `option` before any "--".
@@ -156,147 +190,89 @@ bool HasOption(int argc, char **argv, const char *option) {
     return false;
 }
 
-// --observer's value; false after saying what is wrong.
-bool ParsePlace(const char *value, ObserverPlace &place) {
-    std::string reason;
-    if (ParseObserverPlace(value, place.latitude, place.longitude, place.heightM, reason))
-        return true;
-    std::fprintf(stderr, "quor-inspect: bad value for --observer: '%s': %s\n", value, reason.c_str());
-    return false;
-}
-
 // The last moment a printed time can name: --from and --at read four-digit years.
 constexpr int64_t kLastUtcMs = 253402300799999; // 9999-12-31T23:59:59.999Z
 
-// The options of --passes, every one with a value; false after saying what is wrong.
-bool ParsePassesArguments(int argc, char **argv, PassesRequest &request) {
-    bool haveFile = false, haveObserver = false;
-    const char *from = nullptr;
-    for (int i = 1; i < argc; ++i) {
-        const char *name = argv[i];
-        const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
-        static const char *const kKnown[] = {"--passes", "--observer",      "--satellite", "--from",
-                                             "--days",   "--min-elevation", "--twilight"};
-        if (std::none_of(std::begin(kKnown), std::end(kKnown),
-                         [&](const char *k) { return !std::strcmp(name, k); })) {
-            std::fprintf(stderr, "quor-inspect: %s is not an option of --passes\n", name);
-            return false;
-        }
-        if (!value) {
-            std::fprintf(stderr, "quor-inspect: %s needs a value\n", name);
-            return false;
-        }
-        ++i;
-        bool ok = true;
-        int number = 0;
-        const char *hint = "";
-        if (std::strcmp(name, "--passes") == 0) {
-            ok = !haveFile && *value;
-            request.file = value;
-            haveFile = true;
-        } else if (std::strcmp(name, "--observer") == 0) {
-            if (!ParsePlace(value, request.observer))
-                return false;
-            haveObserver = true;
-        } else if (std::strcmp(name, "--satellite") == 0) {
-            ok = ParseInt(value, 0, 999999999, number);
-            request.satellite = number;
-        } else if (std::strcmp(name, "--from") == 0) {
-            ok = ParseUtc(value, request.fromUnixMs);
-            from = value;
-            hint = " (a UTC time like 2024-02-15T09:00:00.000Z)";
-        } else if (std::strcmp(name, "--days") == 0) {
-            ok = ParseDouble(value, 30, request.days) && request.days > 0;
-            hint = " (more than 0, at most 30)";
-        } else if (std::strcmp(name, "--min-elevation") == 0) {
-            ok = ParseDouble(value, 90, request.minElevation) && request.minElevation >= 0;
-            hint = " (0 to 90 degrees)";
-        } else {
-            ok = ParseDouble(value, 90, request.twilight) && request.twilight >= 0;
-            hint = " (0 to 90 degrees of the Sun below the horizon)";
-        }
-        if (!ok) {
-            std::fprintf(stderr, "quor-inspect: bad value for %s: '%s'%s\n", name, value, hint);
-            return false;
-        }
+// What no single option can check; false after saying what is missing.
+bool Complete(Mode mode, Request &request) {
+    if (mode == kReport) {
+        if (!request.haveFile)
+            std::fputs("quor-inspect: no file given\n", stderr);
+        request.render.file = request.file;
+        return request.haveFile;
     }
-    if (!haveObserver) {
+    if (mode == kOrbit) {
+        if (request.orbit.atUnixMs.has_value() == request.orbit.startMinutes.has_value()) {
+            std::fputs("quor-inspect: --orbit needs one of --at UTC and --minutes M\n", stderr);
+            return false;
+        }
+        request.orbit.file = request.file;
+        request.orbit.satellite = request.satellite;
+        request.orbit.observer = request.observer;
+        return true;
+    }
+    PassesRequest &passes = request.passes;
+    if (!request.observer) {
         std::fputs("quor-inspect: --passes needs --observer LAT,LON[,HEIGHT_M]\n", stderr);
         return false;
     }
-    if (!from)
-        request.fromUnixMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 std::chrono::system_clock::now().time_since_epoch())
-                                 .count();
+    passes.file = request.file;
+    passes.satellite = request.satellite;
+    passes.observer = *request.observer;
+    if (!request.from)
+        passes.fromUnixMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::system_clock::now().time_since_epoch())
+                                .count();
     // The passes' times are printed in the form --from reads: a search running
     // past the year 9999 would print times nothing can read back.
-    if (request.fromUnixMs > kLastUtcMs - std::llround(request.days * 86400000.0)) {
-        std::fprintf(stderr,
-                     "quor-inspect: bad value for --from: '%s' (%g days from it run past the year 9999)\n",
-                     from ? from : "now", request.days);
-        return false;
+    if (passes.fromUnixMs > kLastUtcMs - std::llround(passes.days * 86400000.0)) {
+        char hint[80];
+        std::snprintf(hint, sizeof hint, " (%g days from it run past the year 9999)", passes.days);
+        return BadValue("--from", request.from ? request.from : "now", hint);
     }
     return true;
 }
 
-// The options of --orbit, every one with a value; false after saying what is wrong.
-bool ParseOrbitArguments(int argc, char **argv, OrbitRequest &request) {
-    bool haveFile = false;
+// Reads the command line for `mode`; false after saying what is wrong.
+bool ParseArguments(int argc, char **argv, Mode mode, Request &request) {
+    bool optionsEnded = false; // after "--" a name starting with '-' is a file
     for (int i = 1; i < argc; ++i) {
-        const char *name = argv[i];
-        const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
-        const bool known = std::strcmp(name, "--orbit") == 0 || std::strcmp(name, "--satellite") == 0 ||
-                           std::strcmp(name, "--at") == 0 || std::strcmp(name, "--minutes") == 0 ||
-                           std::strcmp(name, "--count") == 0 || std::strcmp(name, "--step") == 0 ||
-                           std::strcmp(name, "--observer") == 0;
-        if (!known) {
-            std::fprintf(stderr, "quor-inspect: %s is not an option of --orbit\n", name);
-            return false;
+        const char *arg = argv[i];
+        // Only the report takes a plain word: its model, the others' files follow their option.
+        if (mode == kReport && !optionsEnded && std::strcmp(arg, "--") == 0) {
+            optionsEnded = true;
+            continue;
         }
-        if (!value) {
-            std::fprintf(stderr, "quor-inspect: %s needs a value\n", name);
-            return false;
-        }
-        ++i;
-        bool ok = true;
-        int number = 0;
-        double real = 0;
-        int64_t ms = 0;
-        if (std::strcmp(name, "--orbit") == 0) {
-            ok = !haveFile && *value;
-            request.file = value;
-            haveFile = true;
-        } else if (std::strcmp(name, "--satellite") == 0) {
-            ok = ParseInt(value, 0, 999999999, number);
-            request.satellite = number;
-        } else if (std::strcmp(name, "--at") == 0) {
-            ok = ParseUtc(value, ms);
-            request.atUnixMs = ms;
-        } else if (std::strcmp(name, "--minutes") == 0) {
-            ok = ParseDouble(value, 1e9, real);
-            request.startMinutes = real;
-        } else if (std::strcmp(name, "--count") == 0) {
-            ok = ParseInt(value, 1, 1000000, request.count);
-        } else if (std::strcmp(name, "--observer") == 0) {
-            ObserverPlace place;
-            ok = ParsePlace(value, place);
-            request.observer = place;
-            if (!ok)
+        if (mode == kReport && (optionsEnded || arg[0] != '-' || arg[1] == '\0')) {
+            if (request.haveFile) {
+                std::fputs("quor-inspect: only one file at a time\n", stderr);
                 return false;
-        } else {
-            ok = ParseDouble(value, 1e9, request.stepSeconds);
+            }
+            request.file = arg;
+            request.haveFile = true;
+            continue;
         }
-        if (!ok) {
-            std::fprintf(stderr, "quor-inspect: bad value for %s: '%s'%s\n", name, value,
-                         std::strcmp(name, "--at") == 0 ? " (a UTC time like 2024-02-15T09:00:00.000Z)" : "");
+        const Option *option = FindOption(arg, mode);
+        if (!option) {
+            if (const char *modeOption = ModeOption(mode))
+                std::fprintf(stderr, "quor-inspect: %s is not an option of %s\n", arg, modeOption);
+            else
+                std::fprintf(stderr, "quor-inspect: unknown option %s\n", arg);
             return false;
         }
+        const char *value = nullptr;
+        if (option->takesValue) {
+            if (i + 1 == argc) {
+                std::fprintf(stderr, "quor-inspect: %s needs a value\n", arg);
+                return false;
+            }
+            value = argv[++i];
+        }
+        std::string why;
+        if (!option->read(value, request, why))
+            return BadValue(arg, value, option->hint + why);
     }
-    if (request.atUnixMs.has_value() == request.startMinutes.has_value()) {
-        std::fputs("quor-inspect: --orbit needs one of --at UTC and --minutes M\n", stderr);
-        return false;
-    }
-    return true;
+    return Complete(mode, request);
 }
 
 } // namespace
@@ -310,40 +286,30 @@ int main(int argc, char **argv) {
         std::fputs("quor-inspect " QUOR_VERSION "\n", stdout);
         return 0;
     }
-    if (HasOption(argc, argv, "--passes")) {
-        PassesRequest request;
-        if (!ParsePassesArguments(argc, argv, request)) {
-            Usage(stderr);
-            return 2;
-        }
-        return RunPasses(request, stdout, stderr);
-    }
-    if (HasOption(argc, argv, "--orbit")) {
-        OrbitRequest request;
-        if (!ParseOrbitArguments(argc, argv, request)) {
-            Usage(stderr);
-            return 2;
-        }
-        return RunOrbit(request, stdout, stderr);
-    }
-    Options options;
-    if (!ParseArguments(argc, argv, options)) {
+    const Mode mode = HasOption(argc, argv, "--passes")  ? kPasses
+                      : HasOption(argc, argv, "--orbit") ? kOrbit
+                                                         : kReport;
+    Request request;
+    if (!ParseArguments(argc, argv, mode, request)) {
         Usage(stderr);
         return 2;
     }
-    if (!options.render.empty()) {
+    if (mode == kPasses)
+        return RunPasses(request.passes, stdout, stderr);
+    if (mode == kOrbit)
+        return RunOrbit(request.orbit, stdout, stderr);
+    if (!request.render.output.empty()) {
 #ifdef QUOR_INSPECT_RENDER
         UseHugePagesForMalloc(argv);
-        return RenderToPng({options.file, options.render, options.mode, options.steps, options.width,
-                            options.height, options.antialias});
+        return RenderToPng(request.render);
 #else
         std::fputs("quor-inspect: this build cannot render (built without the viewer)\n", stderr);
         return 2;
 #endif
     }
     InspectReport report;
-    if (!InspectFile(options.file, report)) {
-        std::fprintf(stderr, "quor-inspect: cannot open %s\n", options.file.c_str());
+    if (!InspectFile(request.file, report)) {
+        std::fprintf(stderr, "quor-inspect: cannot open %s\n", request.file.c_str());
         return 1;
     }
     const std::string json = ReportJson(report);

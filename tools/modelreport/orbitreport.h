@@ -2,15 +2,12 @@
 // quor-inspect --orbit: element sets propagated to given times and turned into
 // what the live orbit shows (place over the map, speed, day or night), one JSON
 // object per line. Pure core: no Qt, no GL, no display.
+#include "orbit/place.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
-
-// A place on the ground for --observer: degrees and metres.
-struct ObserverPlace {
-    double latitude = 0, longitude = 0, heightM = 0;
-};
 
 struct OrbitRequest {
     std::string file;

@@ -17,12 +17,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <numbers>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "testfiles.h"
@@ -293,6 +295,40 @@ TEST_F(InspectOrbit, RefusesWhatItCannotUseAndSaysWhy) {
         EXPECT_EQ(run.out, "") << c.args;
         EXPECT_NE(run.err.find(c.reason), std::string::npos) << c.args << "\nstderr: " << run.err;
     }
+}
+
+// Every mode refuses a bad command line with status 2, one line saying why and
+// the usage; the options --orbit and --passes share are refused in the same words.
+TEST_F(InspectOrbit, EveryModeRefusesBadArgumentsAlike) {
+    const std::string orbit = "--orbit " + tle + " --minutes 0 ",
+                      passes = "--passes " + tle + " --observer 0,0 ";
+    const auto refused = [&](const std::string &args) {
+        const Outcome run = Inspect(dir, args);
+        EXPECT_EQ(run.status, 2) << args;
+        EXPECT_EQ(run.out, "") << args;
+        const size_t end = run.err.find('\n');
+        EXPECT_EQ(run.err.compare(end + 1, 20, "Usage: quor-inspect "), 0) << args << "\n" << run.err;
+        return run.err.substr(0, end);
+    };
+    for (const char *shared :
+         {"--satellite 12x", "--satellite ' 5'", "--observer 51.5N,200E", "--observer 1,2,3,4"}) {
+        const std::string said = refused(orbit + shared);
+        const std::string name(shared, std::strchr(shared, ' '));
+        EXPECT_EQ(said.rfind("quor-inspect: bad value for " + name + ": '", 0), 0u) << said;
+        EXPECT_EQ(refused(passes + shared), said);
+    }
+    const std::pair<std::string, std::string> cases[] = {
+        {"--render", "quor-inspect: --render needs a value"},
+        {orbit + "--count", "quor-inspect: --count needs a value"},
+        {passes + "--satellite", "quor-inspect: --satellite needs a value"},
+        {"--days 1 model.3ds", "quor-inspect: unknown option --days"},
+        {orbit + "--days 1", "quor-inspect: --days is not an option of --orbit"},
+        {passes + "--antialias", "quor-inspect: --antialias is not an option of --passes"},
+        {"model.3ds other.3ds", "quor-inspect: only one file at a time"},
+        {"--", "quor-inspect: no file given"},
+    };
+    for (const auto &[args, said] : cases)
+        EXPECT_EQ(refused(args), said);
 }
 
 // --at and --from read, and every printed time is written, as YYYY-MM-DDTHH:MM:SS.mmmZ:
