@@ -8,7 +8,9 @@
 #include "document/quordoc.h"
 #include "orbit/astro.h"
 #include "resources/ids.h"
+#include "shell/childfrm.h"
 #include "shell/elementsdownload.h"
+#include "shell/livemodel.h"
 #include "shell/locationdialog.h"
 #include "shell/mainfrm.h"
 #include "shell/orbitcommands.h"
@@ -16,6 +18,7 @@
 #include "tests/orbit/tleline.h"
 #include "view/core/livescene.h"
 #include "view/core/observerpanel.h"
+#include "view/quorview.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -720,4 +723,55 @@ TEST_F(OrbitElements, ClosingTheWindowCancelsTheDownload) {
     EXPECT_TRUE(v.messages.shown.empty()) << v.messages.shown[0].text;
     EXPECT_FALSE(v.app().Live()->Ready());
     EXPECT_FALSE(QFile::exists(Cache()));
+}
+
+// Live is live: going live runs the clock at once, whatever the simulation's timer
+// did; Timer > Start / Stop pauses and resumes it, and the pause is marked; a viewer
+// left live starts live again, running.
+TEST(LiveMode, ClockRunsAtOncePausesAndComesBackLiveAfterARestart) {
+    QTemporaryDir profile;
+    const QString elements = QString::fromStdString(SourcePath("tests/data/live/station.tle"));
+    const auto seconds = [](qint64 ms) { return static_cast<double>(ms) / 1000.0; };
+    {
+        ViewerApp v({kModel}, profile.path());
+        MainFrame *main = v.app().MainWindow();
+        auto *frame = static_cast<CChildFrame *>(main->ActiveChildFrame());
+        LiveModel *live = v.app().Live();
+        ASSERT_TRUE(v.app().Orbit()->OpenElementsFile(elements));
+        EXPECT_EQ(frame->SceneView()->m_timerId, 0u) << "the simulation's timer was never started";
+        const qint64 start = live->Clock().utcMs;
+        const QImage first = frame->SceneView()->ShownPicture();
+        ViewerApp::Settle(3000);
+        EXPECT_NEAR(seconds(live->Clock().utcMs - start), 3.0, 1.0) << "running without the Timer menu";
+        EXPECT_TRUE(!first.isNull() && first != frame->SceneView()->ShownPicture()) << "and drawn as it runs";
+        EXPECT_TRUE(main->IsChecked(ID_TIMER_STARTSTOP));
+
+        ASSERT_TRUE(ChooseMenuItem(main, "Timer", "Start / Stop"));
+        EXPECT_FALSE(main->IsChecked(ID_TIMER_STARTSTOP));
+        const qint64 paused = live->Clock().utcMs;
+        ViewerApp::Settle(1000);
+        EXPECT_EQ(live->Clock().utcMs, paused);
+        EXPECT_EQ(ShownTimeSceneMarker(live->Clock()).substr(0, 9), "  [paused");
+        EXPECT_EQ(frame->SceneView()->m_timerId, 0u) << "the live clock's pause, not the simulation's timer";
+        ASSERT_TRUE(ChooseMenuItem(main, "Timer", "Start / Stop"));
+        ViewerApp::Settle(1000);
+        EXPECT_NEAR(seconds(live->Clock().utcMs - paused), 1.0, 0.6) << "running on from where it stood";
+
+        // The simulated orbit keeps its own timer: still until Start / Stop.
+        ASSERT_TRUE(ChooseMenuItem(main, "&File", "Simulated Orbit"));
+        EXPECT_FALSE(main->IsChecked(ID_TIMER_STARTSTOP));
+        ASSERT_TRUE(ChooseMenuItem(main, "Timer", "Start / Stop"));
+        EXPECT_NE(frame->SceneView()->m_timerId, 0u);
+        EXPECT_TRUE(main->IsChecked(ID_TIMER_STARTSTOP));
+        ASSERT_TRUE(ChooseMenuItem(main, "&File", "Live Orbit"));
+        ASSERT_TRUE(ChooseMenuItem(main, "Timer", "Start / Stop")); // paused as it is left
+    }
+    ViewerApp again({kModel}, profile.path());
+    MainFrame *main = again.app().MainWindow();
+    auto *doc = static_cast<CQUORDoc *>(main->ActiveChildFrame()->GetDocument());
+    EXPECT_TRUE(doc->m_live) << "started live, as it was left";
+    EXPECT_TRUE(main->IsChecked(ID_TIMER_STARTSTOP)) << "running, and the Timer menu shows it";
+    const qint64 start = again.app().Live()->Clock().utcMs;
+    ViewerApp::Settle(1000);
+    EXPECT_NEAR(seconds(again.app().Live()->Clock().utcMs - start), 1.0, 0.6);
 }
