@@ -19,14 +19,11 @@ void TextView::SetLiveModel(LiveModel *model) {
     m_liveModel = model;
     if (!model)
         return;
-    const auto repaint = [this] {
+    model->OnAnyChange(this, [this] {
         if (const CQUORDoc *doc = GetDocument(); doc && doc->m_live)
             update();
-    };
-    connect(model, &LiveModel::ticked, this, repaint);
-    connect(model, &LiveModel::clockChanged, this, repaint);
-    connect(model, &LiveModel::elementsChanged, this, repaint);
-    connect(model, &LiveModel::observerChanged, this, repaint);
+    });
+
 }
 
 void TextView::paintEvent(QPaintEvent *) {

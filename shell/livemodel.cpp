@@ -106,6 +106,13 @@ const Pass *LiveModel::NextPass() {
     return m_nextPass.Next(m_orbit.Elements(), m_place, JulianDateFromUnixMs(m_clock.Time()));
 }
 
+void LiveModel::OnAnyChange(QObject *context, const std::function<void()> &react) {
+    connect(this, &LiveModel::ticked, context, react);
+    connect(this, &LiveModel::clockChanged, context, react);
+    connect(this, &LiveModel::elementsChanged, context, react);
+    connect(this, &LiveModel::observerChanged, context, react);
+}
+
 LiveSceneInput LiveModel::SceneInput() {
     LiveSceneInput input;
     input.orbits.push_back(&m_orbit);

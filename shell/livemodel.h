@@ -55,6 +55,10 @@ public:
     const Pass *NextPass();
     const std::string &NextPassReason() const { return m_nextPass.Reason(); }
 
+    // Calls `react` (in `context`'s lifetime) on every change and tick: what a view
+    // showing the live orbit repaints on.
+    void OnAnyChange(QObject *context, const std::function<void()> &react);
+
     // What a live frame draws, as it stands.
     LiveSceneInput SceneInput();
 

@@ -85,14 +85,11 @@ void CQUORView::SetLiveModel(LiveModel *model) {
     m_liveModel = model;
     if (!model)
         return;
-    const auto repaint = [this] {
+    model->OnAnyChange(this, [this] {
         if (ShowsLive())
             update();
-    };
-    connect(model, &LiveModel::ticked, this, repaint);
-    connect(model, &LiveModel::clockChanged, this, repaint);
-    connect(model, &LiveModel::elementsChanged, this, repaint);
-    connect(model, &LiveModel::observerChanged, this, repaint);
+    });
+
 }
 
 bool CQUORView::ShowsLive() const {
