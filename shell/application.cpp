@@ -268,6 +268,7 @@ Document *Application::OpenDocumentFile(const QString &path) {
     frame->setWindowTitle(Q(doc->GetTitle()));
     AddToRecentFileList(full);
     frame->ActivateFrame();
+    emit DocumentOpened(doc);
     return doc;
 }
 

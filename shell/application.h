@@ -88,6 +88,8 @@ public:
 signals:
     // Values that another viewer saved to the profile have been taken in.
     void ProfileChanged();
+    // A file was opened into a new document window.
+    void DocumentOpened(Document *doc);
 
 public:
 

@@ -84,6 +84,13 @@ OrbitCommands::OrbitCommands(Application *app, LiveModel *live) : QObject(app), 
     RestoreLocation();
     // A place set in another viewer with the same profile is taken here too.
     connect(app, &Application::ProfileChanged, this, &OrbitCommands::RestoreLocation);
+    connect(app, &Application::DocumentOpened, this, [this](Document *doc) {
+        if (m_liveOnOpen == LiveOnOpen::Off || !m_live->Ready())
+            return;
+        SetLive(static_cast<CQUORDoc *>(doc), true);
+        if (m_liveOnOpen == LiveOnOpen::First)
+            m_liveOnOpen = LiveOnOpen::Off;
+    });
 }
 
 OrbitCommands::~OrbitCommands() = default;
@@ -256,6 +263,10 @@ void OrbitCommands::SetLive(CQUORDoc *doc, bool live) {
     m_live->Wake();
     if (doc == ActiveDocument() || m_app->Documents().size() == 1)
         m_app->Profile().setValue(kLiveKey, live);
+}
+
+void OrbitCommands::SetLiveOnOpen(LiveOnOpen which) {
+    m_liveOnOpen = which;
 }
 
 void OrbitCommands::RememberLiveChoice() {

@@ -37,6 +37,10 @@ public:
     bool WasLive() const;
     // Remembers whether the active document shows the live orbit; nothing without one.
     void RememberLiveChoice();
+    // Which documents opened from now on show the live orbit at once: those opened
+    // while the viewer starts, or the first one opened into a viewer that started empty.
+    enum class LiveOnOpen { Off, WhileStarting, First };
+    void SetLiveOnOpen(LiveOnOpen which);
 
     void OnOpenElements();
     void OnUpdateElements();
@@ -95,4 +99,5 @@ private:
     LiveModel *m_live;
     ElementsDownload *m_download = nullptr;
     QPointer<PassesWindow> m_passes;
+    LiveOnOpen m_liveOnOpen = LiveOnOpen::Off;
 };

@@ -106,12 +106,13 @@ bool CQUORApp::InitInstance() {
     if (!liveStart)
         liveStart = m_orbit->RestoreElements() && wasLive;
 
+    // A viewer that starts empty shows the first model opened into it live.
+    m_orbit->SetLiveOnOpen(liveStart ? OrbitCommands::LiveOnOpen::WhileStarting : OrbitCommands::LiveOnOpen::Off);
     if (!ProcessShellCommand(m_startFiles))
         return false;
-    if (liveStart) {
-        for (Document *doc : Documents())
-            m_orbit->SetLive(static_cast<CQUORDoc *>(doc), true);
-    }
+    if (liveStart)
+        m_orbit->SetLiveOnOpen(Documents().empty() ? OrbitCommands::LiveOnOpen::First
+                                                   : OrbitCommands::LiveOnOpen::Off);
     // Always maximised, whatever happened to the window while the documents opened.
     if (!m_pMainWnd->isMaximized() || m_pMainWnd->windowHandle()->windowStates() != Qt::WindowMaximized)
         m_pMainWnd->setWindowState(Qt::WindowNoState);

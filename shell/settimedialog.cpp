@@ -13,9 +13,10 @@
 
 namespace {
 
-// Two-line elements name their epoch's year with two digits: 1957 to 2056.
-constexpr int kFirstYear = 1957;
-constexpr int kLastYear = 2056;
+// Any moment may be shown (one with no position says why); these bounds only
+// keep a mistyped year from running the clock out of the calendar.
+constexpr int kFirstYear = 1900;
+constexpr int kLastYear = 2200;
 
 QString Example() {
     return QStringLiteral("year-month-day hours:minutes, e.g. 2026-12-08 21:30 (seconds may follow: "
@@ -62,7 +63,7 @@ bool SetTimeDialog::ParseTime(const QString &text, bool utc, qint64 &utcMs, QStr
         return false;
     }
     if (year < kFirstYear || year > kLastYear) {
-        why = QStringLiteral("The year must lie between %1 and %2, the years orbital elements can name.")
+        why = QStringLiteral("The year must lie between %1 and %2.")
                   .arg(kFirstYear)
                   .arg(kLastYear);
         return false;

@@ -199,6 +199,8 @@ TEST(LiveScene, PanelNamesTheStationItsPlaceItsLightOrWhyItHasNone) {
         EXPECT_FALSE(HasPosition(state)) << days;
         EXPECT_EQ(LivePanelLines(elements, state), far) << days;
     }
+    state.error = 1; // years away the propagator fails too; the time is the reason given
+    EXPECT_EQ(LivePanelLines(elements, state), far);
     state.minutes = 1440;
     state.error = Sgp4::kErrorDecayed;
     EXPECT_FALSE(HasPosition(state));

@@ -176,7 +176,8 @@ std::vector<std::string> LivePanelLines(const OrbitalElements &elements, const L
         // Short lines: the panel is narrow and does not wrap.
         const std::string day = DayText(EpochJulianDate(elements));
         lines.push_back("No position at the shown time.");
-        if (state.error == 0) {
+        // Far from the epoch that is the reason, whatever the propagator made of it.
+        if (state.error == 0 || std::fabs(ageDays) > kStaleElementsDays) {
             lines.push_back("These elements describe the orbit");
             lines.push_back("around " + day + ": pick a time");
             lines.push_back("within " + Printed("%.0f", kStaleElementsDays) + " days of it, or update");
