@@ -144,6 +144,7 @@ TEST(LiveScene, ShownTimeIsMarkedWheneverItIsNotNow) {
     EXPECT_EQ(ShownTimeSceneMarker(30.0f, 2 * h + 4 * m), "  [30x, +2h04m]");
     EXPECT_EQ(ShownTimeSceneMarker(10.0f, 0), "  [10x]");
     EXPECT_EQ(ShownTimeSceneMarker(1.0f, -(400 * day + 5 * h)), "  [-400d5h]");
+    EXPECT_EQ(ShownTimeSceneMarker(1.0f, day + 2 * h), "  [+1d2h]");
     EXPECT_EQ(ShownTimeSceneMarker(1.0f, 12 * m), "  [+12m]");
     EXPECT_EQ(ShownTimeSceneMarker(60.0f, -1000), "  [60x, -1s]");
     EXPECT_EQ(ShownTimeSceneMarker(1.0f, m + 500), "  [+1m]");
