@@ -14,16 +14,10 @@ TextView::TextView(CQUORDoc *document, QWidget *parent) : QWidget(parent) {
 }
 
 void TextView::SetLiveModel(LiveModel *model) {
-    if (m_liveModel)
-        disconnect(m_liveModel, nullptr, this, nullptr);
-    m_liveModel = model;
-    if (!model)
-        return;
-    model->OnAnyChange(this, [this] {
+    FollowLiveModel(m_liveModel, model, this, [this] {
         if (const CQUORDoc *doc = GetDocument(); doc && doc->m_live)
             update();
     });
-
 }
 
 void TextView::paintEvent(QPaintEvent *) {

@@ -106,17 +106,23 @@ const Pass *LiveModel::NextPass() {
     return m_nextPass.Next(m_orbit.Elements(), m_place, JulianDateFromUnixMs(m_clock.Time()));
 }
 
-void LiveModel::OnAnyChange(QObject *context, const std::function<void()> &react) {
-    connect(this, &LiveModel::ticked, context, react);
-    connect(this, &LiveModel::clockChanged, context, react);
-    connect(this, &LiveModel::elementsChanged, context, react);
-    connect(this, &LiveModel::observerChanged, context, react);
-}
-
 LiveSceneInput LiveModel::SceneInput() {
     LiveSceneInput input;
     input.orbits.push_back(&m_orbit);
     input.clock = m_clock.Reading();
     input.place = &m_place;
     return input;
+}
+
+void FollowLiveModel(QPointer<LiveModel> &held, LiveModel *model, QObject *context,
+                     const std::function<void()> &react) {
+    if (held)
+        QObject::disconnect(held, nullptr, context, nullptr);
+    held = model;
+    if (!model)
+        return;
+    QObject::connect(model, &LiveModel::ticked, context, react);
+    QObject::connect(model, &LiveModel::clockChanged, context, react);
+    QObject::connect(model, &LiveModel::elementsChanged, context, react);
+    QObject::connect(model, &LiveModel::observerChanged, context, react);
 }

@@ -10,6 +10,7 @@
 #include "../view/scenerenderer.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 
 #include <functional>
@@ -55,10 +56,6 @@ public:
     const Pass *NextPass();
     const std::string &NextPassReason() const { return m_nextPass.Reason(); }
 
-    // Calls `react` (in `context`'s lifetime) on every change and tick: what a view
-    // showing the live orbit repaints on.
-    void OnAnyChange(QObject *context, const std::function<void()> &react);
-
     // What a live frame draws, as it stands.
     LiveSceneInput SceneInput();
 
@@ -86,3 +83,9 @@ private:
     std::function<bool()> m_shown;
     bool m_wasShown = false;
 };
+
+// Points `held` at `model`, dropping `context`'s connections to the one held before;
+// `react` then runs (in `context`'s lifetime) on every change and tick of the new
+// one: what a view showing the live orbit repaints on.
+void FollowLiveModel(QPointer<LiveModel> &held, LiveModel *model, QObject *context,
+                     const std::function<void()> &react);

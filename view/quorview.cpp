@@ -80,16 +80,10 @@ CQUORView::~CQUORView() {
 }
 
 void CQUORView::SetLiveModel(LiveModel *model) {
-    if (m_liveModel)
-        disconnect(m_liveModel, nullptr, this, nullptr);
-    m_liveModel = model;
-    if (!model)
-        return;
-    model->OnAnyChange(this, [this] {
+    FollowLiveModel(m_liveModel, model, this, [this] {
         if (ShowsLive())
             update();
     });
-
 }
 
 bool CQUORView::ShowsLive() const {
@@ -282,7 +276,9 @@ bool CQUORView::ToggleTimer() {
 
 void CQUORView::timerEvent(QTimerEvent *e) {
     if (m_timerId != 0 && e->timerId() == static_cast<int>(m_timerId)) {
-        update(); // repaints without erasing the background
+        // Repaints without erasing the background; the live orbit repaints on its clock's ticks.
+        if (!ShowsLive())
+            update();
         return;
     }
     QOpenGLWidget::timerEvent(e);

@@ -39,6 +39,12 @@ TEST(LiveModel, SettersSayWhatChangedOnceAndTicksMoveTheClockOnlyWhileShownAndRu
     EXPECT_FALSE(model.ElementsError().empty());
     EXPECT_EQ(model.Elements(), station) << "the elements in use stay";
     EXPECT_EQ(elements.count(), 1);
+    OrbitalElements later = station;
+    later.epochDay += 0.5;
+    ASSERT_TRUE(model.SetElements(later));
+    EXPECT_EQ(model.Elements(), later);
+    EXPECT_EQ(elements.count(), 2);
+    ASSERT_TRUE(model.SetElements(station));
     EXPECT_EQ(model.State().error, 0) << "a state at the clock's moment at once";
 
     ObserverPlace place;

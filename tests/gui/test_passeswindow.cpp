@@ -158,6 +158,15 @@ TEST_F(PassesWindowTest, ListsInLocalTimeFiltersAndDoubleClickMovesTheClock) {
     QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell.center());
     EXPECT_TRUE(doc->m_live) << "the active document shows the live orbit";
     EXPECT_EQ(v.app().Live()->Clock().utcMs, UnixMsFromJulianDate(chosen.rise.jd) - 60000);
+    // A pass leaves the list by itself once it is over, at the clock's own speed.
+    v.app().Live()->SetTime(UnixMsFromJulianDate(chosen.set.jd) - 3000);
+    v.app().Live()->SetFactor(10.0f);
+    ASSERT_TRUE(SettleUntil([&] { return window->Answered() && model->PassAt(0); }, 30000));
+    EXPECT_NEAR(model->PassAt(0)->rise.jd, chosen.rise.jd, 1e-6) << "under way, still listed";
+    const int listed = model->rowCount();
+    EXPECT_TRUE(SettleUntil([&] { return model->rowCount() == listed - 1; }, 3000));
+    EXPECT_TRUE(!model->PassAt(0) || model->PassAt(0)->rise.jd > chosen.set.jd);
+    v.app().Live()->SetFactor(1.0f);
 
     // Halfway through it, it is still listed, first; the searches follow the live clock.
     v.app().Live()->SetTime(UnixMsFromJulianDate((chosen.rise.jd + chosen.set.jd) / 2));
