@@ -401,7 +401,9 @@ PassesWindow::PassesWindow(Application *app, LiveModel *live, QWidget *parent)
     }
     m_nextLook = new QTimer(this);
     m_nextLook->setSingleShot(true);
-    connect(m_nextLook, &QTimer::timeout, this, &PassesWindow::Refresh);
+    // A pass over or a new day: the list is searched again from then, so that it
+    // always holds the days ahead.
+    connect(m_nextLook, &QTimer::timeout, this, &PassesWindow::SearchAgain);
     connect(m_live, &LiveModel::elementsChanged, this, &PassesWindow::SearchAgain);
     connect(m_live, &LiveModel::observerChanged, this, &PassesWindow::SearchAgain);
     connect(m_live, &LiveModel::clockChanged, this, &PassesWindow::Refresh);
@@ -585,10 +587,10 @@ void PassesWindow::ScheduleNextLook(qint64 now) {
     const QTimeZone zone = m_utc->isChecked() ? QTimeZone::utc() : QTimeZone::systemTimeZone();
     qint64 next = QDateTime::fromMSecsSinceEpoch(now, zone).date().addDays(1).startOfDay(zone).toMSecsSinceEpoch();
     if (const Pass *first = m_model->PassAt(0))
-        next = std::min(next, Ms(first->set.jd) + 1);
+        next = std::min(next, Ms(first->set.jd) + 1000); // a second on: surely over by then
     const double factor = live && clock.factor > 0.0f ? clock.factor : 1.0;
     const double wait = static_cast<double>(next - now) / factor;
-    m_nextLook->start(static_cast<int>(std::clamp<double>(std::ceil(wait), 1.0, double(kLongestSleepMs))));
+    m_nextLook->start(static_cast<int>(std::clamp<double>(std::ceil(wait), 50.0, double(kLongestSleepMs))));
 }
 
 void PassesWindow::StartSearch(qint64 fromMs) {

@@ -131,7 +131,7 @@ private:
     // What the list was searched for changed: search again at the next look.
     void SearchAgain();
     void StartSearch(qint64 fromMs);
-    // Wakes the window when the first listed pass is over or the day ends.
+    // Wakes the window to search again when the first listed pass is over or the day ends.
     void ScheduleNextLook(qint64 now);
 
     Application *m_app;
