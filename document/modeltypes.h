@@ -27,4 +27,5 @@ struct ModelTextureMap {
 };
 
 // Camera modes, the values of CQUORDoc::m_viewMode.
-enum ViewMode : int32_t { ViewFromSpace = 1, ViewFromISS = 2, ViewApproach = 3 };
+// From Here (the sky seen from the watcher's place) belongs to the live orbit only.
+enum ViewMode : int32_t { ViewFromSpace = 1, ViewFromISS = 2, ViewApproach = 3, ViewFromHere = 4 };

@@ -26,6 +26,9 @@ constexpr unsigned ID_ORBIT_PASSES = 0x8018;
 // Pictures.
 constexpr unsigned ID_FILE_SAVE_PICTURE = 0x8020;
 constexpr unsigned ID_VIEW_ANTIALIASING = 0x8021;
+constexpr unsigned ID_VIEW_FROMHERE = 0x8022;
+constexpr unsigned ID_VIEW_FOLLOW = 0x8023;
+constexpr unsigned ID_VIEW_ALTITUDE_GRID = 0x8024;
 
 // Standard commands.
 constexpr unsigned ID_FILE_NEW = 0xE100;

@@ -44,6 +44,9 @@ const std::map<unsigned, const char *> &Strings() {
         {ID_ORBIT_GROUND_TRACK, "Show or hide the station's track over the ground\nGround Track"},
         {ID_FILE_SAVE_PICTURE, "Save the 3-D pane as a PNG or JPEG picture\nSave Picture As"},
         {ID_VIEW_ANTIALIASING, "Smooth the edges of the globe and the station\nAntialiasing"},
+        {ID_VIEW_FROMHERE, "The sky from your location, with the station crossing it\nFrom Here"},
+        {ID_VIEW_FOLLOW, "Look at the station again, or where it rises next\nFollow"},
+        {ID_VIEW_ALTITUDE_GRID, "Show or hide the lines of equal height and direction on the sky\nAltitude Grid"},
     };
     return strings;
 }
@@ -123,8 +126,11 @@ const MenuBar &DocumentMenu() {
          {{"From Space", ID_VIEW_FROMSPACE},
           {"From ISS", ID_VIEW_FROMISS},
           {"Approach", ID_VIEW_APPROACH},
+          {"From Here\tCtrl+H", ID_VIEW_FROMHERE},
+          {"Follow", ID_VIEW_FOLLOW},
           {nullptr, 0},
-          {"Antialiasing", ID_VIEW_ANTIALIASING, false, true}}},
+          {"Antialiasing", ID_VIEW_ANTIALIASING, false, true},
+          {"Altitude Grid", ID_VIEW_ALTITUDE_GRID, false, true}}},
         {"&Window",
          {{"&Cascade", ID_WINDOW_CASCADE},
           {"&Tile", ID_WINDOW_TILE_HORZ},
@@ -147,7 +153,7 @@ const std::vector<Accelerator> &Accelerators() {
         {"Ctrl+P", ID_FILE_PRINT},  {"Ctrl+Z", ID_EDIT_UNDO},   {"Ctrl+X", ID_EDIT_CUT},
         {"Ctrl+C", ID_EDIT_COPY},   {"Ctrl+V", ID_EDIT_PASTE},  {"Alt+Backspace", ID_EDIT_UNDO},
         {"Shift+Del", ID_EDIT_CUT}, {"Ctrl+Ins", ID_EDIT_COPY}, {"Shift+Ins", ID_EDIT_PASTE},
-        {"F6", ID_NEXT_PANE},       {"Shift+F6", ID_PREV_PANE},
+        {"Ctrl+H", ID_VIEW_FROMHERE}, {"F6", ID_NEXT_PANE},       {"Shift+F6", ID_PREV_PANE},
     };
     return table;
 }

@@ -178,7 +178,7 @@ void DrawChaser(const ScenePoint &at) {
     glPopMatrix();
 }
 
-constexpr const char *kTextFace = "Arial";
+using scene::kTextFace;
 
 void DrawTextLine(unsigned fontBase, float x, float y, float z, const std::string &text) {
     glRasterPos3f(x, y, z);

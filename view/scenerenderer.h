@@ -92,4 +92,5 @@ constexpr float kApproachStationScale = 30.0f;
 constexpr int kFontHeight = 80;    // character cell, logical pixels
 constexpr int kMinFontHeight = 12; // smaller corner text is not drawn
 constexpr int kTextMargin = 8;
+constexpr const char *kTextFace = "Arial";
 } // namespace scene

@@ -48,6 +48,14 @@ TEST(SkyView, DirectionsLandWhereAPerspectiveCameraPutsThem) {
     ASSERT_TRUE(ProjectSky(look, 800, 600, 255.0, 30.0, x, y));
     EXPECT_GT(x, 400.0) << "further round to the west: to the right when looking west-south-west";
     EXPECT_FALSE(ProjectSky(look, 800, 600, 70.0, -30.0, x, y)) << "straight behind";
+    // Every pixel shows the direction that lands on it.
+    for (const auto &[px, py] : {std::pair{0.0, 0.0}, {800.0, 600.0}, {123.0, 456.0}, {400.0, 300.0}}) {
+        double az = 0, el = 0;
+        UnprojectSky(look, 800, 600, px, py, az, el);
+        ASSERT_TRUE(ProjectSky(look, 800, 600, az, el, x, y));
+        EXPECT_NEAR(x, px, 1e-6);
+        EXPECT_NEAR(y, py, 1e-6);
+    }
     // Across north the azimuth wraps without a jump.
     const SkyLook north{359.5, 0.0, 10.0};
     ASSERT_TRUE(ProjectSky(north, 1000, 1000, 0.5, 0.0, x, y));

@@ -106,6 +106,22 @@ bool ProjectSky(const SkyLook &look, int width, int height, double azimuthDeg, d
     return true;
 }
 
+void UnprojectSky(const SkyLook &look, int width, int height, double x, double y, double &azimuthDeg,
+                  double &elevationDeg) {
+    const double ca = std::cos(look.azimuth * kDegree), sa = std::sin(look.azimuth * kDegree);
+    const double ce = std::cos(look.elevation * kDegree), se = std::sin(look.elevation * kDegree);
+    const std::array<double, 3> f{ce * sa, ce * ca, se}, r{ca, -sa, 0.0};
+    const std::array<double, 3> u{r[1] * f[2] - r[2] * f[1], r[2] * f[0] - r[0] * f[2], r[0] * f[1] - r[1] * f[0]};
+    const double scale = (height / 2.0) / std::tan(look.fovDeg / 2.0 * kDegree);
+    const double a = (x - width / 2.0) / scale, b = -(y - height / 2.0) / scale;
+    double d[3];
+    for (int i = 0; i < 3; ++i)
+        d[i] = f[i] + a * r[i] + b * u[i];
+    const double n = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+    azimuthDeg = Wrap(std::atan2(d[0], d[1]) / kDegree);
+    elevationDeg = std::asin(std::clamp(d[2] / n, -1.0, 1.0)) / kDegree;
+}
+
 SkyLook FollowLook(bool stationUp, double stationAzimuth, double stationElevation, const Pass *next,
                    double fovDeg) {
     SkyLook look;

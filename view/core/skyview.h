@@ -43,6 +43,10 @@ SkyLook DraggedLook(const SkyLook &look, double dx, double dy, int height);
 bool ProjectSky(const SkyLook &look, int width, int height, double azimuthDeg, double elevationDeg, double &x,
                 double &y);
 
+// The direction a pixel of that picture shows: the inverse of ProjectSky.
+void UnprojectSky(const SkyLook &look, int width, int height, double x, double y, double &azimuthDeg,
+                  double &elevationDeg);
+
 // Where to look by default: at the station while it is up, else where the next
 // pass (`next`, may be null) rises, 10 degrees up; without one, south, 20 up.
 SkyLook FollowLook(bool stationUp, double stationAzimuth, double stationElevation, const Pass *next,
