@@ -172,6 +172,30 @@ public:
              double rate)
         : m_station(station), m_sky(sky), m_observer(observer), m_body(body), m_within(within), m_rate(rate) {}
 
+    struct Point {
+        double t;
+        double s;   // the separation, degrees, or a bound below it
+        bool exact; // which
+    };
+
+    // The separation at t, or a bound below it where that alone puts it well
+    // above `within`: the angle to the body where it was last placed, less how
+    // far it can have moved since. Far from the body no sky is computed.
+    Point Sample(double t) {
+        double s[3], range = 0;
+        if (!m_station.At(t, s, range))
+            return {t, 180.0, true};
+        if (m_haveReference) {
+            const double bound = SeparationDegrees(s, m_reference) - kBodyRate * std::fabs(t - m_referenceT);
+            if (bound > m_within + m_rate * kMinStep + 1.0)
+                return {t, bound, false};
+        }
+        m_sky.Direction(m_body, m_station.Jd(t), m_reference);
+        m_referenceT = t;
+        m_haveReference = true;
+        return {t, SeparationDegrees(s, m_reference), true};
+    }
+
     // The separation at t, degrees; 180 where the propagator fails.
     double Separation(double t) {
         double s[3], b[3], range = 0;
@@ -183,11 +207,10 @@ public:
 
     // The minima closer than `within` in [a, b].
     void Scan(double a, double b, std::vector<Transit> &found) {
-        struct Point {
-            double t, s;
-        };
         const double inf = std::numeric_limits<double>::infinity();
-        Point previous{a, inf}, current{a, Separation(a)};
+        // What a sample says of a minimum: a bound says only that none is near.
+        auto value = [inf](const Point &p) { return p.exact ? p.s : inf; };
+        Point previous{a, inf, false}, current = Sample(a);
         bool skippedInto = true; // no sample before the first
         double lastMinimum = -inf;
         while (true) {
@@ -195,9 +218,9 @@ public:
             // time to fall that far at the fastest rate.
             const double step = std::max(kMinStep, (current.s - m_within) / m_rate);
             const bool last = current.t >= b;
-            const Point next = last ? Point{b, inf} : Point{std::min(b, current.t + step), 0};
-            const double nextS = last ? inf : Separation(next.t);
-            if (current.s <= previous.s && current.s <= nextS && current.s < m_within + m_rate * kMinStep) {
+            const Point next = last ? Point{b, inf, false} : Sample(std::min(b, current.t + step));
+            const double here = value(current);
+            if (here <= value(previous) && here <= value(next) && here < m_within + m_rate * kMinStep) {
                 // A skip into this sample leaves the separation above `within`
                 // all the way: what lies below it can only follow.
                 const double lo = skippedInto ? current.t : previous.t;
@@ -215,7 +238,7 @@ public:
                 break;
             skippedInto = next.t - current.t > kMinStep * 1.0000001;
             previous = current;
-            current = {next.t, nextS};
+            current = next;
         }
     }
 
@@ -329,6 +352,10 @@ private:
     TransitBody m_body;
     double m_within;
     double m_rate;
+    // The body's direction where it was last placed, and when.
+    bool m_haveReference = false;
+    double m_reference[3] = {};
+    double m_referenceT = 0;
 };
 
 // The stretches of [a, b] (seconds from `baseJd`) where the body stands above
@@ -338,15 +365,17 @@ std::vector<std::pair<double, double>> BodyUp(const SkyTrack &sky, TransitBody b
     auto elevation = [&](double t) {
         double enu[3];
         sky.Direction(body, baseJd + t / kSecondsPerDay, enu);
-        return enu[2];
+        return std::asin(std::clamp(enu[2], -1.0, 1.0)) / kDegree;
     };
     std::vector<std::pair<double, double>> up;
-    // Between the track's samples the elevation moves one way only.
+    // Between the track's samples the elevation moves one way only; and it
+    // cannot reach the horizon sooner than the body's fastest motion allows.
     double x = a, ex = elevation(a), start = ex > 0 ? a : NAN;
     const double firstSample = (sky.StartJd() - baseJd) * kSecondsPerDay;
     while (x < b) {
-        double y = firstSample + std::ceil((x - firstSample) / SkyTrack::kStepSeconds + 1e-9) * SkyTrack::kStepSeconds;
-        y = std::min(y, b);
+        const double nextSample =
+            firstSample + std::ceil((x - firstSample) / SkyTrack::kStepSeconds + 1e-9) * SkyTrack::kStepSeconds;
+        const double y = std::min(b, std::max(nextSample, x + std::fabs(ex) / kBodyRate));
         const double ey = elevation(y);
         if ((ex > 0) != (ey > 0)) {
             const double root = Bisect(elevation, x, y, kTolerance);
@@ -395,82 +424,88 @@ double SeparationDegrees(const double a[3], const double b[3]) {
     return std::atan2(Length(c), Dot(a, b)) / kDegree;
 }
 
-SkyTrack::SkyTrack(const ObserverPlace &place, double startJd, double endJd) {
-    if (!std::isfinite(startJd) || !std::isfinite(endJd) || endJd < startJd ||
-        endJd - startJd > 400.0)
+SkyTrack::SkyTrack(const ObserverPlace &place, double startJd, double endJd) : m_place(place) {
+    if (!std::isfinite(startJd) || !std::isfinite(endJd) || endJd < startJd || endJd - startJd > 400.0)
         return;
     // Samples on whole minutes of UTC, from the one at or before the start to
     // the one at or after the end.
     const long long step = static_cast<long long>(kStepSeconds * 1000);
-    long long first = UnixMsFromJulianDate(startJd);
-    first -= ((first % step) + step) % step;
-    const long long count = (UnixMsFromJulianDate(endJd) - first + step - 1) / step + 1;
-    m_startJd = JulianDateFromUnixMs(first);
-    m_samples.reserve(static_cast<size_t>(std::max(2LL, count)));
-    for (long long i = 0; i < std::max(2LL, count); ++i) {
-        const SkyAt sky(place, first + i * step);
-        if (!sky.Valid())
-            return;
-        Sample sample;
-        const SkyBody bodies[2] = {sky.Sun(), sky.Moon()};
-        for (int k = 0; k < 2; ++k) {
-            EnuFromAzimuthElevation(bodies[k].direction.azimuth, bodies[k].direction.elevation, sample.enu[k]);
-            sample.radius[k] = bodies[k].radiusDeg;
-            sample.distance[k] = bodies[k].distanceKm;
-        }
-        m_samples.push_back(sample);
-    }
-    m_valid = true;
+    m_startMs = UnixMsFromJulianDate(startJd);
+    m_startMs -= ((m_startMs % step) + step) % step;
+    const long long count = (UnixMsFromJulianDate(endJd) - m_startMs + step - 1) / step + 1;
+    m_startJd = JulianDateFromUnixMs(m_startMs);
+    m_samples.resize(static_cast<size_t>(std::max(2LL, count)));
+    // ERFA refuses only moments before its calendar: where both ends can be
+    // placed, so can every minute between.
+    m_valid = Make(0) && Make(m_samples.size() - 1);
 }
 
-size_t SkyTrack::Locate(double jd, double &fraction) const {
-    if (m_samples.size() < 2) {
-        fraction = 0;
-        return 0;
+bool SkyTrack::Make(size_t index) const {
+    Sample &sample = m_samples[index];
+    if (sample.made)
+        return true;
+    const SkyAt sky(m_place, m_startMs + static_cast<long long>(index) * static_cast<long long>(kStepSeconds * 1000));
+    ++m_computed;
+    if (!sky.Valid())
+        return false;
+    const SkyBody bodies[2] = {sky.Sun(), sky.Moon()};
+    for (int k = 0; k < 2; ++k) {
+        EnuFromAzimuthElevation(bodies[k].direction.azimuth, bodies[k].direction.elevation, sample.enu[k]);
+        sample.radius[k] = bodies[k].radiusDeg;
+        sample.distance[k] = bodies[k].distanceKm;
     }
-    const double x = std::clamp((jd - m_startJd) * kSecondsPerDay / kStepSeconds, 0.0,
-                                static_cast<double>(m_samples.size() - 1));
+    sample.made = true;
+    return true;
+}
+
+void SkyTrack::Around(double jd, const Sample *&a, const Sample *&b, double &fraction) const {
+    const double last = static_cast<double>(m_samples.size() - 1);
+    const double x = std::clamp((jd - m_startJd) * kSecondsPerDay / kStepSeconds, 0.0, last);
     const size_t i = std::min(static_cast<size_t>(x), m_samples.size() - 2);
     fraction = x - static_cast<double>(i);
-    return i;
+    Make(i);
+    Make(i + 1);
+    a = &m_samples[i];
+    b = &m_samples[i + 1];
 }
 
 void SkyTrack::Direction(TransitBody body, double jd, double enu[3]) const {
-    const int k = body == TransitBody::Sun ? 0 : 1;
-    double f = 0;
-    const size_t i = Locate(jd, f);
-    if (m_samples.empty()) {
-        enu[0] = enu[1] = 0;
-        enu[2] = -1;
+    enu[0] = enu[1] = 0;
+    enu[2] = -1; // below the horizon, where nothing could be placed
+    if (!m_valid)
         return;
-    }
-    const double *a = m_samples[i].enu[k], *b = m_samples[std::min(i + 1, m_samples.size() - 1)].enu[k];
+    const int k = body == TransitBody::Sun ? 0 : 1;
+    const Sample *a = nullptr, *b = nullptr;
+    double f = 0;
+    Around(jd, a, b, f);
     // A minute's turn is a quarter of a degree: the chord, scaled back to the
     // sphere, strays from the arc by well under a thousandth of that.
+    double v[3];
     for (int j = 0; j < 3; ++j)
-        enu[j] = a[j] + f * (b[j] - a[j]);
-    const double length = Length(enu);
+        v[j] = a->enu[k][j] + f * (b->enu[k][j] - a->enu[k][j]);
+    const double length = Length(v);
     for (int j = 0; j < 3; ++j)
-        enu[j] /= length;
+        enu[j] = v[j] / length;
 }
 
 double SkyTrack::Radius(TransitBody body, double jd) const {
-    const int k = body == TransitBody::Sun ? 0 : 1;
-    double f = 0;
-    const size_t i = Locate(jd, f);
-    if (m_samples.empty())
+    if (!m_valid)
         return 0;
-    return m_samples[i].radius[k] + f * (m_samples[std::min(i + 1, m_samples.size() - 1)].radius[k] - m_samples[i].radius[k]);
+    const int k = body == TransitBody::Sun ? 0 : 1;
+    const Sample *a = nullptr, *b = nullptr;
+    double f = 0;
+    Around(jd, a, b, f);
+    return a->radius[k] + f * (b->radius[k] - a->radius[k]);
 }
 
 double SkyTrack::DistanceKm(TransitBody body, double jd) const {
-    const int k = body == TransitBody::Sun ? 0 : 1;
-    double f = 0;
-    const size_t i = Locate(jd, f);
-    if (m_samples.empty())
+    if (!m_valid)
         return 0;
-    return m_samples[i].distance[k] +
-           f * (m_samples[std::min(i + 1, m_samples.size() - 1)].distance[k] - m_samples[i].distance[k]);
+    const int k = body == TransitBody::Sun ? 0 : 1;
+    const Sample *a = nullptr, *b = nullptr;
+    double f = 0;
+    Around(jd, a, b, f);
+    return a->distance[k] + f * (b->distance[k] - a->distance[k]);
 }
 
 TransitList FindTransits(Sgp4 &propagator, const ObserverPlace &place, const TransitSearch &search) {

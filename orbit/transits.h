@@ -46,8 +46,10 @@ struct TransitList {
 TransitList FindTransits(Sgp4 &propagator, const ObserverPlace &place, const TransitSearch &search);
 
 // The Sun's and the Moon's directions from one place over a span, from the ERFA
-// sky computed once a minute and interpolated between: the direction as a unit
-// vector in the place's east-north-up frame, the angular radius in degrees.
+// sky on whole minutes and interpolated between: the direction as a unit vector
+// in the place's east-north-up frame, the angular radius in degrees. A minute's
+// sky is computed when first asked for (each costs tens of microseconds), so
+// one track is for one thread.
 class SkyTrack {
 public:
     static constexpr double kStepSeconds = 60.0;
@@ -55,25 +57,32 @@ public:
     // Covers [startJd, endJd] (UTC); false from Valid() when ERFA refuses a moment.
     SkyTrack(const ObserverPlace &place, double startJd, double endJd);
     bool Valid() const { return m_valid; }
-    double StartJd() const { return m_startJd; }
-    double EndJd() const { return m_startJd + (static_cast<double>(m_samples.size()) - 1) * kStepSeconds / 86400.0; }
+    double StartJd() const { return m_startJd; } // on a whole minute
 
     // At `jd` (clamped to the span).
     void Direction(TransitBody body, double jd, double enu[3]) const;
     double Radius(TransitBody body, double jd) const;
     double DistanceKm(TransitBody body, double jd) const;
+    // How many minutes' skies were computed.
+    size_t Computed() const { return m_computed; }
 
 private:
     struct Sample {
+        bool made = false;
         double enu[2][3];
         double radius[2];
         double distance[2];
     };
-    // The sample before `jd` and the fraction of the step past it.
-    size_t Locate(double jd, double &fraction) const;
+    // The samples either side of `jd`, made if need be, and the fraction of the
+    // step past the first.
+    void Around(double jd, const Sample *&a, const Sample *&b, double &fraction) const;
+    bool Make(size_t index) const;
 
-    std::vector<Sample> m_samples;
-    double m_startJd = 0; // on a whole minute
+    ObserverPlace m_place;
+    long long m_startMs = 0;
+    double m_startJd = 0;
+    mutable std::vector<Sample> m_samples;
+    mutable size_t m_computed = 0;
     bool m_valid = false;
 };
 
