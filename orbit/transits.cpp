@@ -35,6 +35,10 @@ constexpr double kOrbitSlackKm = 30.0;
 // in: the station's shadow on the ground moves at several kilometres a second.
 constexpr double kCentreLineWindow = 60.0;
 
+// Beyond this many degrees the station's track near the body is no longer
+// close to straight, which the search's bracketing takes it to be.
+constexpr double kMaxWithin = 10.0;
+
 constexpr TransitBody kBodies[] = {TransitBody::Sun, TransitBody::Moon};
 
 double Dot(const double a[3], const double b[3]) {
@@ -140,6 +144,16 @@ public:
         return true;
     }
 
+    // The station's distance from the Earth's centre, km.
+    double Radius(double t) {
+        double position[3], velocity[3];
+        if (m_propagator.Propagate(m_baseMinutes + t / 60.0, position, velocity) != 0) {
+            failed = true;
+            return 0;
+        }
+        return Length(position);
+    }
+
     bool failed = false;
 
 private:
@@ -149,19 +163,14 @@ private:
     double m_baseMinutes;
 };
 
-// The fastest the station can cross the sky seen from anywhere on the ground
-// near the observer, degrees a second: its greatest Earth-fixed speed (at
-// perigee, plus the frame's turning at apogee) over its least distance (its
-// perigee less the observer's distance from the centre).
-double StationRateBound(const OrbitalElements &elements, const Observer &observer) {
-    const double n = elements.meanMotion * 2.0 * std::numbers::pi / kSecondsPerDay; // rad/s
-    const double e = std::clamp(elements.eccentricity, 0.0, 0.99);
-    const double a = std::cbrt(kMu / (n * n));
-    const double perigee = a * (1.0 - e) - kOrbitSlackKm;
-    const double speed =
-        1.02 * std::sqrt(kMu / a * (1.0 + e) / (1.0 - e)) + kEarthRotation * (a * (1.0 + e) + kOrbitSlackKm);
-    const double nearest = std::max(perigee - Length(observer.ecef), 50.0);
-    return speed / nearest / kDegree;
+// The fastest the station can cross the sky, degrees a second, when it comes no
+// nearer the Earth's centre than `nearestKm`: no faster than escape speed there,
+// plus the frame's turning, over its least distance from the observer. Both
+// terms fall as the station climbs, so the bound holds all along.
+double StationRateBound(double nearestKm, const Observer &observer) {
+    const double r = std::max(nearestKm, Length(observer.ecef) + 50.0);
+    const double speed = std::sqrt(2.0 * kMu / r) + kEarthRotation * r;
+    return speed / (r - Length(observer.ecef)) / kDegree;
 }
 
 // One pass of the station and the body seen together: the stretches where both
@@ -170,7 +179,8 @@ class PassScan {
 public:
     PassScan(Station &station, const SkyTrack &sky, const Observer &observer, TransitBody body, double within,
              double rate)
-        : m_station(station), m_sky(sky), m_observer(observer), m_body(body), m_within(within), m_rate(rate) {}
+        : m_station(station), m_sky(sky), m_observer(observer), m_body(body), m_within(within), m_rate(rate) {
+    }
 
     struct Point {
         double t;
@@ -289,8 +299,8 @@ private:
         const double distance = m_sky.DistanceKm(m_body, jd);
         double body[3], d[3];
         for (int i = 0; i < 3; ++i) {
-            body[i] = m_observer.ecef[i] +
-                      distance * (b[0] * m_observer.east[i] + b[1] * m_observer.north[i] + b[2] * m_observer.up[i]);
+            body[i] = m_observer.ecef[i] + distance * (b[0] * m_observer.east[i] +
+                                                       b[1] * m_observer.north[i] + b[2] * m_observer.up[i]);
             d[i] = station[i] - body[i];
         }
         const double length = Length(d);
@@ -324,7 +334,8 @@ private:
             double p[3];
             if (!Shadow(x, p))
                 return std::numeric_limits<double>::max();
-            const double d[3] = {p[0] - m_observer.ecef[0], p[1] - m_observer.ecef[1], p[2] - m_observer.ecef[2]};
+            const double d[3] = {p[0] - m_observer.ecef[0], p[1] - m_observer.ecef[1],
+                                 p[2] - m_observer.ecef[2]};
             return Dot(d, d);
         };
         // The shadow's distance falls and rises once; one-second samples find
@@ -373,8 +384,8 @@ std::vector<std::pair<double, double>> BodyUp(const SkyTrack &sky, TransitBody b
     double x = a, ex = elevation(a), start = ex > 0 ? a : NAN;
     const double firstSample = (sky.StartJd() - baseJd) * kSecondsPerDay;
     while (x < b) {
-        const double nextSample =
-            firstSample + std::ceil((x - firstSample) / SkyTrack::kStepSeconds + 1e-9) * SkyTrack::kStepSeconds;
+        const double nextSample = firstSample + std::ceil((x - firstSample) / SkyTrack::kStepSeconds + 1e-9) *
+                                                    SkyTrack::kStepSeconds;
         const double y = std::min(b, std::max(nextSample, x + std::fabs(ex) / kBodyRate));
         const double ey = elevation(y);
         if ((ex > 0) != (ey > 0)) {
@@ -444,7 +455,8 @@ bool SkyTrack::Make(size_t index) const {
     Sample &sample = m_samples[index];
     if (sample.made)
         return true;
-    const SkyAt sky(m_place, m_startMs + static_cast<long long>(index) * static_cast<long long>(kStepSeconds * 1000));
+    const SkyAt sky(m_place,
+                    m_startMs + static_cast<long long>(index) * static_cast<long long>(kStepSeconds * 1000));
     ++m_computed;
     if (!sky.Valid())
         return false;
@@ -510,6 +522,10 @@ double SkyTrack::DistanceKm(TransitBody body, double jd) const {
 
 TransitList FindTransits(Sgp4 &propagator, const ObserverPlace &place, const TransitSearch &search) {
     TransitList result;
+    if (!(search.within > 0 && search.within <= kMaxWithin)) {
+        result.reason = "the separation to look for is not between 0 and 10 degrees";
+        return result;
+    }
     const Observer observer = MakeObserver(place.latitude, place.longitude, place.heightM / 1000.0);
     PassSearch passSearch;
     passSearch.startJd = search.startJd;
@@ -520,7 +536,10 @@ TransitList FindTransits(Sgp4 &propagator, const ObserverPlace &place, const Tra
         result.reason = passes.reason;
         return result;
     }
-    const double rate = StationRateBound(propagator.Elements(), observer) + kBodyRate;
+    const OrbitalElements &elements = propagator.Elements();
+    const double meanMotion = elements.meanMotion * 2.0 * std::numbers::pi / kSecondsPerDay; // rad/s
+    const double perigee =
+        std::cbrt(kMu / (meanMotion * meanMotion)) * (1.0 - std::clamp(elements.eccentricity, 0.0, 1.0));
     for (const Pass &pass : passes.passes) {
         const SkyTrack sky(place, pass.rise.jd, pass.set.jd);
         if (!sky.Valid()) {
@@ -530,6 +549,13 @@ TransitList FindTransits(Sgp4 &propagator, const ObserverPlace &place, const Tra
         }
         Station station(propagator, observer, pass.rise.jd);
         const double end = (pass.set.jd - pass.rise.jd) * kSecondsPerDay;
+        // The station's nearest to the centre in the pass: the mean orbit's
+        // perigee or lower where drag has brought it down since the epoch, with
+        // room for the short-period terms.
+        double nearest = std::isfinite(perigee) ? perigee : std::numeric_limits<double>::max();
+        for (const double jd : {pass.rise.jd, pass.culmination.jd, pass.set.jd})
+            nearest = std::min(nearest, station.Radius((jd - pass.rise.jd) * kSecondsPerDay));
+        const double rate = StationRateBound(nearest - kOrbitSlackKm, observer) + kBodyRate;
         for (TransitBody body : kBodies) {
             PassScan scan(station, sky, observer, body, search.within, rate);
             for (const auto &[a, b] : BodyUp(sky, body, pass.rise.jd, 0.0, end)) {

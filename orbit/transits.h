@@ -28,7 +28,7 @@ struct Transit {
 struct TransitSearch {
     double startJd = 0; // UTC; approaches whose least separation falls in [startJd, endJd)
     double endJd = 0;
-    double within = 1.0; // degrees: closer approaches than this are listed
+    double within = 1.0; // degrees (more than 0, at most 10): closer approaches are listed
 };
 
 struct TransitList {

@@ -154,7 +154,8 @@ TEST(Transits, GoingToTheCentreLineCrossesTheCentre) {
 
         search.startJd = off.jd - 0.01;
         search.endJd = off.jd + 0.01;
-        const TransitList there = FindTransits(propagator, Moved(c.place, off.centreLineAzimuth, off.centreLineKm), search);
+        const TransitList there =
+            FindTransits(propagator, Moved(c.place, off.centreLineAzimuth, off.centreLineKm), search);
         ASSERT_EQ(there.transits.size(), 1u);
         const Transit &centre = there.transits[0];
         EXPECT_EQ(centre.body, c.body);
@@ -182,7 +183,8 @@ TEST(SkyTrack, FollowsTheSkyBetweenItsSamples) {
     ASSERT_TRUE(track.Valid());
     double worst[2] = {0, 0}, worstRadius = 0;
     // Every 7 minutes 23.5 seconds: all through the minute, both bodies high and low.
-    for (long long ms = UnixMsFromJulianDate(start) + 500; ms < UnixMsFromJulianDate(start + 1.0); ms += 443500) {
+    for (long long ms = UnixMsFromJulianDate(start) + 500; ms < UnixMsFromJulianDate(start + 1.0);
+         ms += 443500) {
         const SkyAt sky(place, ms);
         ASSERT_TRUE(sky.Valid());
         const SkyBody bodies[2] = {sky.Sun(), sky.Moon()};
@@ -192,8 +194,8 @@ TEST(SkyTrack, FollowsTheSkyBetweenItsSamples) {
             EnuFromAzimuthElevation(bodies[k].direction.azimuth, bodies[k].direction.elevation, expected);
             track.Direction(body, JulianDateFromUnixMs(ms), got);
             worst[k] = std::max(worst[k], SeparationDegrees(expected, got));
-            worstRadius = std::max(worstRadius, std::fabs(track.Radius(body, JulianDateFromUnixMs(ms)) -
-                                                          bodies[k].radiusDeg));
+            worstRadius = std::max(
+                worstRadius, std::fabs(track.Radius(body, JulianDateFromUnixMs(ms)) - bodies[k].radiusDeg));
         }
     }
     EXPECT_LT(worst[0], 5e-4) << "the Sun";

@@ -53,7 +53,8 @@ inline std::vector<ReferenceApproach> ReferenceApproaches(Sgp4 &propagator, cons
             const double curvature = y0 - 2.0 * y1 + y2;
             if (curvature > 0) {
                 approach.jd += (y0 - y2) / (2.0 * curvature) / 86400.0;
-                approach.separation = std::sqrt(std::fmax(0.0, y1 - (y0 - y2) * (y0 - y2) / (8.0 * curvature)));
+                approach.separation =
+                    std::sqrt(std::fmax(0.0, y1 - (y0 - y2) * (y0 - y2) / (8.0 * curvature)));
             }
         }
         if (approach.separation < within)

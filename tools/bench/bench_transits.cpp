@@ -64,8 +64,8 @@ int main(int argc, char **argv) {
                 place.latitude, place.longitude);
     std::printf("  FindTransits (median of %d)   %9.3f ms  %zu approaches\n", repeats, ours * 1e3,
                 found.transits.size());
-    std::printf("  reference, 1 s steps          %9.3f ms  %zu approaches%s\n", theirs * 1e3, reference.size(),
-                same ? "" : "  (DIFFERENT)");
+    std::printf("  reference, 1 s steps          %9.3f ms  %zu approaches%s\n", theirs * 1e3,
+                reference.size(), same ? "" : "  (DIFFERENT)");
     std::printf("  ratio                         %9.4f  %s (goal at most 0.05)\n", ratio,
                 ratio <= 0.05 && same ? "PASS" : "FAIL");
     return ratio <= 0.05 && same ? 0 : 1;

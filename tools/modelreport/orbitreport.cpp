@@ -139,13 +139,14 @@ bool ReadSets(const std::string &file, std::vector<OrbitalElements> &sets, std::
 
 // The newest set of the satellite asked for (the file's first when none is),
 // its propagator started; false after saying on `err` why there is none.
-bool StartPropagator(const std::string &file, std::optional<int> satellite, std::vector<OrbitalElements> &sets,
-                     int &index, Sgp4 &propagator, std::FILE *err) {
+bool StartPropagator(const std::string &file, std::optional<int> satellite,
+                     std::vector<OrbitalElements> &sets, int &index, Sgp4 &propagator, std::FILE *err) {
     if (!ReadSets(file, sets, err))
         return false;
     index = NewestSet(sets, satellite ? *satellite : sets.front().catalogNumber);
     if (index < 0) {
-        std::fprintf(err, "quor-inspect: %s: no satellite numbered %d in the file\n", file.c_str(), *satellite);
+        std::fprintf(err, "quor-inspect: %s: no satellite numbered %d in the file\n", file.c_str(),
+                     *satellite);
         return false;
     }
     if (!propagator.Init(sets[index])) {
@@ -325,11 +326,12 @@ int RunTransits(const TransitsRequest &request, std::FILE *out, std::FILE *err) 
         return 1;
     }
     if (found.transits.empty())
-        std::fprintf(err,
-                     "quor-inspect: satellite %d comes within a degree of neither the Sun nor the Moon from %s "
-                     "to %s\n",
-                     sets[index].catalogNumber, FormatUtc(request.fromUnixMs).c_str(),
-                     FormatUtc(UnixMsFromJulianDate(search.endJd)).c_str());
+        std::fprintf(
+            err,
+            "quor-inspect: satellite %d comes within a degree of neither the Sun nor the Moon from %s "
+            "to %s\n",
+            sets[index].catalogNumber, FormatUtc(request.fromUnixMs).c_str(),
+            FormatUtc(UnixMsFromJulianDate(search.endJd)).c_str());
     for (const Transit &transit : found.transits) {
         std::string line = "{\"body\": " + JsonString(TransitBodyName(transit.body));
         line += ", \"utc\": " + JsonString(FormatUtc(UnixMsFromJulianDate(transit.jd)));

@@ -530,16 +530,18 @@ TEST(InspectTransits, ApproachesAsJsonLinesAndRefusals) {
     const Outcome miss = Inspect(dir, "--transits " + tle + " --observer 2.4820,-49.6054,0" + day);
     ASSERT_EQ(miss.status, 0) << miss.err;
     ASSERT_EQ(miss.lines.size(), 1u) << miss.out;
-    EXPECT_TRUE(std::regex_match(miss.lines[0],
-                                 std::regex(R"(\{"body": "Sun", "utc": "[-0-9T:.]{23}Z", "separation_deg": [0-9.]+, )"
-                                            R"("radius_deg": [0-9.]+, "range_km": [0-9.]+, "crossing": false\})")))
+    EXPECT_TRUE(std::regex_match(
+        miss.lines[0], std::regex(R"(\{"body": "Sun", "utc": "[-0-9T:.]{23}Z", "separation_deg": [0-9.]+, )"
+                                  R"("radius_deg": [0-9.]+, "range_km": [0-9.]+, "crossing": false\})")))
         << miss.lines[0];
 
-    const Outcome none = Inspect(dir, "--transits " + tle + " --observer 2.3320,-49.6054 --from "
-                                      "2026-12-07T13:00:00Z --days 0.5");
+    const Outcome none = Inspect(dir, "--transits " + tle +
+                                          " --observer 2.3320,-49.6054 --from "
+                                          "2026-12-07T13:00:00Z --days 0.5");
     EXPECT_EQ(none.status, 0);
     EXPECT_EQ(none.out, "");
-    EXPECT_NE(none.err.find("within a degree of neither the Sun nor the Moon"), std::string::npos) << none.err;
+    EXPECT_NE(none.err.find("within a degree of neither the Sun nor the Moon"), std::string::npos)
+        << none.err;
 
     const std::pair<std::string, std::string> refusals[] = {
         {"--observer 2.3320", "bad value for --observer: '2.3320': a longitude must follow"},
