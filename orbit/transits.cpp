@@ -526,6 +526,11 @@ TransitList FindTransits(Sgp4 &propagator, const ObserverPlace &place, const Tra
         result.reason = "the separation to look for is not between 0 and 10 degrees";
         return result;
     }
+    if (!(std::fabs(place.latitude) <= 90.0 && std::fabs(place.longitude) <= 360.0 &&
+          std::fabs(place.heightM) <= 1e5)) {
+        result.reason = "the place is not one on the ground";
+        return result;
+    }
     const Observer observer = MakeObserver(place.latitude, place.longitude, place.heightM / 1000.0);
     PassSearch passSearch;
     passSearch.startJd = search.startJd;

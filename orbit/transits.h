@@ -33,8 +33,9 @@ struct TransitSearch {
 
 struct TransitList {
     std::vector<Transit> transits; // in time order
-    // Empty when the search was made; otherwise why not, for a person (the pass
-    // search's reasons, or a moment the Sun and Moon cannot be placed).
+    // Empty when the search was made; otherwise why not, for a person: the pass
+    // search's reasons (see PassList), a place off the globe or a threshold not
+    // from 0 to 10 degrees, a moment the Sun and Moon cannot be placed.
     std::string reason;
 };
 

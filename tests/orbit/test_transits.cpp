@@ -160,13 +160,49 @@ TEST(Transits, GoingToTheCentreLineCrossesTheCentre) {
         const Transit &centre = there.transits[0];
         EXPECT_EQ(centre.body, c.body);
         EXPECT_NEAR(centre.jd, off.jd, 5.0 / 86400.0);
-        EXPECT_LT(centre.separation, 0.1 * centre.radius);
-        EXPECT_LT(centre.centreLineKm, 0.1 * off.centreLineKm);
+        // Ten degrees astray would leave more than a hundredth of the way
+        // across the line still to go.
+        EXPECT_LT(centre.separation, 0.01 * centre.radius);
+        EXPECT_LT(centre.centreLineKm, 0.01 * off.centreLineKm);
         const double chord = std::sqrt(1.0 - std::pow(off.separation / off.radius, 2));
-        EXPECT_NEAR(off.duration / centre.duration, chord, 0.03);
+        EXPECT_NEAR(off.duration / centre.duration, chord, 0.015);
         ++crossings;
     }
     EXPECT_EQ(crossings, 2);
+}
+
+// What cannot be searched says why and lists nothing; an empty span is no failure.
+TEST(Transits, RefusesWhatItCannotSearch) {
+    Sgp4 propagator = Station();
+    ObserverPlace place;
+    place.set = true;
+    place.latitude = 2.332;
+    place.longitude = -49.6054;
+    TransitSearch search;
+    search.startJd = JulianDate(2026, 12, 7, 0, 0, 0);
+    search.endJd = search.startJd + 1.0;
+    const auto reason = [&](const ObserverPlace &where, const TransitSearch &span) {
+        const TransitList found = FindTransits(propagator, where, span);
+        EXPECT_TRUE(found.transits.empty() || found.reason.empty());
+        return found.reason;
+    };
+    EXPECT_EQ(reason(place, search), "");
+    ObserverPlace nowhere = place;
+    nowhere.latitude = NAN;
+    EXPECT_EQ(reason(nowhere, search), "the place is not one on the ground");
+    TransitSearch wide = search;
+    wide.within = 0;
+    EXPECT_NE(reason(place, wide), "");
+    wide.within = NAN;
+    EXPECT_NE(reason(place, wide), "");
+    TransitSearch backwards = search;
+    std::swap(backwards.startJd, backwards.endJd);
+    EXPECT_EQ(reason(place, backwards), "");
+    TransitSearch early = search;
+    early.startJd -= 400;
+    EXPECT_NE(reason(place, early).find("the span to search is longer than a year"), std::string::npos);
+    early.endJd = early.startJd + 1;
+    EXPECT_NE(reason(place, early).find("days in the future"), std::string::npos);
 }
 
 // Between its minute samples the track stays on ERFA's Sun and Moon far closer
