@@ -457,7 +457,6 @@ bool SkyTrack::Make(size_t index) const {
         return true;
     const SkyAt sky(m_place,
                     m_startMs + static_cast<long long>(index) * static_cast<long long>(kStepSeconds * 1000));
-    ++m_computed;
     if (!sky.Valid())
         return false;
     const SkyBody bodies[2] = {sky.Sun(), sky.Moon()};

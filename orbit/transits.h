@@ -55,7 +55,8 @@ class SkyTrack {
 public:
     static constexpr double kStepSeconds = 60.0;
 
-    // Covers [startJd, endJd] (UTC); false from Valid() when ERFA refuses a moment.
+    // Covers [startJd, endJd] (UTC); false from Valid() for a span that is not
+    // finite or is longer than 400 days, or when ERFA refuses a moment in it.
     SkyTrack(const ObserverPlace &place, double startJd, double endJd);
     bool Valid() const { return m_valid; }
     double StartJd() const { return m_startJd; } // on a whole minute
@@ -64,8 +65,6 @@ public:
     void Direction(TransitBody body, double jd, double enu[3]) const;
     double Radius(TransitBody body, double jd) const;
     double DistanceKm(TransitBody body, double jd) const;
-    // How many minutes' skies were computed.
-    size_t Computed() const { return m_computed; }
 
 private:
     struct Sample {
@@ -83,7 +82,6 @@ private:
     long long m_startMs = 0;
     double m_startJd = 0;
     mutable std::vector<Sample> m_samples;
-    mutable size_t m_computed = 0;
     bool m_valid = false;
 };
 
