@@ -81,8 +81,8 @@ if(QUOR_GUI)
         "elements, and when it next passes over the observer.\n"
         "\n"
         "The package also holds quor-inspect, which describes a model, draws the scene\n"
-        "or lists passes on the command line, and a thumbnailer that draws .3ds models\n"
-        "for file managers.")
+        "or lists passes and transits of the Sun and the Moon on the command line, and\n"
+        "a thumbnailer that draws .3ds models for file managers.")
     set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
     set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
     set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

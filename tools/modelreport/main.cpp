@@ -2,6 +2,7 @@
 // and prints what it read and what the display list would hold, as JSON.
 // quor-inspect --orbit FILE: where element sets put their satellites, per time.
 // quor-inspect --passes FILE --observer PLACE: the passes over a place.
+// quor-inspect --transits FILE --observer PLACE: close approaches to the Sun and Moon.
 #include "framework/cmdline.h"
 #include "orbit/observer.h"
 #include "orbitreport.h"
@@ -27,6 +28,8 @@ void Usage(std::FILE *to) {
         "[--step SECONDS] [--observer LAT,LON[,HEIGHT_M]]\n"
         "  or:  quor-inspect --passes ELEMENTS --observer LAT,LON[,HEIGHT_M] [--satellite N] [--from UTC] "
         "[--days D] [--min-elevation DEG] [--twilight DEG]\n"
+        "  or:  quor-inspect --transits ELEMENTS --observer LAT,LON[,HEIGHT_M] [--satellite N] [--from UTC] "
+        "[--days D]\n"
         "Prints one JSON object describing the model and its compiled display list.\n"
         "\n"
         "With --render, draws the scene after N simulation steps of 30 ms into a\n"
@@ -47,6 +50,13 @@ void Usage(std::FILE *to) {
         "there is none); visible while the satellite is sunlit and the Sun is at least\n"
         "the twilight DEG (6) below the horizon.\n"
         "\n"
+        "With --transits, lists the moments satellite N comes within a degree of the\n"
+        "Sun's or the Moon's centre seen from the place, both above the horizon, from\n"
+        "UTC (now unless given) for D days (30; at most 366), one JSON object per\n"
+        "approach: the least separation, the body's radius, the range and whether it\n"
+        "crosses the disc; for a crossing how long it lasts and which way and how far\n"
+        "to go to see it cross the centre.\n"
+        "\n"
         "Options:\n"
         "  -h, --help     print this help and exit\n"
         "  --version      print the version and exit\n"
@@ -57,12 +67,15 @@ void Usage(std::FILE *to) {
         to);
 }
 
-// The three things quor-inspect does; bits, so that one option can belong to several.
-enum Mode : unsigned { kReport = 1, kOrbit = 2, kPasses = 4 };
+// The things quor-inspect does; bits, so that one option can belong to several.
+enum Mode : unsigned { kReport = 1, kOrbit = 2, kPasses = 4, kTransits = 8 };
 
 // The option that picks a mode, named in what is said about that mode's options.
 const char *ModeOption(Mode mode) {
-    return mode == kOrbit ? "--orbit" : mode == kPasses ? "--passes" : nullptr;
+    return mode == kOrbit      ? "--orbit"
+           : mode == kPasses   ? "--passes"
+           : mode == kTransits ? "--transits"
+                               : nullptr;
 }
 
 // What the command line asks for, whichever mode reads it.
@@ -72,9 +85,11 @@ struct Request {
     RenderOptions render; // its output is the picture to draw, or empty for the report
     OrbitRequest orbit;
     PassesRequest passes;
+    TransitsRequest transits;
     std::optional<int> satellite;
     std::optional<ObserverPlace> observer;
     const char *from = nullptr; // --from as given, for the message about the year 9999
+    int64_t fromUnixMs = 0;     // and as read
 };
 
 constexpr const char *kUtcHint = " (a UTC time like 2024-02-15T09:00:00.000Z)";
@@ -86,7 +101,7 @@ bool ReadSize(const char *text, Request &request, std::string &) {
            ParseWholeNumber(x + 1, 1, 8192, request.render.height);
 }
 
-// --orbit's or --passes' file, named once.
+// --orbit's, --passes' or --transits' file, named once.
 bool ReadElementsFile(const char *text, Request &request, std::string &) {
     const bool first = !request.haveFile;
     request.file = text;
@@ -134,11 +149,12 @@ const Option kOptions[] = {
      }},
     {"--orbit", kOrbit, true, "", ReadElementsFile},
     {"--passes", kPasses, true, "", ReadElementsFile},
-    {"--satellite", kOrbit | kPasses, true, "",
+    {"--transits", kTransits, true, "", ReadElementsFile},
+    {"--satellite", kOrbit | kPasses | kTransits, true, "",
      [](const char *v, Request &r, std::string &) {
          return ParseWholeNumber(v, 0, 999999999, r.satellite.emplace());
      }},
-    {"--observer", kOrbit | kPasses, true, "", ReadObserver},
+    {"--observer", kOrbit | kPasses | kTransits, true, "", ReadObserver},
     {"--at", kOrbit, true, kUtcHint,
      [](const char *v, Request &r, std::string &) { return ParseUtc(v, r.orbit.atUnixMs.emplace()); }},
     {"--minutes", kOrbit, true, "",
@@ -151,14 +167,18 @@ const Option kOptions[] = {
      [](const char *v, Request &r, std::string &) {
          return ParseDecimalNumber(v, -1e9, 1e9, r.orbit.stepSeconds);
      }},
-    {"--from", kPasses, true, kUtcHint,
+    {"--from", kPasses | kTransits, true, kUtcHint,
      [](const char *v, Request &r, std::string &) {
          r.from = v;
-         return ParseUtc(v, r.passes.fromUnixMs);
+         return ParseUtc(v, r.fromUnixMs);
      }},
     {"--days", kPasses, true, " (more than 0, at most 30)",
      [](const char *v, Request &r, std::string &) {
          return ParseDecimalNumber(v, 0, 30, r.passes.days) && r.passes.days > 0;
+     }},
+    {"--days", kTransits, true, " (more than 0, at most 366)",
+     [](const char *v, Request &r, std::string &) {
+         return ParseDecimalNumber(v, 0, 366, r.transits.days) && r.transits.days > 0;
      }},
     {"--min-elevation", kPasses, true, " (0 to 90 degrees)",
      [](const char *v, Request &r, std::string &) {
@@ -211,24 +231,32 @@ bool Complete(Mode mode, Request &request) {
         request.orbit.observer = request.observer;
         return true;
     }
-    PassesRequest &passes = request.passes;
     if (!request.observer) {
-        std::fputs("quor-inspect: --passes needs --observer LAT,LON[,HEIGHT_M]\n", stderr);
+        std::fprintf(stderr, "quor-inspect: %s needs --observer LAT,LON[,HEIGHT_M]\n", ModeOption(mode));
         return false;
     }
-    passes.file = request.file;
-    passes.satellite = request.satellite;
-    passes.observer = *request.observer;
-    if (!request.from)
-        passes.fromUnixMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                std::chrono::system_clock::now().time_since_epoch())
-                                .count();
-    // The passes' times are printed in the form --from reads: a search running
+    const double days = mode == kPasses ? request.passes.days : request.transits.days;
+    const int64_t from = request.from ? request.fromUnixMs
+                                      : std::chrono::duration_cast<std::chrono::milliseconds>(
+                                            std::chrono::system_clock::now().time_since_epoch())
+                                            .count();
+    // The times found are printed in the form --from reads: a search running
     // past the year 9999 would print times nothing can read back.
-    if (passes.fromUnixMs > kLastUtcMs - std::llround(passes.days * 86400000.0)) {
+    if (from > kLastUtcMs - std::llround(days * 86400000.0)) {
         char hint[80];
-        std::snprintf(hint, sizeof hint, " (%g days from it run past the year 9999)", passes.days);
+        std::snprintf(hint, sizeof hint, " (%g days from it run past the year 9999)", days);
         return BadValue("--from", request.from ? request.from : "now", hint);
+    }
+    if (mode == kPasses) {
+        request.passes.file = request.file;
+        request.passes.satellite = request.satellite;
+        request.passes.observer = *request.observer;
+        request.passes.fromUnixMs = from;
+    } else {
+        request.transits.file = request.file;
+        request.transits.satellite = request.satellite;
+        request.transits.observer = *request.observer;
+        request.transits.fromUnixMs = from;
     }
     return true;
 }
@@ -286,9 +314,10 @@ int main(int argc, char **argv) {
         std::fputs("quor-inspect " QUOR_VERSION "\n", stdout);
         return 0;
     }
-    const Mode mode = HasOption(argc, argv, "--passes")  ? kPasses
-                      : HasOption(argc, argv, "--orbit") ? kOrbit
-                                                         : kReport;
+    const Mode mode = HasOption(argc, argv, "--transits") ? kTransits
+                      : HasOption(argc, argv, "--passes") ? kPasses
+                      : HasOption(argc, argv, "--orbit")  ? kOrbit
+                                                          : kReport;
     Request request;
     if (!ParseArguments(argc, argv, mode, request)) {
         Usage(stderr);
@@ -296,6 +325,8 @@ int main(int argc, char **argv) {
     }
     if (mode == kPasses)
         return RunPasses(request.passes, stdout, stderr);
+    if (mode == kTransits)
+        return RunTransits(request.transits, stdout, stderr);
     if (mode == kOrbit)
         return RunOrbit(request.orbit, stdout, stderr);
     if (!request.render.output.empty()) {

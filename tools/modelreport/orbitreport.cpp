@@ -5,6 +5,7 @@
 #include "orbit/observer.h"
 #include "orbit/passes.h"
 #include "orbit/sgp4.h"
+#include "orbit/transits.h"
 #include "report.h"
 
 #include <cerrno>
@@ -136,6 +137,35 @@ bool ReadSets(const std::string &file, std::vector<OrbitalElements> &sets, std::
     return true;
 }
 
+// The newest set of the satellite asked for (the file's first when none is),
+// its propagator started; false after saying on `err` why there is none.
+bool StartPropagator(const std::string &file, std::optional<int> satellite,
+                     std::vector<OrbitalElements> &sets, int &index, Sgp4 &propagator, std::FILE *err) {
+    if (!ReadSets(file, sets, err))
+        return false;
+    index = NewestSet(sets, satellite ? *satellite : sets.front().catalogNumber);
+    if (index < 0) {
+        std::fprintf(err, "quor-inspect: %s: no satellite numbered %d in the file\n", file.c_str(),
+                     *satellite);
+        return false;
+    }
+    if (!propagator.Init(sets[index])) {
+        std::fprintf(err, "quor-inspect: %s: satellite %d: %s\n", file.c_str(), sets[index].catalogNumber,
+                     Sgp4::ErrorText(propagator.Error()));
+        return false;
+    }
+    return true;
+}
+
+// A figure to so many decimals: more would only be noise.
+std::string Fixed(double value, int decimals) {
+    if (!std::isfinite(value))
+        return "null";
+    char text[48];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
 } // namespace
 
 bool ParseUtc(const std::string &text, int64_t &unixMs) {
@@ -241,20 +271,10 @@ int RunOrbit(const OrbitRequest &request, std::FILE *out, std::FILE *err) {
 
 int RunPasses(const PassesRequest &request, std::FILE *out, std::FILE *err) {
     std::vector<OrbitalElements> sets;
-    if (!ReadSets(request.file, sets, err))
-        return 1;
-    const int index = NewestSet(sets, request.satellite ? *request.satellite : sets.front().catalogNumber);
-    if (index < 0) {
-        std::fprintf(err, "quor-inspect: %s: no satellite numbered %d in the file\n", request.file.c_str(),
-                     *request.satellite);
-        return 1;
-    }
     Sgp4 propagator;
-    if (!propagator.Init(sets[index])) {
-        std::fprintf(err, "quor-inspect: %s: satellite %d: %s\n", request.file.c_str(),
-                     sets[index].catalogNumber, Sgp4::ErrorText(propagator.Error()));
+    int index = 0;
+    if (!StartPropagator(request.file, request.satellite, sets, index, propagator, err))
         return 1;
-    }
     const Observer observer = MakeObserver(request.observer.latitude, request.observer.longitude,
                                            request.observer.heightM / 1000.0);
     PassSearch search;
@@ -284,6 +304,46 @@ int RunPasses(const PassesRequest &request, std::FILE *out, std::FILE *err) {
         else
             line += ", \"visible\": false";
         line += ", \"magnitude\": " + (pass.visible ? Number(std::round(pass.magnitude * 10) / 10) : "null");
+        line += "}\n";
+        std::fwrite(line.data(), 1, line.size(), out);
+    }
+    return std::fflush(out) == 0 ? 0 : 1;
+}
+
+int RunTransits(const TransitsRequest &request, std::FILE *out, std::FILE *err) {
+    std::vector<OrbitalElements> sets;
+    Sgp4 propagator;
+    int index = 0;
+    if (!StartPropagator(request.file, request.satellite, sets, index, propagator, err))
+        return 1;
+    TransitSearch search;
+    search.startJd = JulianDateFromUnixMs(request.fromUnixMs);
+    search.endJd = search.startJd + request.days;
+    const TransitList found = FindTransits(propagator, request.observer, search);
+    if (!found.reason.empty()) {
+        std::fprintf(err, "quor-inspect: %s: satellite %d: no transits: %s\n", request.file.c_str(),
+                     sets[index].catalogNumber, found.reason.c_str());
+        return 1;
+    }
+    if (found.transits.empty())
+        std::fprintf(
+            err,
+            "quor-inspect: satellite %d comes within a degree of neither the Sun nor the Moon from %s "
+            "to %s\n",
+            sets[index].catalogNumber, FormatUtc(request.fromUnixMs).c_str(),
+            FormatUtc(UnixMsFromJulianDate(search.endJd)).c_str());
+    for (const Transit &transit : found.transits) {
+        std::string line = "{\"body\": " + JsonString(TransitBodyName(transit.body));
+        line += ", \"utc\": " + JsonString(FormatUtc(UnixMsFromJulianDate(transit.jd)));
+        line += ", \"separation_deg\": " + Fixed(transit.separation, 5);
+        line += ", \"radius_deg\": " + Fixed(transit.radius, 5);
+        line += ", \"range_km\": " + Fixed(transit.range, 1);
+        line += std::string(", \"crossing\": ") + (transit.crossing ? "true" : "false");
+        if (transit.crossing) {
+            line += ", \"duration_s\": " + Fixed(transit.duration, 3);
+            line += ", \"centre_line_azimuth_deg\": " + Fixed(transit.centreLineAzimuth, 2);
+            line += ", \"centre_line_km\": " + Fixed(transit.centreLineKm, 3);
+        }
         line += "}\n";
         std::fwrite(line.data(), 1, line.size(), out);
     }

@@ -30,6 +30,16 @@ struct PassesRequest {
     double twilight = 6;
 };
 
+// quor-inspect --transits: the close approaches of one satellite to the Sun and
+// the Moon seen from one place.
+struct TransitsRequest {
+    std::string file;
+    std::optional<int> satellite; // catalogue number; the file's first set when absent
+    ObserverPlace observer;
+    int64_t fromUnixMs = 0;
+    double days = 30;
+};
+
 // "YYYY-MM-DDTHH:MM:SS[.fff]Z" (a space may stand for the T, the Z may be left
 // out) to milliseconds since 1970 UTC; false when it is no such time.
 bool ParseUtc(const std::string &text, int64_t &unixMs);
@@ -46,3 +56,7 @@ int RunOrbit(const OrbitRequest &request, std::FILE *out, std::FILE *err);
 // start or no search can be made over the span (elements too far in the future,
 // the propagator failing in it).
 int RunPasses(const PassesRequest &request, std::FILE *out, std::FILE *err);
+
+// One JSON object per approach within a degree, in time order, or a line on
+// `err` saying there is none; exit status as RunPasses.
+int RunTransits(const TransitsRequest &request, std::FILE *out, std::FILE *err);

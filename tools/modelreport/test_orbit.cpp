@@ -22,6 +22,7 @@
 #include <iterator>
 #include <map>
 #include <numbers>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -298,10 +299,12 @@ TEST_F(InspectOrbit, RefusesWhatItCannotUseAndSaysWhy) {
 }
 
 // Every mode refuses a bad command line with status 2, one line saying why and
-// the usage; the options --orbit and --passes share are refused in the same words.
+// the usage; the options --orbit, --passes and --transits share are refused in
+// the same words.
 TEST_F(InspectOrbit, EveryModeRefusesBadArgumentsAlike) {
     const std::string orbit = "--orbit " + tle + " --minutes 0 ",
-                      passes = "--passes " + tle + " --observer 0,0 ";
+                      passes = "--passes " + tle + " --observer 0,0 ",
+                      transits = "--transits " + tle + " --observer 0,0 ";
     const auto refused = [&](const std::string &args) {
         const Outcome run = Inspect(dir, args);
         EXPECT_EQ(run.status, 2) << args;
@@ -316,6 +319,7 @@ TEST_F(InspectOrbit, EveryModeRefusesBadArgumentsAlike) {
         const std::string name(shared, std::strchr(shared, ' '));
         EXPECT_EQ(said.rfind("quor-inspect: bad value for " + name + ": '", 0), 0u) << said;
         EXPECT_EQ(refused(passes + shared), said);
+        EXPECT_EQ(refused(transits + shared), said);
     }
     const std::pair<std::string, std::string> cases[] = {
         {"--render", "quor-inspect: --render needs a value"},
@@ -497,3 +501,61 @@ TEST_F(InspectPasses, PassesOfTwoCasesInTimeOrder) {
 }
 
 } // namespace
+
+// --transits: one line per approach in a fixed shape, the crossing's own keys
+// left out of a miss; a day without one said on stderr; a bad place or span
+// refused before any search. Places from tests/data/transits/cases.txt.
+TEST(InspectTransits, ApproachesAsJsonLinesAndRefusals) {
+    const ScratchDir dir;
+    const std::string tle = Quoted(QUOR_SOURCE_DIR "/tests/data/live/station.tle");
+    const std::string day = " --from 2026-12-07T00:00:00Z --days 1";
+    const std::regex crossing(
+        R"(\{"body": "Sun", "utc": "2026-12-07T12:00:00\.[0-9]{3}Z", "separation_deg": 0\.[0-9]{5}, )"
+        R"("radius_deg": 0\.[0-9]{5}, "range_km": [0-9]+\.[0-9], "crossing": true, "duration_s": [0-9]+\.[0-9]{3}, )"
+        R"("centre_line_azimuth_deg": [0-9]+\.[0-9]{2}, "centre_line_km": [0-9]+\.[0-9]{3}\})");
+    const Outcome cross = Inspect(dir, "--transits " + tle + " --observer 2.3320,-49.6054" + day);
+    ASSERT_EQ(cross.status, 0) << cross.err;
+    ASSERT_EQ(cross.lines.size(), 1u) << cross.out;
+    const std::string &line = cross.lines[0];
+    EXPECT_TRUE(std::regex_match(line, crossing)) << line;
+    // Each figure under its own name: the station 660 km off, a third of the way
+    // in from the Sun's edge, for two thirds of a second, the centre line 3 km to the south-east.
+    EXPECT_NEAR(Number(line, "separation_deg"), 0.173, 0.002) << line;
+    EXPECT_NEAR(Number(line, "radius_deg"), 0.2705, 0.0005) << line;
+    EXPECT_NEAR(Number(line, "range_km"), 659, 2) << line;
+    EXPECT_NEAR(Number(line, "duration_s"), 0.65, 0.02) << line;
+    EXPECT_NEAR(Number(line, "centre_line_azimuth_deg"), 126, 2) << line;
+    EXPECT_NEAR(Number(line, "centre_line_km"), 3.27, 0.05) << line;
+
+    const Outcome miss = Inspect(dir, "--transits " + tle + " --observer 2.4820,-49.6054,0" + day);
+    ASSERT_EQ(miss.status, 0) << miss.err;
+    ASSERT_EQ(miss.lines.size(), 1u) << miss.out;
+    EXPECT_TRUE(std::regex_match(
+        miss.lines[0], std::regex(R"(\{"body": "Sun", "utc": "[-0-9T:.]{23}Z", "separation_deg": [0-9.]+, )"
+                                  R"("radius_deg": [0-9.]+, "range_km": [0-9.]+, "crossing": false\})")))
+        << miss.lines[0];
+
+    const Outcome none = Inspect(dir, "--transits " + tle +
+                                          " --observer 2.3320,-49.6054 --from "
+                                          "2026-12-07T13:00:00Z --days 0.5");
+    EXPECT_EQ(none.status, 0);
+    EXPECT_EQ(none.out, "");
+    EXPECT_NE(none.err.find("within a degree of neither the Sun nor the Moon"), std::string::npos)
+        << none.err;
+
+    const std::pair<std::string, std::string> refusals[] = {
+        {"--observer 2.3320", "bad value for --observer: '2.3320': a longitude must follow"},
+        {"--observer 91,0", "bad value for --observer: '91,0': the latitude is beyond 90"},
+        {"--observer 0,0 --days 0", "bad value for --days: '0' (more than 0, at most 366)"},
+        {"--observer 0,0 --days 367", "bad value for --days: '367'"},
+        {"--observer 0,0 --days 1e", "bad value for --days: '1e'"},
+        {"--days 1", "--transits needs --observer"},
+        {"--observer 0,0 --min-elevation 5", "--min-elevation is not an option of --transits"},
+    };
+    for (const auto &[args, said] : refusals) {
+        const Outcome run = Inspect(dir, "--transits " + tle + " " + args);
+        EXPECT_EQ(run.status, 2) << args;
+        EXPECT_EQ(run.out, "") << args;
+        EXPECT_EQ(run.err.rfind("quor-inspect: " + said, 0), 0u) << args << "\n" << run.err;
+    }
+}
