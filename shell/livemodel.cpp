@@ -111,6 +111,7 @@ LiveSceneInput LiveModel::SceneInput() {
     input.orbits.push_back(&m_orbit);
     input.clock = m_clock.Reading();
     input.place = &m_place;
+    input.pass = NextPass();
     return input;
 }
 

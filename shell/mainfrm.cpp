@@ -6,6 +6,7 @@
 #include "../resources/strings.h"
 #include "../view/core/orbitsim.h"
 #include "../view/quorview.h"
+#include "../view/skyrenderer.h"
 #include "quor.h"
 
 #include <QCloseEvent>
@@ -115,6 +116,8 @@ bool CMainFrame::IsChecked(unsigned id) const {
     }
     if (id == ID_VIEW_ANTIALIASING)
         return CQUORView::Antialiasing();
+    if (id == ID_VIEW_ALTITUDE_GRID)
+        return SkyGrid();
     if (id == ID_VIEW_TOOLBAR)
         return m_wndToolBar && m_wndToolBar->isVisible();
     if (id == ID_VIEW_STATUS_BAR)

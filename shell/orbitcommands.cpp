@@ -80,6 +80,17 @@ OrbitCommands::OrbitCommands(Application *app, LiveModel *live) : QObject(app), 
     app->MapCommand(
         ID_ORBIT_GROUND_TRACK, [this] { OnGroundTrack(); }, showsLive);
     app->MapCommand(ID_ORBIT_SET_LOCATION, [this] { OnSetLocation(); });
+    // The sky from the watcher's place: the live orbit, once there is a place.
+    app->MapCommand(
+        ID_VIEW_FROMHERE,
+        [this] {
+            if (CQUORDoc *doc = ActiveDocument()) {
+                doc->m_viewMode = ViewFromHere;
+                doc->UpdateAllViews(nullptr, 0);
+                Repaint(m_app->FrameOf(doc));
+            }
+        },
+        [this, showsLive] { return showsLive() && m_live->Place().set; });
     app->MapCommand(ID_ORBIT_PASSES, [this] { OnPasses(); });
     RestoreLocation();
     // A place set in another viewer with the same profile is taken here too.
@@ -258,6 +269,9 @@ void OrbitCommands::SetLive(CQUORDoc *doc, bool live) {
     if (live)
         m_live->Now();
     doc->m_live = live;
+    // The simulated orbit has no place to look up from.
+    if (!live && doc->m_viewMode == ViewFromHere)
+        doc->m_viewMode = ViewFromSpace;
     doc->UpdateAllViews(nullptr, 0);
     Repaint(m_app->FrameOf(doc));
     m_live->Wake();

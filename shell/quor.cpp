@@ -6,6 +6,7 @@
 #include "../resources/strings.h"
 #include "../view/gldisplaylistsink.h"
 #include "../view/quorview.h"
+#include "../view/skyrenderer.h"
 #include "../view/wiresphere.h"
 #include "childfrm.h"
 #include "mainfrm.h"
@@ -19,6 +20,7 @@
 
 namespace {
 constexpr const char *kAntialiasingKey = "View/Antialiasing";
+constexpr const char *kAltitudeGridKey = "View/Altitude Grid";
 }
 
 CAboutDlg::CAboutDlg(QWidget *parent) : QDialog(parent) {
@@ -46,6 +48,15 @@ CQUORApp::CQUORApp(int &argc, char **argv)
             m_pMainWnd->close();
     });
     MapCommand(ID_VIEW_ANTIALIASING, [this] { SetAntialiasing(!CQUORView::Antialiasing()); });
+    MapCommand(ID_VIEW_ALTITUDE_GRID, [this] {
+        SetSkyGrid(!SkyGrid());
+        Profile().setValue(kAltitudeGridKey, SkyGrid());
+        if (m_pMainWnd) {
+            for (ChildFrame *frame : m_pMainWnd->ChildFrames())
+                for (CQUORView *view : frame->findChildren<CQUORView *>())
+                    view->update();
+        }
+    });
     MapCommand(ID_FILE_PRINT_SETUP, [this] {
         QPrinter printer;
         QPageSetupDialog dialog(&printer, m_pMainWnd);
@@ -71,6 +82,7 @@ bool CQUORApp::InitInstance() {
     }
     LoadStdProfileSettings(kRecentFileSlots);
     CQUORView::SetAntialiasing(Profile().value(kAntialiasingKey, true).toBool());
+    SetSkyGrid(Profile().value(kAltitudeGridKey, true).toBool());
 
     auto docTemplate = std::make_unique<DocTemplate>();
     docTemplate->templateString = kDocTemplateString;

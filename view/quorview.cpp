@@ -20,6 +20,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QTimerEvent>
+#include <QWheelEvent>
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -66,6 +67,13 @@ CQUORView::CQUORView(CQUORDoc *document, QWidget *parent) : QOpenGLWidget(parent
     MapCommand(ID_TIMER_X30, [this] { OnTimeX30(); });
     MapCommand(ID_TIMER_X60, [this] { OnTimeX60(); });
     MapCommand(ID_FILE_PRINT, [this] { OnFilePrint(); });
+    MapCommand(
+        ID_VIEW_FOLLOW,
+        [this] {
+            m_skyFollow = true;
+            update();
+        },
+        [this] { return ShowsSky(); });
     OnSetCursor();
 }
 
@@ -89,6 +97,10 @@ void CQUORView::SetLiveModel(LiveModel *model) {
 bool CQUORView::ShowsLive() const {
     const CQUORDoc *doc = GetDocument();
     return doc && doc->m_live && m_liveModel;
+}
+
+bool CQUORView::ShowsSky() const {
+    return ShowsLive() && GetDocument()->m_viewMode == ViewFromHere && m_liveModel->Place().set;
 }
 
 void CQUORView::initializeGL() {
@@ -187,6 +199,8 @@ void CQUORView::OnDraw() {
     if (ShowsLive()) {
         live = m_liveModel->SceneInput();
         frame.live = &live;
+        frame.skyLook = &m_skyLook;
+        frame.skyFollow = m_skyFollow;
     }
     DrawSceneFrame(frame);
 }
@@ -374,7 +388,15 @@ void CQUORView::OnMouseMove(QPoint point) {
         return;
     const qreal ratio = devicePixelRatioF();
     const int w = static_cast<int>(width() * ratio), h = static_cast<int>(height() * ratio);
-    if (w > 0 && h > 0) {
+    if (w > 0 && h > 0 && ShowsSky()) {
+        // The sky moves with the pointer; with the key held, dragging zooms as from space.
+        const double dx = (point.x() - m_lastMouse.x()) * ratio, dy = (point.y() - m_lastMouse.y()) * ratio;
+        if (m_keyDown == 0)
+            m_skyLook = DraggedLook(m_skyLook, dx, dy, h);
+        else
+            m_skyLook.fovDeg = ZoomedFov(m_skyLook.fovDeg, dx / 40.0);
+        m_skyFollow = m_keyDown != 0 && m_skyFollow;
+    } else if (w > 0 && h > 0) {
         const float fx = static_cast<float>(static_cast<double>(point.x() - m_lastMouse.x()) * ratio / w);
         const float fy = static_cast<float>(static_cast<double>(point.y() - m_lastMouse.y()) * ratio / h);
         if (m_keyDown == 0) {
@@ -454,6 +476,17 @@ void CQUORView::keyReleaseEvent(QKeyEvent *e) {
     if (!IsSystemKey(e) && !e->isAutoRepeat())
         OnKeyUp(e->key());
     QOpenGLWidget::keyReleaseEvent(e);
+}
+
+void CQUORView::wheelEvent(QWheelEvent *e) {
+    if (!ShowsSky()) {
+        QOpenGLWidget::wheelEvent(e);
+        return;
+    }
+    // A notch (120) a step in or out.
+    m_skyLook.fovDeg = ZoomedFov(m_skyLook.fovDeg, e->angleDelta().y() / 120.0);
+    update();
+    e->accept();
 }
 
 void CQUORView::enterEvent(QEnterEvent *e) {

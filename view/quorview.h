@@ -4,6 +4,7 @@
 #include "../document/quordoc.h"
 #include "../framework/document.h"
 #include "core/palette.h"
+#include "core/skyview.h"
 #include "multisampletarget.h"
 #include "x11palette.h"
 
@@ -101,6 +102,9 @@ public:
     float m_spinAngle = 45.0f; // degrees
     float m_tiltAngle = 45.0f; // degrees
     float m_zoom = 1.0f;
+    // The "From Here" camera: where it looks, and whether it follows the station.
+    SkyLook m_skyLook;
+    bool m_skyFollow = true;
 
 protected:
     void initializeGL() override;
@@ -113,6 +117,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
     void keyReleaseEvent(QKeyEvent *e) override;
+    void wheelEvent(QWheelEvent *e) override;
     void enterEvent(QEnterEvent *e) override;
 
 private:
@@ -122,6 +127,8 @@ private:
 
     // Whether the view's document shows the live orbit of a model it has.
     bool ShowsLive() const;
+    // Whether it shows the sky from the watcher's place.
+    bool ShowsSky() const;
 
     MultisampleTarget m_sceneTarget;
     QPointer<LiveModel> m_liveModel;

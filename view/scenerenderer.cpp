@@ -10,6 +10,7 @@
 #include "glshared.h"
 #include "glyphs.h"
 #include "shapecache.h"
+#include "skyrenderer.h"
 #include "wiresphere.h"
 
 #include <GL/gl.h>
@@ -452,8 +453,26 @@ int64_t DrawLiveFrame(const SceneFrame &frame) {
     }
     BeginFrame(frame);
 
+    // The sky from the watcher's place, station or none.
+    if (doc->m_viewMode == ViewFromHere && live.place && live.place->set) {
+        GLint viewport[4] = {0, 0, 0, 0};
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        SkyLook widest;
+        SkyLook &look = frame.skyLook ? *frame.skyLook : widest;
+        const SkyTexts texts = DrawSkyScene(live, orbit, state, look, frame.skyLook ? frame.skyFollow : true,
+                                            viewport[2], viewport[3], frame.pixelRatio);
+        if (frame.finishScene)
+            frame.finishScene();
+        const SceneLines lines{FormatUtcClockLine(live.clock.utcMs) + ShownTimeSceneMarker(live.clock), texts.where,
+                               texts.when};
+        const unsigned fontBase = DrawSceneLines(ViewFromSpace, lines, frame.pixelRatio);
+        EndFrame(frame, fontBase);
+        return live.clock.stepMs;
+    }
+
     // Without a station the cameras that ride with it have nothing to follow.
-    const int mode = placed ? doc->m_viewMode : ViewFromSpace;
+    // From Here without a place, too.
+    const int mode = placed && doc->m_viewMode != ViewFromHere ? doc->m_viewMode : ViewFromSpace;
     if (!placed) {
         SetCamera(ViewFromSpace, frame, station, chaser);
     } else if (mode == ViewFromSpace) {
@@ -508,7 +527,8 @@ int64_t DrawSceneFrame(const SceneFrame &frame) {
     const float longitude = ComputePositions(doc);
     BeginFrame(frame);
 
-    const int mode = doc ? doc->m_viewMode : ViewFromSpace;
+    // The simulated orbit has no watcher's place to look up from.
+    const int mode = doc && doc->m_viewMode != ViewFromHere ? doc->m_viewMode : ViewFromSpace;
     SetCamera(mode, frame, g_issPos, g_chaserPos);
     SetLight();
     AdvanceOrbits(doc, frame.sender);

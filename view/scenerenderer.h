@@ -13,6 +13,8 @@ class CQUORDoc;
 class LiveOrbit;
 class View;
 struct ObserverPlace;
+struct Pass;
+struct SkyLook;
 
 // What a frame of the live orbit shows: the tracked orbits (the station's first),
 // the clock's moment and how it runs, and the watcher's place. The frame reads
@@ -21,6 +23,7 @@ struct LiveSceneInput {
     std::vector<LiveOrbit *> orbits;
     ClockReading clock;
     const ObserverPlace *place = nullptr; // none, or not set: no mark on the globe
+    const Pass *pass = nullptr;           // the pass up at the clock's moment or the next, over the place
 };
 
 struct SceneFrame {
@@ -40,6 +43,10 @@ struct SceneFrame {
     double pixelRatio = 1.0;
     // A document showing the live orbit draws this when its station's elements are ready.
     const LiveSceneInput *live = nullptr;
+    // The "From Here" camera's look (its field always; its direction unless following),
+    // given back as drawn; none: following with the widest field.
+    SkyLook *skyLook = nullptr;
+    bool skyFollow = true;
 };
 
 // The three text lines of a frame.

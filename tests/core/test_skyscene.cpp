@@ -53,6 +53,13 @@ TEST(SkyScene, TheMoonAndAStarStandAtTheirPixelsAndStarsGoByDay) {
     // Its true size at a 2 degree field: 600 pixels span 2 degrees.
     EXPECT_NEAR(moons[0].radiusPx, moon.radiusDeg * 300.0, 1.0);
     EXPECT_TRUE(OfKind(zoomed, SkyMark::Kind::Sun).empty()) << "below the horizon, behind the camera";
+    // Looking down at the ground: nothing of the sky is drawn on it.
+    const SkyPicture ground = ComposeSky(night, Stars(), {true, 10.0, -5.0, 900.0, true}, {}, {0.0, -45.0, 100.0}, 800, 600);
+    for (const SkyMark &mark : ground.marks) {
+        double az = 0, el = 0;
+        UnprojectSky({0.0, -45.0, 100.0}, 800, 600, mark.x, mark.y, az, el);
+        EXPECT_GT(el, -0.3) << int(mark.kind) << " at " << az;
+    }
 
     // The whole night sky: thousands of stars in a wide field, the brightest largest.
     const SkyPicture wide = ComposeSky(night, Stars(), {}, {}, {180.0, 45.0, 100.0}, 1200, 900);

@@ -4,6 +4,8 @@
 #include "guitest.h"
 
 #include "document/quordoc.h"
+#include "orbit/observer.h"
+#include "orbit/sky.h"
 #include "shell/childfrm.h"
 #include "shell/mainfrm.h"
 #include "view/core/bmpimage.h"
@@ -707,6 +709,80 @@ TEST_F(RenderTest, LiveFrameWithoutAPositionDrawsTheEarthAlone) {
     m_doc.m_modelList = 0;
     EXPECT_GT(DifferentPixels(placed, scene.Render(m_doc, live.At(epoch)), placed.rect()), 100);
     m_doc.m_modelList = list;
+}
+
+// From Here: the sky over Greenwich. Zoomed on the Moon, on Vega and on the
+// station, each stands bright at the middle of the picture; the sky darkens from
+// noon through twilight to night.
+TEST_F(RenderTest, FromHereShowsTheMoonAStarAndTheStationWhereTheSkyPutsThem) {
+    LiveFixture live;
+    ASSERT_TRUE(live.ready);
+    OffscreenScene &scene = OpenStation(QSize(400, 300));
+    m_doc.m_live = true;
+    m_doc.m_viewMode = ViewFromHere;
+    live.place.set = true;
+    live.place.latitude = 51.4769;
+    live.place.longitude = -0.0005;
+    live.place.heightM = 46.0;
+    const auto at = [&](double jd, SkyLook look) {
+        SceneFrame frame = live.At(jd);
+        frame.skyLook = &look;
+        frame.skyFollow = false;
+        return scene.Render(m_doc, frame).convertToFormat(QImage::Format_RGB32);
+    };
+    const auto brightness = [](const QImage &image, int x, int y) {
+        const QRgb p = image.pixel(x, y);
+        return qRed(p) + qGreen(p) + qBlue(p);
+    };
+    // The full Moon before Christmas, high in the south at half past midnight.
+    const double fullMoon = JulianDate(2026, 12, 24, 0, 30, 0);
+    const SkyAt night(live.place, UnixMsFromJulianDate(fullMoon));
+    const SkyBody moon = night.Moon();
+    ASSERT_GT(moon.direction.elevation, 30.0);
+    const QImage moonPicture = at(fullMoon, {moon.direction.azimuth, moon.direction.elevation, 4.0});
+    // Its disc, 0.28 degrees across a 4 degree field of 300 rows: some 21 pixels round the middle.
+    EXPECT_GT(brightness(moonPicture, 200, 150), 600);
+    EXPECT_GT(brightness(moonPicture, 200 + 15, 150), 600);
+    EXPECT_LT(brightness(moonPicture, 200 + 30, 150), 200) << "the dark sky beside it";
+
+    // Vega in the evening, and the station passing below it.
+    const double evening = JulianDate(2026, 12, 9, 17, 6, 0);
+    const SkyAt dusk(live.place, UnixMsFromJulianDate(evening));
+    std::vector<CatalogueStar> stars;
+    std::string why;
+    ASSERT_TRUE(ReadStarCatalogue(kBrightStarCatalogue, 5.5, stars, why)) << why;
+    const auto vega = std::find_if(stars.begin(), stars.end(), [](const CatalogueStar &s) { return s.name == "3Alp Lyr"; });
+    ASSERT_NE(vega, stars.end());
+    const SkyDirection v = dusk.Star(*vega);
+    const QImage vegaPicture = at(evening, {v.azimuth, v.elevation, 2.0});
+    EXPECT_GT(brightness(vegaPicture, 200, 150), 500) << "Vega in the middle";
+    EXPECT_LT(brightness(vegaPicture, 215, 150), 150);
+    const LiveState s = live.orbit.At(evening);
+    ASSERT_TRUE(HasPosition(s));
+    const LookAngles station =
+        Look(MakeObserver(live.place.latitude, live.place.longitude, live.place.heightM / 1000.0), s.position,
+             s.velocity, s.gmst);
+    ASSERT_GT(station.elevation, 5.0);
+    const QImage stationPicture = at(evening, {station.azimuth, station.elevation, 1.0});
+    EXPECT_GT(brightness(stationPicture, 200, 150), 500) << "the sunlit station in the middle";
+    EXPECT_LT(brightness(stationPicture, 215, 150), 300);
+
+    // The sky's mean colour over the south at noon, in civil twilight and at night.
+    const auto meanSky = [&](double jd) {
+        const QImage image = at(jd, {180.0, 45.0, 40.0});
+        double sum = 0;
+        int n = 0;
+        for (int y = 40; y < 260; y += 4)
+            for (int x = 20; x < 380; x += 4, ++n)
+                sum += brightness(image, x, y);
+        return sum / n;
+    };
+    const double noon = meanSky(JulianDate(2026, 12, 9, 12, 0, 0));
+    const double civil = meanSky(JulianDate(2026, 12, 9, 16, 15, 0));
+    const double dark = meanSky(JulianDate(2026, 12, 9, 20, 0, 0));
+    EXPECT_GT(noon, civil + 60);
+    EXPECT_GT(civil, dark + 30);
+    EXPECT_LT(dark, 40.0);
 }
 
 // The observer's mark: drawn where the place is, on the side of the globe the

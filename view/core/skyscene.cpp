@@ -57,7 +57,8 @@ SkyPicture ComposeSky(const SkyAt &sky, const std::vector<CatalogueStar> &stars,
         if (star.magnitude > faintest)
             continue;
         const SkyDirection d = sky.Star(star);
-        if (d.elevation < -1.0 || !ProjectSky(look, width, height, d.azimuth, d.elevation, x, y) ||
+        // The ground hides what is below the horizon.
+        if (d.elevation < 0.0 || !ProjectSky(look, width, height, d.azimuth, d.elevation, x, y) ||
             !Inside(x, y, 4.0, width, height))
             continue;
         SkyMark mark;
@@ -82,7 +83,7 @@ SkyPicture ComposeSky(const SkyAt &sky, const std::vector<CatalogueStar> &stars,
         picture.marks.push_back(mark);
     }
     const auto body = [&](const SkyBody &b, SkyMark::Kind kind) {
-        if (!ProjectSky(look, width, height, b.direction.azimuth, b.direction.elevation, x, y))
+        if (b.direction.elevation < -b.radiusDeg || !ProjectSky(look, width, height, b.direction.azimuth, b.direction.elevation, x, y))
             return;
         SkyMark mark;
         mark.kind = kind;
@@ -112,7 +113,7 @@ SkyPicture ComposeSky(const SkyAt &sky, const std::vector<CatalogueStar> &stars,
 
     picture.stationMagnitude = std::numeric_limits<double>::quiet_NaN();
     if (station.placed && ProjectSky(look, width, height, station.azimuth, station.elevation, x, y) &&
-        Inside(x, y, 4.0, width, height) && station.elevation > -1.0) {
+        Inside(x, y, 4.0, width, height) && station.elevation >= 0.0) {
         SkyMark mark;
         mark.kind = SkyMark::Kind::Station;
         mark.x = x;
