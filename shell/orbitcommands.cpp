@@ -2,6 +2,7 @@
 
 #include "../document/quordoc.h"
 #include "../resources/ids.h"
+#include "../view/quorview.h"
 #include "application.h"
 #include "childframe.h"
 #include "elementsdownload.h"
@@ -554,4 +555,9 @@ void OrbitCommands::WatchFrom(qint64 utcMs) {
     if (doc && !doc->m_live)
         SetLive(doc, true);
     m_live->SetTime(utcMs);
+    // Seen from here, the pass is watched coming up where it rises.
+    if (ChildFrame *frame = doc ? m_app->FrameOf(doc) : nullptr) {
+        for (CQUORView *view : frame->findChildren<CQUORView *>())
+            view->m_skyFollow = true;
+    }
 }
