@@ -122,12 +122,16 @@ SkyTexts DrawSkyScene(const LiveSceneInput &live, LiveOrbit &orbit, const LiveSt
         look = FollowLook(placed && angles.elevation > 0.0, angles.azimuth, angles.elevation, live.pass,
                           look.fovDeg);
 
-    // The pass's path: a point every 10 s, a tick each minute.
+    // The pass's path: a point every 10 s, a tick each minute; a slow orbit's day-long
+    // pass gets no more than a few hundred of either.
     std::vector<std::pair<double, double>> path;
     std::vector<SkyTrackTick> ticks;
     if (live.pass && placed) {
         const Pass &pass = *live.pass;
-        for (double jd = pass.rise.jd; jd <= pass.set.jd + 1e-9; jd += 10.0 / 86400.0) {
+        const double span = std::max(0.0, pass.set.jd - pass.rise.jd);
+        const double pathStep = std::max(10.0 / 86400.0, span / 300.0);
+        const double tickStep = std::max(1.0, std::ceil(span * kMinutesPerDay / 120.0)) / kMinutesPerDay;
+        for (double jd = pass.rise.jd; jd <= pass.set.jd + 1e-9; jd += pathStep) {
             const LiveState s = orbit.At(jd);
             if (s.error == 0) {
                 const LookAngles p = LookAtState(observer, s);
@@ -135,7 +139,7 @@ SkyTexts DrawSkyScene(const LiveSceneInput &live, LiveOrbit &orbit, const LiveSt
             }
         }
         for (double jd = std::ceil(pass.rise.jd * kMinutesPerDay) / kMinutesPerDay; jd <= pass.set.jd;
-             jd += 1.0 / kMinutesPerDay) {
+             jd += tickStep) {
             const LiveState s = orbit.At(jd);
             if (s.error != 0)
                 continue;

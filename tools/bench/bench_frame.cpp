@@ -9,6 +9,7 @@
 #include "tools/bench/bigmodel.h"
 #include "view/core/livescene.h"
 #include "view/core/orbitsim.h"
+#include "view/core/skyview.h"
 #include "view/gldisplaylistsink.h"
 #include "view/glshared.h"
 #include "view/glyphs.h"
@@ -109,6 +110,22 @@ void Measure(OffscreenScene &scene, OffscreenScene &antialiased, CQUORDoc &doc, 
         doc.m_live = false;
         doc.m_groundTrack = false;
     };
+    // The sky from Greenwich with every star of the catalogue that night allows, against
+    // the live frame from space, both at the same moment of the clock.
+    SkyLook look{220.0, 35.0, 100.0};
+    const auto hereFrame = [&](int mode) {
+        doc.m_live = true;
+        doc.m_viewMode = mode;
+        model.Tick();
+        const LiveSceneInput input = model.SceneInput();
+        SceneFrame navigation;
+        navigation.live = &input;
+        navigation.skyLook = &look;
+        navigation.skyFollow = false;
+        scene.Draw(doc, navigation);
+        doc.m_live = false;
+        doc.m_viewMode = ViewFromSpace;
+    };
     // The other scene's context is left current only inside its own variant.
     const auto antialiasedFrame = [&] {
         antialiased.Draw(doc);
@@ -116,9 +133,10 @@ void Measure(OffscreenScene &scene, OffscreenScene &antialiased, CQUORDoc &doc, 
     };
     const std::vector<double> t =
         Interleaved(frames, {emptyFrame, bareFrame, fullFrame, textStep, [&] { liveFrame(false); },
-                             [&] { liveFrame(true); }, antialiasedFrame});
+                             [&] { liveFrame(true); }, antialiasedFrame, [&] { hereFrame(ViewFromSpace); },
+                             [&] { hereFrame(ViewFromHere); }});
     const double empty = t[0], bare = t[1], full = t[2], text = t[3], live = t[4], tracked = t[5],
-                 smooth = t[6];
+                 smooth = t[6], space = t[7], here = t[8];
     std::printf("%-22s faces %8d  empty %7.2f ms  bare %7.2f ms  full %7.2f ms  full/bare %.3f\n"
                 "%-22s text step %.2f ms = %.1f %% of the full frame; fonts rasterised during the measured "
                 "frames: %d\n",
@@ -130,6 +148,10 @@ void Measure(OffscreenScene &scene, OffscreenScene &antialiased, CQUORDoc &doc, 
         std::printf(
             "%-22s live frame %.2f ms = %.3f x the simulated frame; with the ground track %.2f ms = %.3f x\n",
             name, live, live / full, tracked, tracked / full);
+    if (model.Ready() && model.Place().set)
+        std::printf("%-22s From Here frame (night, stars to 5.5) %.2f ms = %.3f x the live From Space frame "
+                    "(goal 1.5) %s\n",
+                    name, here, here / space, here <= 1.5 * space ? "PASS" : "FAIL");
 }
 
 } // namespace
@@ -160,7 +182,13 @@ int main(int argc, char **argv) {
         const ElementsFile parsed =
             ReadElementsText(elements, text, reason) ? ParseElements(text) : ElementsFile();
         if (!parsed.sets.empty() && model.SetElements(parsed.sets[0]))
-            model.SetTime(UnixMsFromJulianDate(model.Orbit().EpochJulianDate()));
+            // 20:00 UTC: night over Greenwich, every star out.
+            model.SetTime(UnixMsFromJulianDate(model.Orbit().EpochJulianDate() + 8.0 / 24.0));
+        ObserverPlace greenwich;
+        greenwich.set = true;
+        greenwich.name = "Greenwich";
+        greenwich.latitude = 51.4769;
+        model.SetPlace(greenwich);
     }
 
     CQUORDoc sample;
