@@ -259,8 +259,9 @@ bool Interval(Sky &sky, const Sample &a, const Sample &b, double m, std::vector<
     return true;
 }
 
-// "2024-02-15 13:24 UTC".
-std::string UtcText(double jd) {
+} // namespace
+
+std::string UtcMinuteText(double jd) {
     const double seconds = std::floor((jd - 2440587.5) * kSecondsPerDay);
     std::tm utc{};
     char text[48];
@@ -272,6 +273,8 @@ std::string UtcText(double jd) {
     std::snprintf(text, sizeof text, "Julian date %.5f", jd);
     return text;
 }
+
+namespace {
 
 // The elevation's highest point in [a, b] of a pass whose culmination is at
 // `culmination`: the elevation climbs to it and falls after it.
@@ -397,7 +400,7 @@ PassList FindPasses(Sgp4 &propagator, const Observer &observer, const PassSearch
     }
     Sky sky(propagator, observer, search.startJd);
     auto failure = [&] {
-        return "the propagator fails on " + UtcText(sky.Jd(sky.errorT)) + ": " + Sgp4::ErrorText(sky.error);
+        return "the propagator fails on " + UtcMinuteText(sky.Jd(sky.errorT)) + ": " + Sgp4::ErrorText(sky.error);
     };
     const double h = PassSearchStep(propagator.PeriodMinutes(), propagator.Elements().eccentricity);
     const double m = search.minElevation;
@@ -418,7 +421,7 @@ PassList FindPasses(Sgp4 &propagator, const Observer &observer, const PassSearch
         if (!current.ok)
             break;
         if (!sky.Coherent(t))
-            return refuse("the propagator's velocities contradict its positions near " + UtcText(sky.Jd(t)));
+            return refuse("the propagator's velocities contradict its positions near " + UtcMinuteText(sky.Jd(t)));
         if (!Interval(sky, previous, current, m, events) && sky.error == 0) {
             // More than one turn between the samples: looked at closer, in pieces
             // that must each hold one at most.
@@ -426,7 +429,7 @@ PassList FindPasses(Sgp4 &propagator, const Observer &observer, const PassSearch
             for (int i = 1; i <= kPieces && sky.error == 0; ++i) {
                 const Sample b = i == kPieces ? current : sky.At(previous.t + (t - previous.t) * i / kPieces);
                 if (sky.error == 0 && !Interval(sky, a, b, m, events) && sky.error == 0)
-                    return refuse("the propagator gives no smooth track near " + UtcText(sky.Jd(b.t)));
+                    return refuse("the propagator gives no smooth track near " + UtcMinuteText(sky.Jd(b.t)));
                 a = b;
             }
         }

@@ -53,6 +53,9 @@ struct PassList {
 // A span that is empty or runs backwards holds no pass and is no failure.
 PassList FindPasses(Sgp4 &propagator, const Observer &observer, const PassSearch &search);
 
+// "2024-02-15 13:24 UTC": a moment in a reason given to a person.
+std::string UtcMinuteText(double jd);
+
 // The magnitude of a diffusely reflecting sphere of standard magnitude `standard`
 // (at 1000 km and phase angle 90 degrees) seen at `rangeKm` and `phaseDeg`.
 double SatelliteMagnitude(double standard, double rangeKm, double phaseDeg);

@@ -403,20 +403,6 @@ std::vector<std::pair<double, double>> BodyUp(const SkyTrack &sky, TransitBody b
     return up;
 }
 
-// "2024-02-15 13:24 UTC".
-std::string UtcText(double jd) {
-    const double seconds = std::floor((jd - 2440587.5) * kSecondsPerDay);
-    std::tm utc{};
-    char text[48];
-    if (std::fabs(seconds) < 1e15) {
-        const std::time_t time = static_cast<std::time_t>(seconds);
-        if (gmtime_r(&time, &utc) && std::strftime(text, sizeof text, "%Y-%m-%d %H:%M UTC", &utc) > 0)
-            return text;
-    }
-    std::snprintf(text, sizeof text, "Julian date %.5f", jd);
-    return text;
-}
-
 } // namespace
 
 const char *TransitBodyName(TransitBody body) {
@@ -499,24 +485,22 @@ void SkyTrack::Direction(TransitBody body, double jd, double enu[3]) const {
         enu[j] = v[j] / length;
 }
 
-double SkyTrack::Radius(TransitBody body, double jd) const {
+double SkyTrack::Between(TransitBody body, double jd, const double (Sample::*field)[2]) const {
     if (!m_valid)
         return 0;
     const int k = body == TransitBody::Sun ? 0 : 1;
     const Sample *a = nullptr, *b = nullptr;
     double f = 0;
     Around(jd, a, b, f);
-    return a->radius[k] + f * (b->radius[k] - a->radius[k]);
+    return (a->*field)[k] + f * ((b->*field)[k] - (a->*field)[k]);
+}
+
+double SkyTrack::Radius(TransitBody body, double jd) const {
+    return Between(body, jd, &Sample::radius);
 }
 
 double SkyTrack::DistanceKm(TransitBody body, double jd) const {
-    if (!m_valid)
-        return 0;
-    const int k = body == TransitBody::Sun ? 0 : 1;
-    const Sample *a = nullptr, *b = nullptr;
-    double f = 0;
-    Around(jd, a, b, f);
-    return a->distance[k] + f * (b->distance[k] - a->distance[k]);
+    return Between(body, jd, &Sample::distance);
 }
 
 TransitList FindTransits(Sgp4 &propagator, const ObserverPlace &place, const TransitSearch &search) {
@@ -548,7 +532,7 @@ TransitList FindTransits(Sgp4 &propagator, const ObserverPlace &place, const Tra
         const SkyTrack sky(place, pass.rise.jd, pass.set.jd);
         if (!sky.Valid()) {
             result.transits.clear();
-            result.reason = "the Sun and the Moon cannot be placed at " + UtcText(pass.rise.jd);
+            result.reason = "the Sun and the Moon cannot be placed at " + UtcMinuteText(pass.rise.jd);
             return result;
         }
         Station station(propagator, observer, pass.rise.jd);
@@ -572,7 +556,7 @@ TransitList FindTransits(Sgp4 &propagator, const ObserverPlace &place, const Tra
         }
         if (station.failed) {
             result.transits.clear();
-            result.reason = "the propagator fails near " + UtcText(pass.rise.jd);
+            result.reason = "the propagator fails near " + UtcMinuteText(pass.rise.jd);
             return result;
         }
     }

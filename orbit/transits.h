@@ -76,6 +76,8 @@ private:
     // The samples either side of `jd`, made if need be, and the fraction of the
     // step past the first.
     void Around(double jd, const Sample *&a, const Sample *&b, double &fraction) const;
+    // A sampled quantity of the body, straight between the samples around `jd`.
+    double Between(TransitBody body, double jd, const double (Sample::*field)[2]) const;
     bool Make(size_t index) const;
 
     ObserverPlace m_place;
