@@ -21,7 +21,7 @@ double Length(const double v[3]) {
     return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
 }
 
-// The two-part Julian dates ERFA takes, of UTC and of TT, for a moment.
+// The Julian dates ERFA takes, each in two pieces, of UTC and of TT, for a moment.
 bool Dates(long long utcMs, double &utc1, double &utc2, double &tt1, double &tt2) {
     const double days = static_cast<double>(utcMs / 86400000) + static_cast<double>(utcMs % 86400000) / 86400000.0;
     utc1 = 2440587.5;

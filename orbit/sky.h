@@ -63,7 +63,7 @@ private:
     SkyBody Body(const double geocentricAu[3], double radiusKm) const;
 
     bool m_valid = false;
-    mutable eraASTROM m_astrom{}; // the star-independent part of every transformation (ERFA reads it non-const)
+    mutable eraASTROM m_astrom{}; // what every transformation shares, whatever the star (ERFA reads it non-const)
     double m_observerAu[3] = {}; // the place, geocentric, au (GCRS axes)
     SkyBody m_sun, m_moon;
     double m_moonLit = 0;
